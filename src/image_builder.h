@@ -1,0 +1,61 @@
+// The image builder: packs a software image, and an optional "mcu_ota.bin" from the current
+// folder, into one upgrade image and reports the result on standard output.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "image_format.h"
+#include "paths.h"
+
+namespace swug {
+
+// The command line as main hands it to the builder.
+struct func_args {
+    std::int32_t argc;
+    char** argv;
+    std::int32_t return_code;  // kept for callers that pass it along; the builder ignores it
+};
+
+// Process-wide run state, written by main before the builder runs and only read after that.
+extern std::uint8_t in_cmd_mode;     // 1 in command mode (two arguments)
+extern char work_dir[path_capacity];  // working directory for "./" arguments, "/" separated
+extern int work_dir_error;            // errno value when work_dir could not be obtained
+
+// Builder results. Only build_done means that an upgrade image was written.
+enum build_result : std::int32_t {
+    build_done = 1,
+    build_wrong_argc = 0,
+    build_no_software_file = -1,  // the software image can't be opened or is a folder
+    build_cannot_create = -2,     // the upgrade image can't be created
+    build_bad_path = -3,          // a path is too long, or "./" without a working directory
+    build_same_file = -4,         // the upgrade image would overwrite one of the inputs
+    build_read_failed = -5,       // reading the software image or "mcu_ota.bin" failed
+    build_write_failed = -6,      // writing, positioning, flushing or closing the output failed
+    build_too_big = -7,           // a size does not fit the header's 32-bit fields
+};
+
+// Name of the MCU OTA file, always taken from the current folder.
+constexpr char mcu_ota_name[] = "mcu_ota.bin";
+
+// Default paths of the interactive run, relative to the current folder.
+constexpr char default_software_image[] = "data/VRK520_SW.bin";
+constexpr char default_upgrade_image[] = "out/VRK520_UPGRADE_SW.bin";
+
+// Builds the upgrade image that args asks for, prints the summary line or one error line, and
+// returns a build_result.
+std::int32_t generate_swug_bin(const func_args* args);
+
+enum class pack_failure { none, software_read, software_too_big, mcu_read, mcu_too_big, image_write };
+
+struct pack_outcome {
+    pack_failure failure = pack_failure::none;
+    int reason = 0;  // errno value of a read or write failure
+    swug_header header;
+};
+
+// Writes the software image at offset 128 of p_img_file, the MCU OTA image right behind it when
+// p_mcu_file is not null, then the header at offset 0, and flushes; each input is read once.
+pack_outcome pack_upgrade_image(std::FILE* p_sw_file, std::FILE* p_mcu_file, std::FILE* p_img_file);
+
+}  // namespace swug

@@ -1,0 +1,64 @@
+#include "image_format.h"
+
+#include <cstring>
+
+namespace swug {
+
+std::uint32_t check_sum32(const std::uint8_t* data, std::int32_t length) {
+    if (data == nullptr || length <= 0) {
+        return 0;
+    }
+    // A plain loop that the optimiser turns into wide vector additions.
+    std::uint32_t total = 0;
+    for (std::int32_t i = 0; i < length; ++i) {
+        total += data[i];
+    }
+    return total;
+}
+
+void store_le32(header_bytes& bytes, std::size_t offset, std::uint32_t value) {
+    (void)bytes.at(offset + 3);  // one range check covers all four bytes
+    bytes[offset] = static_cast<std::uint8_t>(value);
+    bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+    bytes[offset + 2] = static_cast<std::uint8_t>(value >> 16);
+    bytes[offset + 3] = static_cast<std::uint8_t>(value >> 24);
+}
+
+std::uint32_t load_le32(const header_bytes& bytes, std::size_t offset) {
+    (void)bytes.at(offset + 3);
+    return static_cast<std::uint32_t>(bytes[offset]) |
+           static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
+           static_cast<std::uint32_t>(bytes[offset + 2]) << 16 |
+           static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
+}
+
+header_bytes encode_header(const swug_header& fields) {
+    header_bytes bytes{};
+    std::memcpy(bytes.data(), magic_text, magic_size);
+    store_le32(bytes, length_offset, fields.length);
+    store_le32(bytes, sum_offset, fields.sum);
+    store_le32(bytes, upgrade_boot_offset, fields.upgrade_boot);
+    store_le32(bytes, mcu_ota_flag_offset, fields.mcu_ota_flag);
+    store_le32(bytes, mcu_addr_offset, fields.mcu_addr);
+    store_le32(bytes, mcu_len_offset, fields.mcu_len);
+    store_le32(bytes, mcu_sum_offset, fields.mcu_sum);
+    return bytes;
+}
+
+swug_header decode_header(const header_bytes& bytes) {
+    swug_header fields;
+    fields.length = load_le32(bytes, length_offset);
+    fields.sum = load_le32(bytes, sum_offset);
+    fields.upgrade_boot = load_le32(bytes, upgrade_boot_offset);
+    fields.mcu_ota_flag = load_le32(bytes, mcu_ota_flag_offset);
+    fields.mcu_addr = load_le32(bytes, mcu_addr_offset);
+    fields.mcu_len = load_le32(bytes, mcu_len_offset);
+    fields.mcu_sum = load_le32(bytes, mcu_sum_offset);
+    return fields;
+}
+
+bool magic_matches(const header_bytes& bytes) {
+    return std::memcmp(bytes.data(), magic_text, magic_size) == 0;
+}
+
+}  // namespace swug

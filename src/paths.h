@@ -1,0 +1,21 @@
+// Path texts as the tool handles them: zero-terminated, at most 299 characters, "/" separators.
+#pragma once
+
+#include <cstddef>
+
+namespace swug {
+
+// Capacity of every path buffer: 299 characters and the terminating zero byte.
+constexpr std::size_t path_capacity = 300;
+
+// Replaces every backslash of text by "/" and removes none, so "\\srv\vol" stays a network path.
+void rewrite_backslashes(char* text);
+
+enum class path_status { ok, too_long, no_work_dir };
+
+// Writes the path for a command-line argument into path: "./name" becomes work_dir, "/" and
+// "name"; any other argument is taken unchanged. An empty work_dir means it is not known.
+path_status expand_argument(const char* argument, const char* work_dir,
+                            char (&path)[path_capacity]);
+
+}  // namespace swug

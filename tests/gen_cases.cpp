@@ -1,0 +1,102 @@
+#include "gen_cases.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <numeric>
+
+namespace swug::testing {
+
+namespace {
+
+std::uint32_t byte_sum(const bytes& part) {
+    return std::accumulate(part.begin(), part.end(), 0u,
+                           [](std::uint32_t total, char c) {
+                               return total + static_cast<std::uint8_t>(c);
+                           });
+}
+
+}  // namespace
+
+std::string replace_all(std::string text, const std::string& from, const std::string& to) {
+    for (std::string::size_type at = 0; (at = text.find(from, at)) != std::string::npos;
+         at += to.size()) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+bytes upgrade_image(const bytes& software, const std::optional<bytes>& mcu) {
+    swug_header fields;
+    fields.length = static_cast<std::uint32_t>(software.size());
+    fields.sum = byte_sum(software);
+    if (mcu) {
+        fields.mcu_ota_flag = 1;
+        fields.mcu_addr = static_cast<std::uint32_t>(header_size + software.size());
+        fields.mcu_len = static_cast<std::uint32_t>(mcu->size());
+        fields.mcu_sum = byte_sum(*mcu);
+    }
+    const header_bytes header = encode_header(fields);
+    return bytes(header.begin(), header.end()) + software + mcu.value_or("");
+}
+
+void lay_out(const std::string& folder, const std::map<std::string, bytes>& given) {
+    for (const auto& [name, content] : given) {
+        const std::filesystem::path path = folder + "/" + name;
+        if (name.back() == '/') {
+            std::filesystem::create_directories(path);
+        } else {
+            std::filesystem::create_directories(path.parent_path());
+            write_file(path.string(), content);
+        }
+    }
+}
+
+void check_gen_case(const gen_case& row) {
+    SCOPED_TRACE(row.name);
+    temp_folder folder;
+    lay_out(folder.path(), row.given);
+    const std::string dir = seen_work_dir(folder.path() + (row.cwd.empty() ? "" : "/" + row.cwd));
+    std::vector<std::string> args;
+    for (const std::string& arg : row.args) {
+        args.push_back(replace_all(arg, "{dir}", dir));
+    }
+    run_options options;
+    options.cwd = folder.path() + "/" + row.cwd;
+    const run_result result = run_program("swug_gen", args, options);
+    EXPECT_EQ(result.exit_status, row.exit_status);
+    EXPECT_EQ(result.out, replace_all(row.out, "{dir}", dir));
+
+    std::map<std::string, bytes> expected;
+    for (const auto& [name, content] : row.given) {
+        if (name.back() != '/') {
+            expected[name] = content;
+        }
+    }
+    for (const auto& [name, content] : row.written) {
+        expected[name] = content;
+    }
+    std::map<std::string, bytes> found;
+    for (const auto& [name, content] : folder_contents(folder.path())) {
+        if (name.back() != '/') {
+            found[name] = content;
+        }
+    }
+    EXPECT_EQ(found.size(), expected.size());
+    for (const auto& [name, content] : expected) {
+        const auto it = found.find(name);
+        if (it == found.end()) {
+            ADD_FAILURE() << name << " is missing";
+        } else if (it->second != content) {
+            ADD_FAILURE() << name << " differs: " << it->second.size() << " bytes, expected "
+                          << content.size();
+        }
+    }
+    for (const auto& [name, content] : found) {
+        if (expected.count(name) == 0) {
+            ADD_FAILURE() << name << " was left behind";
+        }
+    }
+}
+
+}  // namespace swug::testing

@@ -1,0 +1,36 @@
+// Table rows for the end-to-end tests of swug_gen: the files of a fresh folder, a command line,
+// and everything the run must print and leave behind.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "image_format.h"
+#include "program_runner.h"
+
+namespace swug::testing {
+
+struct gen_case {
+    std::string name;
+    std::map<std::string, bytes> given;  // a name ending in "/" is a folder
+    std::vector<std::string> args;       // "{dir}" stands for the folder as the program sees it
+    int exit_status = 0;
+    std::string out;                     // "{dir}" as in args
+    std::map<std::string, bytes> written;  // files that differ from given afterwards
+    std::string cwd;                       // subfolder to run in, when not the folder itself
+};
+
+// What a correct upgrade image for these parts holds, built from the format's own constants.
+bytes upgrade_image(const bytes& software, const std::optional<bytes>& mcu = std::nullopt);
+
+// Creates the files of given under folder.
+void lay_out(const std::string& folder, const std::map<std::string, bytes>& given);
+
+// Runs a row in a fresh folder and checks exit status, standard output and every file.
+void check_gen_case(const gen_case& row);
+
+std::string replace_all(std::string text, const std::string& from, const std::string& to);
+
+}  // namespace swug::testing

@@ -1,0 +1,205 @@
+// swug_gen run as a user runs it: both modes, the MCU OTA rule, paths, and every file afterwards.
+#include <gtest/gtest.h>
+
+#include "gen_cases.h"
+
+namespace swug::testing {
+namespace {
+
+const std::string prompt = "Press any key to exit!";
+const std::string ten_summary = "| gen image file checksum=00000037,size=0000000a |\n";
+
+bytes ten_bytes() {
+    bytes data;
+    for (char c = 1; c <= 10; ++c) {
+        data += c;
+    }
+    return data;
+}
+
+// size bytes of (i * step + offset) mod 256.
+bytes pattern(std::size_t size, unsigned step, unsigned offset) {
+    bytes data(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        data[i] = static_cast<char>((i * step + offset) & 0xFF);
+    }
+    return data;
+}
+
+std::vector<gen_case> packing_cases() {
+    const bytes ten = ten_bytes();
+    const bytes mcu_max = pattern(mcu_ota_max_size, 13, 5);
+    const bytes all_ff(17000000, '\xFF');
+    return {
+        {"default run packs data into out",
+         {{"data/VRK520_SW.bin", ten}, {"out/", ""}},
+         {},
+         0,
+         ten_summary + prompt,
+         {{"out/VRK520_UPGRADE_SW.bin", upgrade_image(ten)}}},
+        {"default run without the software image",
+         {{"out/", ""}},
+         {},
+         0,
+         "can't find the software file data/VRK520_SW.bin \n" + prompt,
+         {}},
+        {"default run without the out folder",
+         {{"data/VRK520_SW.bin", ten}},
+         {},
+         0,
+         "can't create the upgrade image out/VRK520_UPGRADE_SW.bin: No such file or directory\n" +
+             prompt,
+         {}},
+        {"empty software image",
+         {{"in.bin", ""}},
+         {"in.bin", "up.bin"},
+         0,
+         "| gen image file checksum=00000000,size=00000000 |\n",
+         {{"up.bin", upgrade_image("")}}},
+        {"exactly one chunk",
+         {{"in.bin", pattern(1024, 7, 3)}},
+         {"in.bin", "up.bin"},
+         0,
+         "| gen image file checksum=0001fe00,size=00000400 |\n",
+         {{"up.bin", upgrade_image(pattern(1024, 7, 3))}}},
+        {"running sum wraps past 2^32",
+         {{"in.bin", all_ff}},
+         {"in.bin", "up.bin"},
+         0,
+         "| gen image file checksum=0262d9c0,size=01036640 |\n",
+         {{"up.bin", upgrade_image(all_ff)}}},
+        {"MCU OTA abc behind ten bytes",
+         {{"in.bin", ten}, {"mcu_ota.bin", "abc"}},
+         {"in.bin", "up.bin"},
+         0,
+         "| gen image file checksum=00000037,size=0000000a , MCU ota checksum=00000126,size=00000003 "
+         "|\n",
+         {{"up.bin", upgrade_image(ten, "abc")}}},
+        {"empty MCU OTA file is carried",
+         {{"in.bin", ten}, {"mcu_ota.bin", ""}},
+         {"in.bin", "up.bin"},
+         0,
+         "| gen image file checksum=00000037,size=0000000a , MCU ota checksum=00000000,size=00000000 "
+         "|\n",
+         {{"up.bin", upgrade_image(ten, "")}}},
+        {"MCU OTA of exactly 96 KiB",
+         {{"in.bin", ten}, {"mcu_ota.bin", mcu_max}},
+         {"in.bin", "up.bin"},
+         0,
+         "| gen image file checksum=00000037,size=0000000a , MCU ota checksum=00bf4000,size=00018000 "
+         "|\n",
+         {{"up.bin", upgrade_image(ten, mcu_max)}}},
+        {"MCU OTA one byte over 96 KiB is refused and not announced",
+         {{"in.bin", ten}, {"mcu_ota.bin", mcu_max + "x"}},
+         {"in.bin", "up.bin"},
+         0,
+         "| MCU ota file is too big, must <96KB |\n" + ten_summary,
+         {{"up.bin", upgrade_image(ten)}}},
+        {"MCU OTA beside the software image is not used",
+         {{"fw/in.bin", ten}, {"fw/mcu_ota.bin", "abc"}},
+         {"fw/in.bin", "up.bin"},
+         0,
+         ten_summary,
+         {{"up.bin", upgrade_image(ten)}}},
+        {"MCU OTA comes from the current folder",
+         {{"run/mcu_ota.bin", "abc"}, {"fw/in.bin", ten}},
+         {"../fw/in.bin", "up.bin"},
+         0,
+         "| gen image file checksum=00000037,size=0000000a , MCU ota checksum=00000126,size=00000003 "
+         "|\n",
+         {{"run/up.bin", upgrade_image(ten, "abc")}},
+         "run"},
+        {"MCU OTA in the default run",
+         {{"data/VRK520_SW.bin", ten}, {"out/", ""}, {"mcu_ota.bin", "abc"}},
+         {},
+         0,
+         "| gen image file checksum=00000037,size=0000000a , MCU ota checksum=00000126,size=00000003 "
+         "|\n" +
+             prompt,
+         {{"out/VRK520_UPGRADE_SW.bin", upgrade_image(ten, "abc")}}},
+    };
+}
+
+std::vector<gen_case> path_cases() {
+    const bytes ten = ten_bytes();
+    std::vector<gen_case> cases = {
+        {"dot-slash arguments are expanded",
+         {{"in.bin", ten}, {"out/", ""}},
+         {"./in.bin", "./out/up.bin"},
+         0,
+         ten_summary,
+         {{"out/up.bin", upgrade_image(ten)}}},
+        {"a missing dot-slash file is shown expanded",
+         {},
+         {"./nope.bin", "./up.bin"},
+         1,
+         "can't find the software file {dir}/nope.bin \n",
+         {}},
+        {"a plain relative name is used unchanged",
+         {},
+         {"nope.bin", "up.bin"},
+         1,
+         "can't find the software file nope.bin \n",
+         {}},
+        {"parent-relative paths are used unchanged",
+         {{"run/", ""}, {"in.bin", ten}},
+         {"../in.bin", "../up.bin"},
+         0,
+         ten_summary,
+         {{"up.bin", upgrade_image(ten)}},
+         "run"},
+        {"an existing larger output is replaced completely",
+         {{"in.bin", ten}, {"up.bin", bytes(5000, 'o')}},
+         {"in.bin", "up.bin"},
+         0,
+         ten_summary,
+         {{"up.bin", upgrade_image(ten)}}},
+        {"one argument", {}, {"a"}, 0, "Parameter Error [2]\n" + prompt, {}},
+        {"three arguments", {}, {"a", "b", "c"}, 0, "Parameter Error [4]\n" + prompt, {}},
+        {"the output's folder is missing",
+         {{"in.bin", ten}},
+         {"in.bin", "out/up.bin"},
+         1,
+         "can't create the upgrade image out/up.bin: No such file or directory\n",
+         {}},
+    };
+    if (target_is_windows()) {
+        cases.push_back({"dot-backslash is a Windows relative path",
+                         {{"fw.bin", ten}},
+                         {".\\fw.bin", "up.bin"},
+                         0,
+                         ten_summary,
+                         {{"up.bin", upgrade_image(ten)}}});
+    } else {
+        // On POSIX systems a backslash is part of a name, in arguments and working folders alike.
+        cases.push_back({"dot-backslash is a file name, not expanded",
+                         {{".\\fw.bin", ten}},
+                         {".\\fw.bin", "up.bin"},
+                         0,
+                         ten_summary,
+                         {{"up.bin", upgrade_image(ten)}}});
+        cases.push_back({"a working folder with a backslash in its name",
+                         {{"a\\b/in.bin", ten}},
+                         {"./in.bin", "./up.bin"},
+                         0,
+                         ten_summary,
+                         {{"a\\b/up.bin", upgrade_image(ten)}},
+                         "a\\b"});
+    }
+    return cases;
+}
+
+TEST(SwugGen, Packing) {
+    for (const gen_case& row : packing_cases()) {
+        check_gen_case(row);
+    }
+}
+
+TEST(SwugGen, PathsAndArguments) {
+    for (const gen_case& row : path_cases()) {
+        check_gen_case(row);
+    }
+}
+
+}  // namespace
+}  // namespace swug::testing

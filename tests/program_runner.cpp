@@ -1,0 +1,154 @@
+#include "program_runner.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace swug::testing {
+
+namespace {
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+std::vector<std::string> split_words(const std::string& text) {
+    std::istringstream stream(text);
+    return {std::istream_iterator<std::string>(stream), std::istream_iterator<std::string>()};
+}
+
+}  // namespace
+
+temp_folder::temp_folder() {
+    std::string pattern = (fs::temp_directory_path() / "swug-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = pattern;
+}
+
+temp_folder::~temp_folder() {
+    std::error_code ignored;
+    // Tests may leave read-only folders behind; make them removable first.
+    for (const auto& entry : fs::recursive_directory_iterator(path_, ignored)) {
+        if (entry.is_directory(ignored) && !entry.is_symlink(ignored)) {
+            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        }
+    }
+    fs::remove_all(path_, ignored);
+}
+
+bool target_is_windows() { return environment("SWUG_EXE_SUFFIX") == ".exe"; }
+
+std::string program_path(const std::string& name) {
+    const std::string dir = environment("SWUG_TARGET_DIR");
+    return (dir.empty() ? std::string(SWUG_BUILD_DIR) : dir) + "/" + name +
+           environment("SWUG_EXE_SUFFIX");
+}
+
+std::string seen_work_dir(const std::string& folder) {
+    return target_is_windows() ? "Z:" + folder : folder;
+}
+
+run_result run_program(const std::string& name, const std::vector<std::string>& args,
+                       const run_options& options) {
+    std::vector<std::string> words = split_words(environment("SWUG_RUNNER"));
+    words.push_back(program_path(name));
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+
+    int out_pipe[2];
+    if (pipe(out_pipe) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) {
+            _exit(126);
+        }
+        if (options.remove_cwd && rmdir(options.cwd.c_str()) != 0) {
+            _exit(126);
+        }
+        const int in_fd =
+            options.stdin_fd != -1 ? options.stdin_fd : open(options.stdin_path.c_str(), O_RDONLY);
+        dup2(in_fd, STDIN_FILENO);
+        dup2(out_pipe[1], STDOUT_FILENO);
+        close(out_pipe[0]);
+        close(out_pipe[1]);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    close(out_pipe[1]);
+    run_result result;
+    char chunk[4096];
+    ssize_t got = 0;
+    while ((got = read(out_pipe[0], chunk, sizeof chunk)) > 0) {
+        result.out.append(chunk, static_cast<std::size_t>(got));
+    }
+    close(out_pipe[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (target_is_windows()) {
+        // The Windows console ends lines with "\r\n"; nothing else is relaxed.
+        std::string::size_type at = 0;
+        while ((at = result.out.find("\r\n", at)) != std::string::npos) {
+            result.out.erase(at, 1);
+        }
+    }
+    return result;
+}
+
+void write_file(const std::string& path, const bytes& content) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(content.data(), static_cast<std::streamsize>(content.size()));
+    if (!file.flush()) {
+        throw std::runtime_error("can't write " + path);
+    }
+}
+
+std::optional<bytes> read_file(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return std::nullopt;
+    }
+    return bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+bool exists(const std::string& path) {
+    std::error_code ignored;
+    return fs::symlink_status(path, ignored).type() != fs::file_type::not_found;
+}
+
+std::vector<std::pair<std::string, bytes>> folder_contents(const std::string& folder) {
+    std::vector<std::pair<std::string, bytes>> contents;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string relative = fs::relative(entry.path(), folder).generic_string();
+        if (entry.is_symlink()) {
+            contents.emplace_back(relative, "-> " + fs::read_symlink(entry.path()).string());
+        } else if (entry.is_directory()) {
+            contents.emplace_back(relative + "/", "");
+        } else {
+            contents.emplace_back(relative, read_file(entry.path().string()).value_or("?"));
+        }
+    }
+    std::sort(contents.begin(), contents.end());
+    return contents;
+}
+
+}  // namespace swug::testing

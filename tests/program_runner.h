@@ -1,0 +1,58 @@
+// Runs the built programs as child processes in fresh temporary folders, the way a user would.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace swug::testing {
+
+using bytes = std::string;
+
+// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+class temp_folder {
+public:
+    temp_folder();
+    ~temp_folder();
+    temp_folder(const temp_folder&) = delete;
+    temp_folder& operator=(const temp_folder&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+struct run_options {
+    std::string cwd;
+    std::string stdin_path = "/dev/null";
+    int stdin_fd = -1;            // used instead of stdin_path when not -1
+    bool remove_cwd = false;      // the child removes its working folder before it starts
+};
+
+struct run_result {
+    int exit_status = -1;  // -1 when the child did not exit normally
+    std::string out;       // standard output, console line ends turned into "\n"
+};
+
+// Which programs the tests run: the native build by default; SWUG_TARGET_DIR, SWUG_EXE_SUFFIX and
+// SWUG_RUNNER (say, "wine") point them at another build.
+std::string program_path(const std::string& name);
+bool target_is_windows();
+
+run_result run_program(const std::string& name, const std::vector<std::string>& args,
+                       const run_options& options);
+
+// The working directory as the program sees it: "Z:/tmp/x" under Wine for "/tmp/x".
+std::string seen_work_dir(const std::string& folder);
+
+void write_file(const std::string& path, const bytes& content);
+std::optional<bytes> read_file(const std::string& path);
+bool exists(const std::string& path);
+
+// All the files below folder, as relative path -> content, to compare a whole folder at once.
+std::vector<std::pair<std::string, bytes>> folder_contents(const std::string& folder);
+
+}  // namespace swug::testing
