@@ -1,10 +1,13 @@
 #include "program_runner.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +20,8 @@ namespace fs = std::filesystem;
 namespace swug::testing {
 
 namespace {
+
+constexpr int hang_timeout_ms = 60000;
 
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
@@ -61,8 +66,8 @@ std::string seen_work_dir(const std::string& folder) {
     return target_is_windows() ? "Z:" + folder : folder;
 }
 
-run_result run_program(const std::string& name, const std::vector<std::string>& args,
-                       const run_options& options) {
+running_program spawn_program(const std::string& name, const std::vector<std::string>& args,
+                              const run_options& options) {
     std::vector<std::string> words = split_words(environment("SWUG_RUNNER"));
     words.push_back(program_path(name));
     words.insert(words.end(), args.begin(), args.end());
@@ -87,6 +92,11 @@ run_result run_program(const std::string& name, const std::vector<std::string>& 
         const int in_fd =
             options.stdin_fd != -1 ? options.stdin_fd : open(options.stdin_path.c_str(), O_RDONLY);
         dup2(in_fd, STDIN_FILENO);
+        if (options.terminal_session) {
+            // Like a shell's foreground job: the terminal's signal keys reach this process.
+            setsid();
+            ioctl(STDIN_FILENO, TIOCSCTTY, 0);
+        }
         dup2(out_pipe[1], STDOUT_FILENO);
         close(out_pipe[0]);
         close(out_pipe[1]);
@@ -94,15 +104,30 @@ run_result run_program(const std::string& name, const std::vector<std::string>& 
         _exit(127);
     }
     close(out_pipe[1]);
-    run_result result;
-    char chunk[4096];
-    ssize_t got = 0;
-    while ((got = read(out_pipe[0], chunk, sizeof chunk)) > 0) {
-        result.out.append(chunk, static_cast<std::size_t>(got));
+    return {child, out_pipe[0]};
+}
+
+std::string read_some(const running_program& program) {
+    // A program that hangs is killed, so a fault fails the test instead of stalling it.
+    pollfd ready{program.out_fd, POLLIN, 0};
+    if (poll(&ready, 1, hang_timeout_ms) == 0) {
+        kill(program.pid, SIGKILL);
+        return {};
     }
-    close(out_pipe[0]);
+    char chunk[4096];
+    const ssize_t got = read(program.out_fd, chunk, sizeof chunk);
+    return got > 0 ? std::string(chunk, static_cast<std::size_t>(got)) : std::string();
+}
+
+run_result finish_program(const running_program& program, std::string out_so_far) {
+    run_result result;
+    result.out = std::move(out_so_far);
+    for (std::string more; !(more = read_some(program)).empty();) {
+        result.out += more;
+    }
+    close(program.out_fd);
     int status = 0;
-    waitpid(child, &status, 0);
+    waitpid(program.pid, &status, 0);
     result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     if (target_is_windows()) {
         // The Windows console ends lines with "\r\n"; nothing else is relaxed.
@@ -112,6 +137,11 @@ run_result run_program(const std::string& name, const std::vector<std::string>& 
         }
     }
     return result;
+}
+
+run_result run_program(const std::string& name, const std::vector<std::string>& args,
+                       const run_options& options) {
+    return finish_program(spawn_program(name, args, options), "");
 }
 
 void write_file(const std::string& path, const bytes& content) {

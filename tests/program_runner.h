@@ -30,6 +30,7 @@ struct run_options {
     std::string stdin_path = "/dev/null";
     int stdin_fd = -1;            // used instead of stdin_path when not -1
     bool remove_cwd = false;      // the child removes its working folder before it starts
+    bool terminal_session = false;  // standard input becomes the controlling terminal
 };
 
 struct run_result {
@@ -44,6 +45,16 @@ bool target_is_windows();
 
 run_result run_program(const std::string& name, const std::vector<std::string>& args,
                        const run_options& options);
+
+// The same in two steps, for tests that act while the program runs.
+struct running_program {
+    int pid;
+    int out_fd;
+};
+running_program spawn_program(const std::string& name, const std::vector<std::string>& args,
+                              const run_options& options);
+std::string read_some(const running_program& program);  // empty at end of output
+run_result finish_program(const running_program& program, std::string out_so_far);
 
 // The working directory as the program sees it: "Z:/tmp/x" under Wine for "/tmp/x".
 std::string seen_work_dir(const std::string& folder);

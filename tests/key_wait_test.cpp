@@ -1,0 +1,91 @@
+// The key wait at the end of an interactive run: raw keys on a terminal, never a hang otherwise.
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "program_runner.h"
+
+namespace swug::testing {
+namespace {
+
+const std::string wrong_count_run = "Parameter Error [2]\nPress any key to exit!";
+
+bool wait_for_lflag(int fd, tcflag_t flags, bool set) {
+    for (int tries = 0; tries < 500; ++tries) {
+        termios now{};
+        if (tcgetattr(fd, &now) == 0 && ((now.c_lflag & flags) == flags) == set) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+TEST(KeyWait, OneRawKeyOnATerminalEndsTheRunAndRestoresTheTerminal) {
+    if (target_is_windows()) {
+        GTEST_SKIP() << "a POSIX terminal";
+    }
+    // Ctrl-C, Ctrl-Z and Ctrl-\ are keys like any other while the program waits.
+    for (const char key : {'x', '\x03', '\x1A', '\x1C', '\r'}) {
+        SCOPED_TRACE(static_cast<int>(key));
+        int master = -1;
+        int slave = -1;
+        ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+        termios before{};
+        ASSERT_EQ(tcgetattr(slave, &before), 0);
+        ASSERT_NE(before.c_lflag & ECHO, 0u);
+
+        temp_folder folder;
+        run_options options;
+        options.cwd = folder.path();
+        options.stdin_fd = slave;
+        options.terminal_session = true;
+        const running_program program = spawn_program("swug_gen", {"a"}, options);
+
+        std::string out;
+        while (out.size() < wrong_count_run.size()) {
+            const std::string more = read_some(program);
+            ASSERT_FALSE(more.empty()) << "ended early after: " << out;
+            out += more;
+        }
+        // The key must not be echoed, nor wait for Enter, nor end the process as a signal.
+        EXPECT_TRUE(wait_for_lflag(slave, ECHO | ICANON | ISIG, false));
+        ASSERT_EQ(write(master, &key, 1), 1);
+        const run_result result = finish_program(program, out);
+        EXPECT_EQ(result.exit_status, 0);
+        EXPECT_EQ(result.out, wrong_count_run);
+
+        termios after{};
+        ASSERT_EQ(tcgetattr(slave, &after), 0);
+        EXPECT_EQ(after.c_lflag, before.c_lflag);
+        close(slave);
+        close(master);
+    }
+}
+
+TEST(KeyWait, RedirectedInputNeverHangs) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[1]);  // a pipe whose writer is gone
+    temp_folder folder;
+    run_options options;
+    options.cwd = folder.path();
+    options.stdin_fd = ends[0];
+    const run_result closed_pipe = run_program("swug_gen", {"a"}, options);
+    close(ends[0]);
+    EXPECT_EQ(closed_pipe.exit_status, 0);
+    EXPECT_EQ(closed_pipe.out, wrong_count_run);
+
+    run_options from_null;
+    from_null.cwd = folder.path();
+    const run_result dev_null = run_program("swug_gen", {}, from_null);
+    EXPECT_EQ(dev_null.exit_status, 0);
+    EXPECT_EQ(dev_null.out, "can't find the software file data/VRK520_SW.bin \nPress any key to exit!");
+}
+
+}  // namespace
+}  // namespace swug::testing
