@@ -23,8 +23,13 @@ bool choose_path(const char* argument, char (&path)[path_capacity]) {
         case path_status::ok:
             return true;
         case path_status::too_long:
-            std::printf("path too long, must be at most %zu characters: %s\n", path_capacity - 1,
-                        argument);
+            if (starts_with_dot_slash(argument)) {
+                std::printf("path too long, must be at most %zu characters: %s/%s\n",
+                            path_capacity - 1, work_dir, argument + 2);
+            } else {
+                std::printf("path too long, must be at most %zu characters: %s\n",
+                            path_capacity - 1, argument);
+            }
             return false;
         case path_status::no_work_dir:
             if (work_dir_error == ERANGE) {
@@ -157,13 +162,14 @@ std::int32_t generate_swug_bin(const func_args* args) {
         return build_wrong_argc;
     }
 
+    // A folder opens for reading on some systems and not on others; refuse it on all of them.
+    if (platform::is_directory(openname)) {
+        std::printf("can't read the software file %s: %s\n", openname, reason_text(EISDIR));
+        return build_no_software_file;
+    }
     file_ptr p_sw_file = open_for_reading(openname);
     if (!p_sw_file) {
         std::printf("can't find the software file %s \n", openname);
-        return build_no_software_file;
-    }
-    if (platform::kind_of(p_sw_file.get()) == platform::file_kind::directory) {
-        std::printf("can't read the software file %s: %s\n", openname, reason_text(EISDIR));
         return build_no_software_file;
     }
 

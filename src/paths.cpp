@@ -15,8 +15,7 @@ void rewrite_backslashes(char* text) {
 path_status expand_argument(const char* argument, const char* work_dir,
                             char (&path)[path_capacity]) {
     std::memset(path, 0, sizeof path);
-    const bool relative_to_work_dir = argument[0] == '.' && argument[1] == '/';
-    if (!relative_to_work_dir) {
+    if (!starts_with_dot_slash(argument)) {
         if (std::strlen(argument) >= path_capacity) {
             return path_status::too_long;
         }

@@ -11,6 +11,11 @@ constexpr std::size_t path_capacity = 300;
 // Replaces every backslash of text by "/" and removes none, so "\\srv\vol" stays a network path.
 void rewrite_backslashes(char* text);
 
+// True for an argument that begins with "./" and so is taken relative to the working directory.
+inline bool starts_with_dot_slash(const char* argument) {
+    return argument[0] == '.' && argument[1] == '/';
+}
+
 enum class path_status { ok, too_long, no_work_dir };
 
 // Writes the path for a command-line argument into path: "./name" becomes work_dir, "/" and

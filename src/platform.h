@@ -23,6 +23,9 @@ enum class file_kind { regular, directory, other, unknown };
 
 file_kind kind_of(std::FILE* stream);
 
+// True when path names an existing folder.
+bool is_directory(const char* path);
+
 // Size in bytes of the open regular file, or -1 when it can't be told.
 std::int64_t size_of(std::FILE* stream);
 

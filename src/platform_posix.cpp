@@ -85,6 +85,11 @@ file_kind kind_of(std::FILE* stream) {
     return S_ISDIR(info.st_mode) ? file_kind::directory : file_kind::other;
 }
 
+bool is_directory(const char* path) {
+    struct stat info {};
+    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 std::int64_t size_of(std::FILE* stream) {
     struct stat info {};
     if (fstat(fileno(stream), &info) != 0 || !S_ISREG(info.st_mode)) {

@@ -73,6 +73,11 @@ file_kind kind_of(std::FILE* stream) {
     return (info.st_mode & _S_IFMT) == _S_IFDIR ? file_kind::directory : file_kind::other;
 }
 
+bool is_directory(const char* path) {
+    struct _stat64 info {};
+    return _stat64(path, &info) == 0 && (info.st_mode & _S_IFMT) == _S_IFDIR;
+}
+
 std::int64_t size_of(std::FILE* stream) {
     struct _stat64 info {};
     if (_fstat64(_fileno(stream), &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {

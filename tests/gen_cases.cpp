@@ -56,6 +56,9 @@ void check_gen_case(const gen_case& row) {
     SCOPED_TRACE(row.name);
     temp_folder folder;
     lay_out(folder.path(), row.given);
+    if (row.prepare) {
+        row.prepare(folder.path());
+    }
     const std::string dir = seen_work_dir(folder.path() + (row.cwd.empty() ? "" : "/" + row.cwd));
     std::vector<std::string> args;
     for (const std::string& arg : row.args) {
@@ -63,6 +66,7 @@ void check_gen_case(const gen_case& row) {
     }
     run_options options;
     options.cwd = folder.path() + "/" + row.cwd;
+    options.remove_cwd = row.remove_cwd;
     const run_result result = run_program("swug_gen", args, options);
     EXPECT_EQ(result.exit_status, row.exit_status);
     EXPECT_EQ(result.out, replace_all(row.out, "{dir}", dir));

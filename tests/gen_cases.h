@@ -2,6 +2,7 @@
 // and everything the run must print and leave behind.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -20,6 +21,8 @@ struct gen_case {
     std::string out;                     // "{dir}" as in args
     std::map<std::string, bytes> written;  // files that differ from given afterwards
     std::string cwd;                       // subfolder to run in, when not the folder itself
+    std::function<void(const std::string& folder)> prepare;  // links, sparse files...
+    bool remove_cwd = false;  // the working folder is gone before the program starts
 };
 
 // What a correct upgrade image for these parts holds, built from the format's own constants.

@@ -165,14 +165,22 @@ bool exists(const std::string& path) {
     return fs::symlink_status(path, ignored).type() != fs::file_type::not_found;
 }
 
+std::string large_file_text(std::uintmax_t size) {
+    return "<large file of " + std::to_string(size) + " bytes>";
+}
+
 std::vector<std::pair<std::string, bytes>> folder_contents(const std::string& folder) {
     std::vector<std::pair<std::string, bytes>> contents;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        const std::string relative = fs::relative(entry.path(), folder).generic_string();
+        const std::string relative = entry.path().lexically_relative(folder).generic_string();
         if (entry.is_symlink()) {
             contents.emplace_back(relative, "-> " + fs::read_symlink(entry.path()).string());
         } else if (entry.is_directory()) {
             contents.emplace_back(relative + "/", "");
+        } else if (!entry.is_regular_file()) {
+            contents.emplace_back(relative, "<not a regular file>");
+        } else if (entry.file_size() > large_file_size) {
+            contents.emplace_back(relative, large_file_text(entry.file_size()));
         } else {
             contents.emplace_back(relative, read_file(entry.path().string()).value_or("?"));
         }

@@ -64,6 +64,10 @@ std::optional<bytes> read_file(const std::string& path);
 bool exists(const std::string& path);
 
 // All the files below folder, as relative path -> content, to compare a whole folder at once.
+// Links show as "-> target", special files as "<not a regular file>", and files over
+// large_file_size (sparse test files) by their size alone.
+constexpr std::uintmax_t large_file_size = 64u << 20;
+std::string large_file_text(std::uintmax_t size);
 std::vector<std::pair<std::string, bytes>> folder_contents(const std::string& folder);
 
 }  // namespace swug::testing
