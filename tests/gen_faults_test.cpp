@@ -8,7 +8,7 @@
 
 #include <filesystem>
 
-#include "gen_cases.h"
+#include "run_cases.h"
 
 namespace swug::testing {
 namespace {
@@ -22,8 +22,8 @@ std::function<void(const std::string&)> sparse_file(const std::string& name, std
     return [name, size](const std::string& folder) { fs::resize_file(folder + "/" + name, size); };
 }
 
-std::vector<gen_case> same_file_cases() {
-    std::vector<gen_case> cases = {
+std::vector<run_case> same_file_cases() {
+    std::vector<run_case> cases = {
         {"the output is the software image",
          {{"in.bin", ten}},
          {"in.bin", "in.bin"},
@@ -86,11 +86,11 @@ std::vector<gen_case> same_file_cases() {
     return cases;
 }
 
-std::vector<gen_case> bad_input_cases() {
+std::vector<run_case> bad_input_cases() {
     const std::string long_name(300, 'n');
     const std::string deep = std::string(100, 'd') + "/" + std::string(100, 'e') + "/" +
                              std::string(100, 'f');
-    std::vector<gen_case> cases = {
+    std::vector<run_case> cases = {
         {"the software image is a folder",
          {{"fw/", ""}},
          {"fw", "up.bin"},
@@ -171,14 +171,14 @@ std::vector<gen_case> bad_input_cases() {
 }
 
 TEST(SwugGenFaults, OutputIsOneOfTheInputs) {
-    for (const gen_case& row : same_file_cases()) {
-        check_gen_case(row);
+    for (const run_case& row : same_file_cases()) {
+        check_run_case(row);
     }
 }
 
 TEST(SwugGenFaults, BadInput) {
-    for (const gen_case& row : bad_input_cases()) {
-        check_gen_case(row);
+    for (const run_case& row : bad_input_cases()) {
+        check_run_case(row);
     }
 }
 

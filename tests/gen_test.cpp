@@ -1,7 +1,7 @@
 // swug_gen run as a user runs it: both modes, the MCU OTA rule, paths, and every file afterwards.
 #include <gtest/gtest.h>
 
-#include "gen_cases.h"
+#include "run_cases.h"
 
 namespace swug::testing {
 namespace {
@@ -26,7 +26,7 @@ bytes pattern(std::size_t size, unsigned step, unsigned offset) {
     return data;
 }
 
-std::vector<gen_case> packing_cases() {
+std::vector<run_case> packing_cases() {
     const bytes ten = ten_bytes();
     const bytes mcu_max = pattern(mcu_ota_max_size, 13, 5);
     const bytes all_ff(17000000, '\xFF');
@@ -120,9 +120,9 @@ std::vector<gen_case> packing_cases() {
     };
 }
 
-std::vector<gen_case> path_cases() {
+std::vector<run_case> path_cases() {
     const bytes ten = ten_bytes();
-    std::vector<gen_case> cases = {
+    std::vector<run_case> cases = {
         {"dot-slash arguments are expanded",
          {{"in.bin", ten}, {"out/", ""}},
          {"./in.bin", "./out/up.bin"},
@@ -190,14 +190,14 @@ std::vector<gen_case> path_cases() {
 }
 
 TEST(SwugGen, Packing) {
-    for (const gen_case& row : packing_cases()) {
-        check_gen_case(row);
+    for (const run_case& row : packing_cases()) {
+        check_run_case(row);
     }
 }
 
 TEST(SwugGen, PathsAndArguments) {
-    for (const gen_case& row : path_cases()) {
-        check_gen_case(row);
+    for (const run_case& row : path_cases()) {
+        check_run_case(row);
     }
 }
 

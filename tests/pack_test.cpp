@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "fake_stream.h"
-#include "gen_cases.h"
+#include "run_cases.h"
 #include "image_builder.h"
 
 namespace swug::testing {

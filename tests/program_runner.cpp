@@ -81,6 +81,13 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
     if (pipe(out_pipe) != 0) {
         throw std::runtime_error("pipe failed");
     }
+    // Standard error goes to a file, so neither stream can block the other.
+    char err_pattern[] = "/tmp/swug-stderr-XXXXXX";
+    const int err_fd = mkstemp(err_pattern);
+    if (err_fd < 0) {
+        throw std::runtime_error("mkstemp failed");
+    }
+    unlink(err_pattern);
     const pid_t child = fork();
     if (child == 0) {
         if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) {
@@ -98,13 +105,14 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
             ioctl(STDIN_FILENO, TIOCSCTTY, 0);
         }
         dup2(out_pipe[1], STDOUT_FILENO);
+        dup2(err_fd, STDERR_FILENO);
         close(out_pipe[0]);
         close(out_pipe[1]);
         execvp(argv[0], argv.data());
         _exit(127);
     }
     close(out_pipe[1]);
-    return {child, out_pipe[0]};
+    return {child, out_pipe[0], err_fd};
 }
 
 std::string read_some(const running_program& program) {
@@ -129,6 +137,13 @@ run_result finish_program(const running_program& program, std::string out_so_far
     int status = 0;
     waitpid(program.pid, &status, 0);
     result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    char chunk[4096];
+    ssize_t got = 0;
+    lseek(program.err_fd, 0, SEEK_SET);
+    while ((got = read(program.err_fd, chunk, sizeof chunk)) > 0) {
+        result.err.append(chunk, static_cast<std::size_t>(got));
+    }
+    close(program.err_fd);
     if (target_is_windows()) {
         // The Windows console ends lines with "\r\n"; nothing else is relaxed.
         std::string::size_type at = 0;

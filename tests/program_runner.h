@@ -36,6 +36,7 @@ struct run_options {
 struct run_result {
     int exit_status = -1;  // -1 when the child did not exit normally
     std::string out;       // standard output, console line ends turned into "\n"
+    std::string err;       // standard error as it came
 };
 
 // Which programs the tests run: the native build by default; SWUG_TARGET_DIR, SWUG_EXE_SUFFIX and
@@ -50,6 +51,7 @@ run_result run_program(const std::string& name, const std::vector<std::string>& 
 struct running_program {
     int pid;
     int out_fd;
+    int err_fd;
 };
 running_program spawn_program(const std::string& name, const std::vector<std::string>& args,
                               const run_options& options);

@@ -1,4 +1,4 @@
-// Table rows for the end-to-end tests of swug_gen: the files of a fresh folder, a command line,
+// Table rows for the end-to-end tests: the files of a fresh folder, a command line,
 // and everything the run must print and leave behind.
 #pragma once
 
@@ -13,7 +13,7 @@
 
 namespace swug::testing {
 
-struct gen_case {
+struct run_case {
     std::string name;
     std::map<std::string, bytes> given;  // a name ending in "/" is a folder
     std::vector<std::string> args;       // "{dir}" stands for the folder as the program sees it
@@ -31,8 +31,9 @@ bytes upgrade_image(const bytes& software, const std::optional<bytes>& mcu = std
 // Creates the files of given under folder.
 void lay_out(const std::string& folder, const std::map<std::string, bytes>& given);
 
-// Runs a row in a fresh folder and checks exit status, standard output and every file.
-void check_gen_case(const gen_case& row);
+// Runs a row with program in a fresh folder and checks exit status, standard output and every
+// file.
+void check_run_case(const run_case& row, const std::string& program = "swug_gen");
 
 std::string replace_all(std::string text, const std::string& from, const std::string& to);
 

@@ -1,4 +1,4 @@
-#include "gen_cases.h"
+#include "run_cases.h"
 
 #include <gtest/gtest.h>
 
@@ -52,7 +52,7 @@ void lay_out(const std::string& folder, const std::map<std::string, bytes>& give
     }
 }
 
-void check_gen_case(const gen_case& row) {
+void check_run_case(const run_case& row, const std::string& program) {
     SCOPED_TRACE(row.name);
     temp_folder folder;
     lay_out(folder.path(), row.given);
@@ -67,7 +67,7 @@ void check_gen_case(const gen_case& row) {
     run_options options;
     options.cwd = folder.path() + "/" + row.cwd;
     options.remove_cwd = row.remove_cwd;
-    const run_result result = run_program("swug_gen", args, options);
+    const run_result result = run_program(program, args, options);
     EXPECT_EQ(result.exit_status, row.exit_status);
     EXPECT_EQ(result.out, replace_all(row.out, "{dir}", dir));
 

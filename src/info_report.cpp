@@ -1,0 +1,147 @@
+#include "info_report.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+namespace swug {
+
+namespace {
+
+// Length of the well-formed UTF-8 sequence at text[at], or 0 when it is not one.
+std::size_t utf8_sequence_length(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    std::size_t length = 0;
+    std::uint32_t code = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code = lead & 0x07u;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size()) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0u) != 0x80u) {
+            return 0;
+        }
+        code = code << 6 | (byte(at + i) & 0x3Fu);
+    }
+    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+    return overlong || surrogate || code > 0x10FFFF ? 0 : length;
+}
+
+}  // namespace
+
+std::string json_string(std::string_view text) {
+    std::string out = "\"";
+    for (std::size_t at = 0; at < text.size();) {
+        const auto c = static_cast<unsigned char>(text[at]);
+        if (c >= 0x80) {
+            const std::size_t length = utf8_sequence_length(text, at);
+            if (length == 0) {
+                out += "\\ufffd";
+                ++at;
+            } else {
+                out.append(text.substr(at, length));
+                at += length;
+            }
+            continue;
+        }
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (c < 0x20 || c == 0x7F) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                    out += escaped;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+        ++at;
+    }
+    return out + "\"";
+}
+
+std::string render_plain(const image_report& report, std::string_view image_path) {
+    std::string out = "| image " + std::string(image_path) + " |\n";
+    char line[64];
+    std::snprintf(line, sizeof line, "| size=%08" PRIx64 " |\n", report.size);
+    out += line;
+    if (report.has_header) {
+        out += "| magic=" + printable_magic(report.raw) + " |\n";
+        for (const auto& [name, value] : named_fields(report.header)) {
+            out += "| " + std::string(name) + "=" + format_hex(value) + " |\n";
+        }
+    }
+    std::size_t failed = 0;
+    for (const check_result& c : report.checks) {
+        if (c.ok) {
+            out += "| check " + c.name + ": ok |\n";
+        } else {
+            ++failed;
+            out += "| check " + c.name + ": FAILED, expected " + c.expected + ", found " +
+                   c.found + " |\n";
+        }
+    }
+    if (failed == 0) {
+        out += "| image is valid |\n";
+    } else {
+        out += "| image is NOT valid: " + std::to_string(failed) +
+               (failed == 1 ? " check failed |\n" : " checks failed |\n");
+    }
+    return out;
+}
+
+std::string render_json(const image_report& report, std::string_view image_path) {
+    std::string out = "{\"valid\":";
+    out += report.valid() ? "true" : "false";
+    out += ",\"image\":" + json_string(image_path);
+    out += ",\"size\":" + std::to_string(report.size);
+    out += ",\"magic\":" + (report.has_header ? json_string(printable_magic(report.raw)) : "null");
+    for (const auto& [name, value] : named_fields(report.header)) {
+        out += ",\"" + std::string(name) + "\":" +
+               (report.has_header ? std::to_string(value) : std::string("null"));
+    }
+    out += ",\"checks\":[";
+    for (std::size_t i = 0; i < report.checks.size(); ++i) {
+        const check_result& c = report.checks[i];
+        out += (i == 0 ? "{" : ",{");
+        out += "\"name\":" + json_string(c.name) + ",\"ok\":" + (c.ok ? "true" : "false");
+        if (!c.ok) {
+            out += ",\"expected\":" + json_string(c.expected) + ",\"found\":" + json_string(c.found);
+        }
+        out += "}";
+    }
+    out += "],\"problems\":[";
+    const std::vector<std::string> problems = report.problems();
+    for (std::size_t i = 0; i < problems.size(); ++i) {
+        out += (i == 0 ? "" : ",") + json_string(problems[i]);
+    }
+    return out + "]}\n";
+}
+
+}  // namespace swug

@@ -1,0 +1,142 @@
+// Reading images back: every kind of damage is caught by the check that names it.
+#include "image_check.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "run_cases.h"
+#include "info_report.h"
+
+namespace swug {
+namespace {
+
+using testing::bytes;
+
+image_report check_bytes(const bytes& image) {
+    // fmemopen wants a buffer even for an empty file.
+    bytes copy = image.empty() ? bytes(1, '\0') : image;
+    std::FILE* stream = fmemopen(copy.data(), image.size(), "rb");
+    image_report report;
+    EXPECT_TRUE(check_image(stream, report));
+    std::fclose(stream);
+    return report;
+}
+
+std::vector<std::string> failed_checks(const image_report& report) {
+    std::vector<std::string> names;
+    for (const check_result& c : report.checks) {
+        if (!c.ok) {
+            names.push_back(c.name);
+        }
+    }
+    return names;
+}
+
+bytes random_bytes(std::size_t size, unsigned seed) {
+    std::mt19937 generator(seed);
+    bytes data(size, '\0');
+    for (char& c : data) {
+        c = static_cast<char>(generator());
+    }
+    return data;
+}
+
+void add_to_le32(bytes& image, std::size_t offset, std::uint32_t delta) {
+    for (std::size_t i = 0; i < 4; ++i) {
+        const std::uint32_t byte = static_cast<std::uint8_t>(image[offset + i]) + (delta & 0xFF);
+        image[offset + i] = static_cast<char>(byte);
+        delta = (delta >> 8) + (byte >> 8);
+    }
+}
+
+const bytes software = random_bytes(3000, 1);
+const bytes mcu = random_bytes(700, 2);
+
+TEST(CheckImage, ImagesAsPackedAreValid) {
+    for (const auto& [sw, mcu_part] : std::vector<std::pair<bytes, std::optional<bytes>>>{
+             {"", std::nullopt}, {software, std::nullopt}, {software, mcu}, {"", ""},
+             {software, bytes(mcu_ota_max_size, '\xFF')}}) {
+        const image_report report = check_bytes(testing::upgrade_image(sw, mcu_part));
+        EXPECT_TRUE(report.valid()) << ::testing::PrintToString(report.problems());
+        EXPECT_EQ(report.header.length, sw.size());
+    }
+}
+
+TEST(CheckImage, EachDamageIsCaughtByItsCheck) {
+    const bytes with_mcu = testing::upgrade_image(software, mcu);
+    const bytes without_mcu = testing::upgrade_image(software);
+    const std::size_t software_at = header_size;
+    const std::size_t mcu_at = header_size + software.size();
+    struct damage {
+        const char* what;
+        const bytes* image;
+        std::function<void(bytes&)> change;
+        std::vector<std::string> caught_by;
+    };
+    const std::vector<damage> damages = {
+        {"magic first byte", &with_mcu, [](bytes& b) { b[0] = 'z'; }, {"magic"}},
+        {"magic zero byte", &with_mcu, [](bytes& b) { b[15] = ' '; }, {"magic"}},
+        {"length one less", &without_mcu, [](bytes& b) { add_to_le32(b, length_offset, -1u); },
+         {"sum", "file_end"}},
+        {"length one more", &without_mcu, [](bytes& b) { add_to_le32(b, length_offset, 1); },
+         {"length", "file_end"}},
+        {"sum", &with_mcu, [](bytes& b) { add_to_le32(b, sum_offset, 1); }, {"sum"}},
+        {"upgrade_boot", &with_mcu, [](bytes& b) { b[upgrade_boot_offset] = 1; },
+         {"upgrade_boot"}},
+        {"unused byte 28", &with_mcu, [](bytes& b) { b[28] = 1; }, {"unused_bytes"}},
+        {"unused byte 127", &with_mcu, [](bytes& b) { b[127] = 1; }, {"unused_bytes"}},
+        {"mcu_ota_flag 2", &with_mcu, [](bytes& b) { b[mcu_ota_flag_offset] = 2; },
+         {"mcu_ota_flag"}},
+        {"mcu_ota_flag cleared", &with_mcu, [](bytes& b) { b[mcu_ota_flag_offset] = 0; },
+         {"mcu_fields", "file_end"}},
+        {"mcu_ota_flag set without MCU image", &without_mcu,
+         [](bytes& b) { b[mcu_ota_flag_offset] = 1; }, {"mcu_addr"}},
+        {"mcu_addr", &with_mcu, [](bytes& b) { add_to_le32(b, mcu_addr_offset, 1); },
+         {"mcu_addr"}},
+        {"mcu_len one more", &with_mcu, [](bytes& b) { add_to_le32(b, mcu_len_offset, 1); },
+         {"file_end"}},
+        {"mcu_len over 96 KiB", &with_mcu,
+         [](bytes& b) { add_to_le32(b, mcu_len_offset, mcu_ota_max_size); },
+         {"mcu_len", "file_end"}},
+        {"mcu_sum", &with_mcu, [](bytes& b) { add_to_le32(b, mcu_sum_offset, 1); }, {"mcu_sum"}},
+        {"software byte", &with_mcu, [&](bytes& b) { b[software_at + 1234] ^= 0x10; }, {"sum"}},
+        {"MCU OTA byte", &with_mcu, [&](bytes& b) { b[mcu_at + 699] ^= 0x01; }, {"mcu_sum"}},
+        {"a byte appended", &with_mcu, [](bytes& b) { b += '\0'; }, {"file_end"}},
+        {"a byte appended without MCU", &without_mcu, [](bytes& b) { b += '\0'; }, {"file_end"}},
+    };
+    for (const damage& d : damages) {
+        bytes image = *d.image;
+        d.change(image);
+        const std::vector<std::string> failed = failed_checks(check_bytes(image));
+        EXPECT_EQ(failed, d.caught_by) << d.what;
+    }
+}
+
+TEST(CheckImage, EveryTruncationIsCaught) {
+    const bytes image = testing::upgrade_image(software.substr(0, 300), mcu.substr(0, 50));
+    for (std::size_t length = 0; length < image.size(); ++length) {
+        const image_report report = check_bytes(image.substr(0, length));
+        EXPECT_FALSE(report.valid()) << "cut to " << length;
+        EXPECT_EQ(report.size, length);
+    }
+}
+
+TEST(JsonString, EscapesWhatJsonRequiresAndNeverEmitsBadUtf8) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain/path.bin", "\"plain/path.bin\""},
+        {"q\"b\\s", "\"q\\\"b\\\\s\""},
+        {std::string("n\nt\tz\0e\x1f\x7f", 9), "\"n\\nt\\tz\\u0000e\\u001f\\u007f\""},
+        {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\""},
+        {"bad\xFF", "\"bad\\ufffd\""},
+        {"cut\xE2\x82", "\"cut\\ufffd\\ufffd\""},
+        {"overlong\xC0\x80", "\"overlong\\ufffd\\ufffd\""},
+        {"surrogate\xED\xA0\x80", "\"surrogate\\ufffd\\ufffd\\ufffd\""},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(json_string(text), expected);
+    }
+}
+
+}  // namespace
+}  // namespace swug
