@@ -109,6 +109,13 @@ std::vector<run_case> packing_cases() {
          "|\n",
          {{"run/up.bin", upgrade_image(ten, "abc")}},
          "run"},
+        {"line ends and Ctrl-Z pass through unchanged",
+         {{"in.bin", "\n\r\x1A\r\n\n\x1A"}, {"mcu_ota.bin", "\r\n\x1A"}},
+         {"in.bin", "up.bin"},
+         0,
+         "| gen image file checksum=0000006c,size=00000007 , MCU ota checksum=00000031,size=00000003 "
+         "|\n",
+         {{"up.bin", upgrade_image("\n\r\x1A\r\n\n\x1A", bytes("\r\n\x1A"))}}},
         {"MCU OTA in the default run",
          {{"data/VRK520_SW.bin", ten}, {"out/", ""}, {"mcu_ota.bin", "abc"}},
          {},

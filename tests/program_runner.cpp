@@ -56,10 +56,10 @@ temp_folder::~temp_folder() {
 
 bool target_is_windows() { return environment("SWUG_EXE_SUFFIX") == ".exe"; }
 
-std::string program_path(const std::string& name) {
-    const std::string dir = environment("SWUG_TARGET_DIR");
+std::string program_path(const std::string& name, bool native) {
+    const std::string dir = native ? "" : environment("SWUG_TARGET_DIR");
     return (dir.empty() ? std::string(SWUG_BUILD_DIR) : dir) + "/" + name +
-           environment("SWUG_EXE_SUFFIX");
+           (native ? "" : environment("SWUG_EXE_SUFFIX"));
 }
 
 std::string seen_work_dir(const std::string& folder) {
@@ -68,8 +68,9 @@ std::string seen_work_dir(const std::string& folder) {
 
 running_program spawn_program(const std::string& name, const std::vector<std::string>& args,
                               const run_options& options) {
-    std::vector<std::string> words = split_words(environment("SWUG_RUNNER"));
-    words.push_back(program_path(name));
+    std::vector<std::string> words =
+        options.native ? std::vector<std::string>() : split_words(environment("SWUG_RUNNER"));
+    words.push_back(program_path(name, options.native));
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& word : words) {
@@ -112,7 +113,7 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
         _exit(127);
     }
     close(out_pipe[1]);
-    return {child, out_pipe[0], err_fd};
+    return {child, out_pipe[0], err_fd, options.native};
 }
 
 std::string read_some(const running_program& program) {
@@ -144,7 +145,7 @@ run_result finish_program(const running_program& program, std::string out_so_far
         result.err.append(chunk, static_cast<std::size_t>(got));
     }
     close(program.err_fd);
-    if (target_is_windows()) {
+    if (target_is_windows() && !program.native) {
         // The Windows console ends lines with "\r\n"; nothing else is relaxed.
         std::string::size_type at = 0;
         while ((at = result.out.find("\r\n", at)) != std::string::npos) {

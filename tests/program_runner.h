@@ -31,6 +31,7 @@ struct run_options {
     int stdin_fd = -1;            // used instead of stdin_path when not -1
     bool remove_cwd = false;      // the child removes its working folder before it starts
     bool terminal_session = false;  // standard input becomes the controlling terminal
+    bool native = false;            // run this build's own program, whatever the target
 };
 
 struct run_result {
@@ -41,7 +42,7 @@ struct run_result {
 
 // Which programs the tests run: the native build by default; SWUG_TARGET_DIR, SWUG_EXE_SUFFIX and
 // SWUG_RUNNER (say, "wine") point them at another build.
-std::string program_path(const std::string& name);
+std::string program_path(const std::string& name, bool native = false);
 bool target_is_windows();
 
 run_result run_program(const std::string& name, const std::vector<std::string>& args,
@@ -52,6 +53,7 @@ struct running_program {
     int pid;
     int out_fd;
     int err_fd;
+    bool native;
 };
 running_program spawn_program(const std::string& name, const std::vector<std::string>& args,
                               const run_options& options);

@@ -1,0 +1,96 @@
+// What only the Windows build meets: drive letters, and text-mode bytes that must stay binary.
+// These run when the tests are pointed at the .exe files (SWUG_EXE_SUFFIX=.exe under Wine).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "run_cases.h"
+
+namespace swug::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A Wine drive letter mapped to a folder for as long as the object lives.
+class mapped_drive {
+public:
+    mapped_drive(const std::string& letter, const std::string& folder) {
+        const char* prefix = std::getenv("WINEPREFIX");
+        const char* home = std::getenv("HOME");
+        link_ = (prefix != nullptr ? std::string(prefix) : std::string(home) + "/.wine") +
+                "/dosdevices/" + letter + ":";
+        fs::remove(link_);
+        fs::create_directory_symlink(folder, link_);
+    }
+    ~mapped_drive() {
+        std::error_code ignored;
+        fs::remove(link_, ignored);
+    }
+
+private:
+    std::string link_;
+};
+
+// Bytes that a text-mode stream would change: line feeds, carriage returns, Ctrl-Z.
+bytes console_bytes(std::size_t size) {
+    const char pattern[] = {'\n', '\r', '\x1A', '\r', '\n', '\n', '\x1A', 'a', '\r', '\0'};
+    bytes data(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        data[i] = pattern[i % sizeof pattern];
+    }
+    return data;
+}
+
+TEST(Windows, ADrivesRootExpandsWithTwoSlashes) {
+    if (!target_is_windows()) {
+        GTEST_SKIP() << "runs against the Windows build";
+    }
+    temp_folder folder;
+    const mapped_drive drive("q", folder.path());
+    write_file(folder / "in.bin", "abc");
+    run_options options;
+    options.cwd = folder.path();
+    const run_result missing = run_program("swug_gen", {"./nope.bin", "./up.bin"}, options);
+    EXPECT_EQ(missing.exit_status, 1);
+    EXPECT_EQ(missing.out, "can't find the software file Q://nope.bin \n");
+
+    const run_result packed = run_program("swug_gen", {"./in.bin", "./up.bin"}, options);
+    EXPECT_EQ(packed.exit_status, 0);
+    EXPECT_EQ(read_file(folder / "up.bin"), upgrade_image("abc"));
+}
+
+TEST(Windows, ImagesEqualTheNativeBuildsByteForByte) {
+    if (!target_is_windows()) {
+        GTEST_SKIP() << "compares the Windows build with this one";
+    }
+    const std::pair<bytes, std::optional<bytes>> inputs[] = {
+        {console_bytes(5000), console_bytes(777)},
+        {console_bytes(1024), std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& [software, mcu] : inputs) {
+        std::string images[2];
+        std::string reports[2];
+        for (const bool native : {false, true}) {
+            temp_folder folder;
+            write_file(folder / "in.bin", software);
+            if (mcu) {
+                write_file(folder / "mcu_ota.bin", *mcu);
+            }
+            run_options options;
+            options.cwd = folder.path();
+            options.native = native;
+            const run_result result = run_program("swug_gen", {"in.bin", "up.bin"}, options);
+            EXPECT_EQ(result.exit_status, 0);
+            images[native] = read_file(folder / "up.bin").value_or("missing");
+            reports[native] = result.out;
+        }
+        EXPECT_EQ(images[0], upgrade_image(software, mcu));
+        EXPECT_EQ(images[0], images[1]);
+        EXPECT_EQ(reports[0], reports[1]);
+    }
+}
+
+}  // namespace
+}  // namespace swug::testing
