@@ -8,9 +8,17 @@
 
 namespace swug {
 
-file_ptr open_for_reading(const char* path) {
+file_ptr open_stream(const char* path, const char* mode) {
     errno = 0;
-    return file_ptr(std::fopen(path, "rb"));
+    file_ptr stream(std::fopen(path, mode));
+    if (stream) {
+        auto buffer = std::make_unique<char[]>(stream_buffer_size);
+        // Without its own buffer the stream still works, only with smaller system calls.
+        if (std::setvbuf(stream.get(), buffer.get(), _IOFBF, stream_buffer_size) == 0) {
+            stream.get_deleter().buffer = std::move(buffer);
+        }
+    }
+    return stream;
 }
 
 copy_status copy_summing(std::FILE* in, std::FILE* out, std::uint64_t max_bytes, chunk_buffer& buf,
@@ -42,8 +50,7 @@ copy_status copy_summing(std::FILE* in, std::FILE* out, std::uint64_t max_bytes,
 
 int output_file::create(const char* path) {
     discard();
-    errno = 0;
-    stream_.reset(std::fopen(path, "wb"));
+    stream_ = open_stream(path, "wb");
     if (!stream_) {
         return errno != 0 ? errno : EIO;
     }

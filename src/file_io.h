@@ -10,13 +10,23 @@
 
 namespace swug {
 
+// Size of the buffer of every stream the tools open: large enough that system calls don't
+// dominate the copy, and fixed, so that memory use does not depend on file sizes.
+constexpr std::size_t stream_buffer_size = 256 * 1024;
+
+// Closes the stream, then frees the buffer it was given (the deleter outlives the close).
 struct file_closer {
+    std::unique_ptr<char[]> buffer;
     void operator()(std::FILE* stream) const noexcept { std::fclose(stream); }
 };
 using file_ptr = std::unique_ptr<std::FILE, file_closer>;
 
+// Opens path with mode ("rb" or "wb") and a stream buffer of stream_buffer_size; null with errno
+// set when it can't be opened.
+file_ptr open_stream(const char* path, const char* mode);
+
 // Opens path for binary reading; null with errno set when it can't be opened.
-file_ptr open_for_reading(const char* path);
+inline file_ptr open_for_reading(const char* path) { return open_stream(path, "rb"); }
 
 // Bytes counted and byte-summed by the copy loop.
 struct copy_totals {

@@ -34,6 +34,11 @@ TEST(CheckSum32, FullChunkOfOddLengthsMatchesPlainSum) {
     }
 }
 
+TEST(CheckSum32, AFullChunkOfFFNeitherOverflowsNorLosesBytes) {
+    const std::vector<std::uint8_t> ones(chunk_size, 0xFF);
+    EXPECT_EQ(check_sum32(ones.data(), static_cast<std::int32_t>(chunk_size)), 1024u * 255u);
+}
+
 TEST(CheckSum32, RunningTotalWrapsModulo2To32) {
     const std::uint8_t two[] = {1, 1};
     std::uint32_t total = 0xFFFFFFFFu;
