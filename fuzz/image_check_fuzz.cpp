@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (report.valid()) {
         const std::uint64_t mcu = report.header.mcu_ota_flag == 1 ? report.header.mcu_len : 0;
-        if (size != swug::header_size + report.header.length + mcu || mcu > swug::mcu_ota_max_size) {
+        if (size != swug::header_size + report.header.length + mcu ||
+            mcu > swug::mcu_ota_max_size) {
             __builtin_trap();  // a verdict of valid must mean a consistent layout
         }
     }

@@ -93,6 +93,8 @@ void output_file::discard() {
     removable_ = false;
 }
 
-const char* reason_text(int error_number) { return std::strerror(error_number != 0 ? error_number : EIO); }
+const char* reason_text(int error_number) {
+    return std::strerror(error_number != 0 ? error_number : EIO);
+}
 
 }  // namespace swug

@@ -26,7 +26,9 @@ using file_ptr = std::unique_ptr<std::FILE, file_closer>;
 file_ptr open_stream(const char* path, const char* mode);
 
 // Opens path for binary reading; null with errno set when it can't be opened.
-inline file_ptr open_for_reading(const char* path) { return open_stream(path, "rb"); }
+inline file_ptr open_for_reading(const char* path) {
+    return open_stream(path, "rb");
+}
 
 // Bytes counted and byte-summed by the copy loop.
 struct copy_totals {
@@ -45,7 +47,7 @@ copy_status copy_summing(std::FILE* in, std::FILE* out, std::uint64_t max_bytes,
 // An output file being written: created (or emptied) by create, kept by finish, and removed
 // again when it is destroyed unfinished, but only when it is a regular file.
 class output_file {
-public:
+  public:
     output_file() = default;
     output_file(const output_file&) = delete;
     output_file& operator=(const output_file&) = delete;
@@ -63,7 +65,7 @@ public:
     // Closes the file without checking and removes it when it is a regular file.
     void discard();
 
-private:
+  private:
     file_ptr stream_;
     const char* path_ = nullptr;
     bool removable_ = false;

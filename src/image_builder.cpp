@@ -15,7 +15,9 @@ int work_dir_error = 0;
 
 namespace {
 
-int current_reason() { return errno != 0 ? errno : EIO; }
+int current_reason() {
+    return errno != 0 ? errno : EIO;
+}
 
 // Turns one command-line argument into a path; prints the reason and returns false on failure.
 bool choose_path(const char* argument, char (&path)[path_capacity]) {
@@ -33,8 +35,9 @@ bool choose_path(const char* argument, char (&path)[path_capacity]) {
             return false;
         case path_status::no_work_dir:
             if (work_dir_error == ERANGE) {
-                std::printf("can't expand %s: the working directory is longer than %zu characters\n",
-                            argument, path_capacity - 1);
+                std::printf(
+                    "can't expand %s: the working directory is longer than %zu characters\n",
+                    argument, path_capacity - 1);
             } else {
                 std::printf("can't expand %s: can't get the working directory: %s\n", argument,
                             reason_text(work_dir_error));
@@ -86,7 +89,8 @@ std::int32_t report_pack_failure(const pack_outcome& outcome, const char* openna
 
 }  // namespace
 
-pack_outcome pack_upgrade_image(std::FILE* p_sw_file, std::FILE* p_mcu_file, std::FILE* p_img_file) {
+pack_outcome pack_upgrade_image(std::FILE* p_sw_file, std::FILE* p_mcu_file,
+                                std::FILE* p_img_file) {
     pack_outcome outcome;
     auto fail = [&outcome](pack_failure failure) {
         outcome.failure = failure;
@@ -192,8 +196,8 @@ std::int32_t generate_swug_bin(const func_args* args) {
         return build_same_file;
     }
     if (p_mcu_file && platform::is_same_file(p_mcu_file.get(), fname)) {
-        std::printf("the upgrade image %s is the MCU ota file %s, refusing to overwrite it\n", fname,
-                    mcu_ota_name);
+        std::printf("the upgrade image %s is the MCU ota file %s, refusing to overwrite it\n",
+                    fname, mcu_ota_name);
         return build_same_file;
     }
 

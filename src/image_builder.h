@@ -18,7 +18,7 @@ struct func_args {
 };
 
 // Process-wide run state, written by main before the builder runs and only read after that.
-extern std::uint8_t in_cmd_mode;     // 1 in command mode (two arguments)
+extern std::uint8_t in_cmd_mode;      // 1 in command mode (two arguments)
 extern char work_dir[path_capacity];  // working directory for "./" arguments, "/" separated
 extern int work_dir_error;            // errno value when work_dir could not be obtained
 
@@ -46,7 +46,14 @@ constexpr char default_upgrade_image[] = "out/VRK520_UPGRADE_SW.bin";
 // returns a build_result.
 std::int32_t generate_swug_bin(const func_args* args);
 
-enum class pack_failure { none, software_read, software_too_big, mcu_read, mcu_too_big, image_write };
+enum class pack_failure {
+    none,
+    software_read,
+    software_too_big,
+    mcu_read,
+    mcu_too_big,
+    image_write
+};
 
 struct pack_outcome {
     pack_failure failure = pack_failure::none;

@@ -9,10 +9,12 @@ namespace swug {
 
 namespace {
 
-std::string byte_count(std::uint64_t value) { return std::to_string(value) + " bytes"; }
+std::string byte_count(std::uint64_t value) {
+    return std::to_string(value) + " bytes";
+}
 
 class judge {
-public:
+  public:
     explicit judge(std::vector<check_result>& checks) : checks_(checks) {}
 
     void check(const char* name, bool ok, std::string expected, std::string found) {
@@ -30,7 +32,7 @@ public:
         check(name, expected == found, format_hex(expected), format_hex(found));
     }
 
-private:
+  private:
     std::vector<check_result>& checks_;
 };
 
@@ -55,9 +57,12 @@ std::string format_hex(std::uint64_t value) {
 }
 
 std::vector<std::pair<const char*, std::uint32_t>> named_fields(const swug_header& header) {
-    return {{"length", header.length},           {"sum", header.sum},
-            {"upgrade_boot", header.upgrade_boot}, {"mcu_ota_flag", header.mcu_ota_flag},
-            {"mcu_addr", header.mcu_addr},         {"mcu_len", header.mcu_len},
+    return {{"length", header.length},
+            {"sum", header.sum},
+            {"upgrade_boot", header.upgrade_boot},
+            {"mcu_ota_flag", header.mcu_ota_flag},
+            {"mcu_addr", header.mcu_addr},
+            {"mcu_len", header.mcu_len},
             {"mcu_sum", header.mcu_sum}};
 }
 
@@ -146,8 +151,9 @@ bool check_image(std::FILE* stream, image_report& report) {
     rules.equal32("upgrade_boot", 0, hdr.upgrade_boot);
     const std::size_t stray = first_stray_byte(raw);
     rules.check("unused_bytes", stray == header_size, "zero",
-                stray < header_size ? "byte " + std::to_string(stray) + " = " + format_hex(raw[stray])
-                                    : std::string());
+                stray < header_size
+                    ? "byte " + std::to_string(stray) + " = " + format_hex(raw[stray])
+                    : std::string());
     rules.check("mcu_ota_flag", hdr.mcu_ota_flag <= 1, "00000000 or 00000001",
                 format_hex(hdr.mcu_ota_flag));
 
@@ -155,7 +161,8 @@ bool check_image(std::FILE* stream, image_report& report) {
     if (hdr.mcu_ota_flag == 0) {
         rules.check("mcu_fields", hdr.mcu_addr == 0 && hdr.mcu_len == 0 && hdr.mcu_sum == 0,
                     "mcu_addr, mcu_len and mcu_sum 00000000",
-                    format_hex(hdr.mcu_addr) + ", " + format_hex(hdr.mcu_len) + " and " + format_hex(hdr.mcu_sum));
+                    format_hex(hdr.mcu_addr) + ", " + format_hex(hdr.mcu_len) + " and " +
+                        format_hex(hdr.mcu_sum));
         rules.check("file_end", report.size == software_end, byte_count(software_end),
                     byte_count(report.size));
     } else if (hdr.mcu_ota_flag == 1) {

@@ -21,10 +21,10 @@ struct check_result {
 };
 
 struct image_report {
-    std::uint64_t size = 0;    // bytes in the file
-    bool has_header = false;   // false when the file is shorter than a header
-    header_bytes raw{};        // the header as found
-    swug_header header;        // its fields, decoded
+    std::uint64_t size = 0;   // bytes in the file
+    bool has_header = false;  // false when the file is shorter than a header
+    header_bytes raw{};       // the header as found
+    swug_header header;       // its fields, decoded
     std::vector<check_result> checks;
 
     bool valid() const;

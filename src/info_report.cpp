@@ -103,8 +103,8 @@ std::string render_plain(const image_report& report, std::string_view image_path
             out += "| check " + c.name + ": ok |\n";
         } else {
             ++failed;
-            out += "| check " + c.name + ": FAILED, expected " + c.expected + ", found " +
-                   c.found + " |\n";
+            out += "| check " + c.name + ": FAILED, expected " + c.expected + ", found " + c.found +
+                   " |\n";
         }
     }
     if (failed == 0) {
@@ -123,8 +123,8 @@ std::string render_json(const image_report& report, std::string_view image_path)
     out += ",\"size\":" + std::to_string(report.size);
     out += ",\"magic\":" + (report.has_header ? json_string(printable_magic(report.raw)) : "null");
     for (const auto& [name, value] : named_fields(report.header)) {
-        out += ",\"" + std::string(name) + "\":" +
-               (report.has_header ? std::to_string(value) : std::string("null"));
+        out += ",\"" + std::string(name) +
+               "\":" + (report.has_header ? std::to_string(value) : std::string("null"));
     }
     out += ",\"checks\":[";
     for (std::size_t i = 0; i < report.checks.size(); ++i) {
@@ -132,7 +132,8 @@ std::string render_json(const image_report& report, std::string_view image_path)
         out += (i == 0 ? "{" : ",{");
         out += "\"name\":" + json_string(c.name) + ",\"ok\":" + (c.ok ? "true" : "false");
         if (!c.ok) {
-            out += ",\"expected\":" + json_string(c.expected) + ",\"found\":" + json_string(c.found);
+            out +=
+                ",\"expected\":" + json_string(c.expected) + ",\"found\":" + json_string(c.found);
         }
         out += "}";
     }

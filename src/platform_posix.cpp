@@ -32,7 +32,9 @@ void read_one_byte(int fd) {
 
 }  // namespace
 
-bool backslash_is_separator() { return false; }
+bool backslash_is_separator() {
+    return false;
+}
 
 int current_directory(char* buffer, std::size_t capacity) {
     std::memset(buffer, 0, capacity);

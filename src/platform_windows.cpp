@@ -1,11 +1,10 @@
 #define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-
 #include <conio.h>
 #include <direct.h>
 #include <io.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <windows.h>
 
 #include <cerrno>
 #include <cstring>
@@ -36,7 +35,9 @@ bool identify(HANDLE handle, file_identity& identity) {
 
 }  // namespace
 
-bool backslash_is_separator() { return true; }
+bool backslash_is_separator() {
+    return true;
+}
 
 int current_directory(char* buffer, std::size_t capacity) {
     std::memset(buffer, 0, capacity);

@@ -15,7 +15,9 @@ ssize_t fake_read(void* cookie, char* buf, std::size_t size) {
     }
     const std::uint64_t end = std::min(file.size(), file.fail_at);
     const std::size_t count =
-        file.position >= end ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(size, end - file.position));
+        file.position >= end
+            ? 0
+            : static_cast<std::size_t>(std::min<std::uint64_t>(size, end - file.position));
     if (file.zeros != 0) {
         std::memset(buf, 0, count);
     } else {
@@ -61,7 +63,9 @@ int fake_seek(void* cookie, off64_t* offset, int whence) {
     return 0;
 }
 
-int fake_close(void*) { return 0; }
+int fake_close(void*) {
+    return 0;
+}
 
 }  // namespace
 

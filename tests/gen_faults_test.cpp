@@ -1,10 +1,9 @@
 // swug_gen on bad input and failing output: one clear line, exit status 1, every input as it
 // was, and no incomplete upgrade image left behind.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 
@@ -88,8 +87,8 @@ std::vector<run_case> same_file_cases() {
 
 std::vector<run_case> bad_input_cases() {
     const std::string long_name(300, 'n');
-    const std::string deep = std::string(100, 'd') + "/" + std::string(100, 'e') + "/" +
-                             std::string(100, 'f');
+    const std::string deep =
+        std::string(100, 'd') + "/" + std::string(100, 'e') + "/" + std::string(100, 'f');
     std::vector<run_case> cases = {
         {"the software image is a folder",
          {{"fw/", ""}},

@@ -72,21 +72,24 @@ std::vector<run_case> packing_cases() {
          {{"in.bin", ten}, {"mcu_ota.bin", "abc"}},
          {"in.bin", "up.bin"},
          0,
-         "| gen image file checksum=00000037,size=0000000a , MCU ota checksum=00000126,size=00000003 "
+         "| gen image file checksum=00000037,size=0000000a , MCU ota "
+         "checksum=00000126,size=00000003 "
          "|\n",
          {{"up.bin", upgrade_image(ten, "abc")}}},
         {"empty MCU OTA file is carried",
          {{"in.bin", ten}, {"mcu_ota.bin", ""}},
          {"in.bin", "up.bin"},
          0,
-         "| gen image file checksum=00000037,size=0000000a , MCU ota checksum=00000000,size=00000000 "
+         "| gen image file checksum=00000037,size=0000000a , MCU ota "
+         "checksum=00000000,size=00000000 "
          "|\n",
          {{"up.bin", upgrade_image(ten, "")}}},
         {"MCU OTA of exactly 96 KiB",
          {{"in.bin", ten}, {"mcu_ota.bin", mcu_max}},
          {"in.bin", "up.bin"},
          0,
-         "| gen image file checksum=00000037,size=0000000a , MCU ota checksum=00bf4000,size=00018000 "
+         "| gen image file checksum=00000037,size=0000000a , MCU ota "
+         "checksum=00bf4000,size=00018000 "
          "|\n",
          {{"up.bin", upgrade_image(ten, mcu_max)}}},
         {"MCU OTA one byte over 96 KiB is refused and not announced",
@@ -105,7 +108,8 @@ std::vector<run_case> packing_cases() {
          {{"run/mcu_ota.bin", "abc"}, {"fw/in.bin", ten}},
          {"../fw/in.bin", "up.bin"},
          0,
-         "| gen image file checksum=00000037,size=0000000a , MCU ota checksum=00000126,size=00000003 "
+         "| gen image file checksum=00000037,size=0000000a , MCU ota "
+         "checksum=00000126,size=00000003 "
          "|\n",
          {{"run/up.bin", upgrade_image(ten, "abc")}},
          "run"},
@@ -113,14 +117,16 @@ std::vector<run_case> packing_cases() {
          {{"in.bin", "\n\r\x1A\r\n\n\x1A"}, {"mcu_ota.bin", "\r\n\x1A"}},
          {"in.bin", "up.bin"},
          0,
-         "| gen image file checksum=0000006c,size=00000007 , MCU ota checksum=00000031,size=00000003 "
+         "| gen image file checksum=0000006c,size=00000007 , MCU ota "
+         "checksum=00000031,size=00000003 "
          "|\n",
          {{"up.bin", upgrade_image("\n\r\x1A\r\n\n\x1A", bytes("\r\n\x1A"))}}},
         {"MCU OTA in the default run",
          {{"data/VRK520_SW.bin", ten}, {"out/", ""}, {"mcu_ota.bin", "abc"}},
          {},
          0,
-         "| gen image file checksum=00000037,size=0000000a , MCU ota checksum=00000126,size=00000003 "
+         "| gen image file checksum=00000037,size=0000000a , MCU ota "
+         "checksum=00000126,size=00000003 "
          "|\n" +
              prompt,
          {{"out/VRK520_UPGRADE_SW.bin", upgrade_image(ten, "abc")}}},

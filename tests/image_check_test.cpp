@@ -5,8 +5,8 @@
 
 #include <random>
 
-#include "run_cases.h"
 #include "info_report.h"
+#include "run_cases.h"
 
 namespace swug {
 namespace {
@@ -55,7 +55,10 @@ const bytes mcu = random_bytes(700, 2);
 
 TEST(CheckImage, ImagesAsPackedAreValid) {
     for (const auto& [sw, mcu_part] : std::vector<std::pair<bytes, std::optional<bytes>>>{
-             {"", std::nullopt}, {software, std::nullopt}, {software, mcu}, {"", ""},
+             {"", std::nullopt},
+             {software, std::nullopt},
+             {software, mcu},
+             {"", ""},
              {software, bytes(mcu_ota_max_size, '\xFF')}}) {
         const image_report report = check_bytes(testing::upgrade_image(sw, mcu_part));
         EXPECT_TRUE(report.valid()) << ::testing::PrintToString(report.problems());
@@ -77,26 +80,37 @@ TEST(CheckImage, EachDamageIsCaughtByItsCheck) {
     const std::vector<damage> damages = {
         {"magic first byte", &with_mcu, [](bytes& b) { b[0] = 'z'; }, {"magic"}},
         {"magic zero byte", &with_mcu, [](bytes& b) { b[15] = ' '; }, {"magic"}},
-        {"length one less", &without_mcu, [](bytes& b) { add_to_le32(b, length_offset, -1u); },
+        {"length one less",
+         &without_mcu,
+         [](bytes& b) { add_to_le32(b, length_offset, -1u); },
          {"sum", "file_end"}},
-        {"length one more", &without_mcu, [](bytes& b) { add_to_le32(b, length_offset, 1); },
+        {"length one more",
+         &without_mcu,
+         [](bytes& b) { add_to_le32(b, length_offset, 1); },
          {"length", "file_end"}},
         {"sum", &with_mcu, [](bytes& b) { add_to_le32(b, sum_offset, 1); }, {"sum"}},
-        {"upgrade_boot", &with_mcu, [](bytes& b) { b[upgrade_boot_offset] = 1; },
-         {"upgrade_boot"}},
+        {"upgrade_boot", &with_mcu, [](bytes& b) { b[upgrade_boot_offset] = 1; }, {"upgrade_boot"}},
         {"unused byte 28", &with_mcu, [](bytes& b) { b[28] = 1; }, {"unused_bytes"}},
         {"unused byte 127", &with_mcu, [](bytes& b) { b[127] = 1; }, {"unused_bytes"}},
-        {"mcu_ota_flag 2", &with_mcu, [](bytes& b) { b[mcu_ota_flag_offset] = 2; },
+        {"mcu_ota_flag 2",
+         &with_mcu,
+         [](bytes& b) { b[mcu_ota_flag_offset] = 2; },
          {"mcu_ota_flag"}},
-        {"mcu_ota_flag cleared", &with_mcu, [](bytes& b) { b[mcu_ota_flag_offset] = 0; },
+        {"mcu_ota_flag cleared",
+         &with_mcu,
+         [](bytes& b) { b[mcu_ota_flag_offset] = 0; },
          {"mcu_fields", "file_end"}},
-        {"mcu_ota_flag set without MCU image", &without_mcu,
-         [](bytes& b) { b[mcu_ota_flag_offset] = 1; }, {"mcu_addr"}},
-        {"mcu_addr", &with_mcu, [](bytes& b) { add_to_le32(b, mcu_addr_offset, 1); },
+        {"mcu_ota_flag set without MCU image",
+         &without_mcu,
+         [](bytes& b) { b[mcu_ota_flag_offset] = 1; },
          {"mcu_addr"}},
-        {"mcu_len one more", &with_mcu, [](bytes& b) { add_to_le32(b, mcu_len_offset, 1); },
+        {"mcu_addr", &with_mcu, [](bytes& b) { add_to_le32(b, mcu_addr_offset, 1); }, {"mcu_addr"}},
+        {"mcu_len one more",
+         &with_mcu,
+         [](bytes& b) { add_to_le32(b, mcu_len_offset, 1); },
          {"file_end"}},
-        {"mcu_len over 96 KiB", &with_mcu,
+        {"mcu_len over 96 KiB",
+         &with_mcu,
          [](bytes& b) { add_to_le32(b, mcu_len_offset, mcu_ota_max_size); },
          {"mcu_len", "file_end"}},
         {"mcu_sum", &with_mcu, [](bytes& b) { add_to_le32(b, mcu_sum_offset, 1); }, {"mcu_sum"}},
@@ -127,7 +141,8 @@ TEST(JsonString, EscapesWhatJsonRequiresAndNeverEmitsBadUtf8) {
         {"plain/path.bin", "\"plain/path.bin\""},
         {"q\"b\\s", "\"q\\\"b\\\\s\""},
         {std::string("n\nt\tz\0e\x1f\x7f", 9), "\"n\\nt\\tz\\u0000e\\u001f\\u007f\""},
-        {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\""},
+        {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80",
+         "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\""},
         {"bad\xFF", "\"bad\\ufffd\""},
         {"cut\xE2\x82", "\"cut\\ufffd\\ufffd\""},
         {"overlong\xC0\x80", "\"overlong\\ufffd\\ufffd\""},

@@ -72,9 +72,12 @@ TEST(Header, FieldsAreLittleEndianAtTheirOffsets) {
     fields.mcu_sum = 0xFFEEDDCC;
     const header_bytes bytes = encode_header(fields);
     const std::vector<std::pair<std::size_t, std::vector<std::uint8_t>>> expected = {
-        {16, {0x01, 0x02, 0x03, 0x04}}, {20, {0x05, 0x06, 0x07, 0x08}},
-        {24, {0, 0, 0, 0}},             {64, {0x01, 0, 0, 0}},
-        {68, {0x09, 0x0A, 0x0B, 0x0C}}, {72, {0x00, 0x80, 0x01, 0x00}},
+        {16, {0x01, 0x02, 0x03, 0x04}},
+        {20, {0x05, 0x06, 0x07, 0x08}},
+        {24, {0, 0, 0, 0}},
+        {64, {0x01, 0, 0, 0}},
+        {68, {0x09, 0x0A, 0x0B, 0x0C}},
+        {72, {0x00, 0x80, 0x01, 0x00}},
         {76, {0xCC, 0xDD, 0xEE, 0xFF}},
     };
     for (const auto& [offset, field] : expected) {

@@ -50,8 +50,8 @@ bytes ten_bytes() {
 TEST(SwugInfo, PackedImagesRoundTrip) {
     std::mt19937 generator(2026);
     const std::pair<std::size_t, std::optional<std::size_t>> sizes[] = {
-        {0, std::nullopt}, {1, std::nullopt}, {1023, 0},       {1024, 1},
-        {1025, 1024},      {70001, 98304},    {5000, std::nullopt}, {0, 3},
+        {0, std::nullopt}, {1, std::nullopt},    {1023, 0}, {1024, 1}, {1025, 1024},
+        {70001, 98304},    {5000, std::nullopt}, {0, 3},
     };
     for (const auto& [software_size, mcu_size] : sizes) {
         SCOPED_TRACE(software_size);
@@ -89,8 +89,8 @@ std::vector<run_case> report_cases() {
     invalid_ten = replace_all(invalid_ten, "| sum=00000037 |", "| sum=00000038 |");
     invalid_ten = replace_all(invalid_ten, "| check sum: ok |",
                               "| check sum: FAILED, expected 00000038, found 00000037 |");
-    invalid_ten = replace_all(invalid_ten, "| image is valid |",
-                              "| image is NOT valid: 1 check failed |");
+    invalid_ten =
+        replace_all(invalid_ten, "| image is valid |", "| image is NOT valid: 1 check failed |");
     // Windows allows no quote in a file name.
     const std::string quoted_name = target_is_windows() ? "short.bin" : "a\"b.bin";
     const std::string quoted_json = target_is_windows() ? "\"short.bin\"" : "\"a\\\"b.bin\"";
@@ -112,11 +112,12 @@ std::vector<run_case> report_cases() {
          {{quoted_name, "short"}},
          {"--json", quoted_name},
          1,
-         "{\"valid\":false,\"image\":" + quoted_json + ",\"size\":5,\"magic\":null,\"length\":null,"
-         "\"sum\":null,\"upgrade_boot\":null,\"mcu_ota_flag\":null,\"mcu_addr\":null,"
-         "\"mcu_len\":null,\"mcu_sum\":null,\"checks\":[{\"name\":\"size\",\"ok\":false,"
-         "\"expected\":\"at least 128 bytes\",\"found\":\"5 bytes\"}],\"problems\":[\"size: "
-         "expected at least 128 bytes, found 5 bytes\"]}\n"},
+         "{\"valid\":false,\"image\":" + quoted_json +
+             ",\"size\":5,\"magic\":null,\"length\":null,"
+             "\"sum\":null,\"upgrade_boot\":null,\"mcu_ota_flag\":null,\"mcu_addr\":null,"
+             "\"mcu_len\":null,\"mcu_sum\":null,\"checks\":[{\"name\":\"size\",\"ok\":false,"
+             "\"expected\":\"at least 128 bytes\",\"found\":\"5 bytes\"}],\"problems\":[\"size: "
+             "expected at least 128 bytes, found 5 bytes\"]}\n"},
         {"a damaged image is not unpacked",
          {{"up.bin", bad_sum}},
          {"--sw", "sw.out", "up.bin"},
@@ -140,7 +141,10 @@ std::vector<run_case> misuse_cases() {
          {"--mcu", "mcu.out", "up.bin"},
          2,
          valid_ten},
-        {"--sw over the image itself", {{"up.bin", image}}, {"--sw", "up.bin", "up.bin"}, 2,
+        {"--sw over the image itself",
+         {{"up.bin", image}},
+         {"--sw", "up.bin", "up.bin"},
+         2,
          valid_ten},
         {"--sw over the image spelled otherwise",
          {{"up.bin", image}, {"sub/", ""}},

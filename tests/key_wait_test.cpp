@@ -84,7 +84,8 @@ TEST(KeyWait, RedirectedInputNeverHangs) {
     from_null.cwd = folder.path();
     const run_result dev_null = run_program("swug_gen", {}, from_null);
     EXPECT_EQ(dev_null.exit_status, 0);
-    EXPECT_EQ(dev_null.out, "can't find the software file data/VRK520_SW.bin \nPress any key to exit!");
+    EXPECT_EQ(dev_null.out,
+              "can't find the software file data/VRK520_SW.bin \nPress any key to exit!");
 }
 
 }  // namespace

@@ -54,7 +54,9 @@ temp_folder::~temp_folder() {
     fs::remove_all(path_, ignored);
 }
 
-bool target_is_windows() { return environment("SWUG_EXE_SUFFIX") == ".exe"; }
+bool target_is_windows() {
+    return environment("SWUG_EXE_SUFFIX") == ".exe";
+}
 
 std::string program_path(const std::string& name, bool native) {
     const std::string dir = native ? "" : environment("SWUG_TARGET_DIR");

@@ -12,7 +12,7 @@ using bytes = std::string;
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 class temp_folder {
-public:
+  public:
     temp_folder();
     ~temp_folder();
     temp_folder(const temp_folder&) = delete;
@@ -21,15 +21,15 @@ public:
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
 struct run_options {
     std::string cwd;
     std::string stdin_path = "/dev/null";
-    int stdin_fd = -1;            // used instead of stdin_path when not -1
-    bool remove_cwd = false;      // the child removes its working folder before it starts
+    int stdin_fd = -1;              // used instead of stdin_path when not -1
+    bool remove_cwd = false;        // the child removes its working folder before it starts
     bool terminal_session = false;  // standard input becomes the controlling terminal
     bool native = false;            // run this build's own program, whatever the target
 };

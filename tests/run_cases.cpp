@@ -10,10 +10,9 @@ namespace swug::testing {
 namespace {
 
 std::uint32_t byte_sum(const bytes& part) {
-    return std::accumulate(part.begin(), part.end(), 0u,
-                           [](std::uint32_t total, char c) {
-                               return total + static_cast<std::uint8_t>(c);
-                           });
+    return std::accumulate(part.begin(), part.end(), 0u, [](std::uint32_t total, char c) {
+        return total + static_cast<std::uint8_t>(c);
+    });
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ struct run_case {
     std::map<std::string, bytes> given;  // a name ending in "/" is a folder
     std::vector<std::string> args;       // "{dir}" stands for the folder as the program sees it
     int exit_status = 0;
-    std::string out;                     // "{dir}" as in args
+    std::string out;                       // "{dir}" as in args
     std::map<std::string, bytes> written;  // files that differ from given afterwards
     std::string cwd;                       // subfolder to run in, when not the folder itself
     std::function<void(const std::string& folder)> prepare;  // links, sparse files...
