@@ -155,8 +155,8 @@ std::int32_t generate_swug_bin(const func_args* args) {
     char openname[path_capacity] = {};
     char fname[path_capacity] = {};
     if (args->argc == 1) {
-        std::strcpy(openname, default_software_image);
-        std::strcpy(fname, default_upgrade_image);
+        std::memcpy(openname, default_software_image, sizeof default_software_image);
+        std::memcpy(fname, default_upgrade_image, sizeof default_upgrade_image);
     } else if (args->argc == 3) {
         if (!choose_path(args->argv[1], openname) || !choose_path(args->argv[2], fname)) {
             return build_bad_path;

@@ -1,5 +1,6 @@
 #include "image_check.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstring>
 
@@ -67,12 +68,8 @@ std::vector<std::pair<const char*, std::uint32_t>> named_fields(const swug_heade
 }
 
 bool image_report::valid() const {
-    for (const check_result& c : checks) {
-        if (!c.ok) {
-            return false;
-        }
-    }
-    return !checks.empty();
+    return !checks.empty() &&
+           std::all_of(checks.begin(), checks.end(), [](const check_result& c) { return c.ok; });
 }
 
 std::vector<std::string> image_report::problems() const {

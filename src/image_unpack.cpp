@@ -2,8 +2,8 @@
 
 #include <cerrno>
 #include <cinttypes>
-#include <cstdarg>
 #include <cstring>
+#include <string>
 
 #include "file_io.h"
 #include "platform.h"
@@ -20,16 +20,8 @@ struct part {
     output_file file;
 };
 
-#if defined(__GNUC__)
-__attribute__((format(printf, 1, 2)))
-#endif
-bool fail(const char* format, ...) {
-    std::va_list args;
-    va_start(args, format);
-    std::fputs("swug_info: ", stderr);
-    std::vfprintf(stderr, format, args);
-    std::fputc('\n', stderr);
-    va_end(args);
+bool fail(const std::string& message) {
+    std::fprintf(stderr, "swug_info: %s\n", message.c_str());
     return false;
 }
 
@@ -39,14 +31,15 @@ bool copy_part(std::FILE* image, const char* image_path, part& p, chunk_buffer& 
     copy_totals totals;
     switch (copy_summing(image, p.file.stream(), p.length, buf, totals)) {
         case copy_status::read_failed:
-            return fail("can't read the upgrade image %s: %s", image_path, reason_text(errno));
+            return fail(std::string("can't read the upgrade image ") + image_path + ": " +
+                        reason_text(errno));
         case copy_status::write_failed:
-            return fail("can't write %s: %s", p.path, reason_text(errno));
+            return fail(std::string("can't write ") + p.path + ": " + reason_text(errno));
         case copy_status::ok:
             break;
     }
     if (totals.count != p.length || totals.sum != p.sum) {
-        return fail("the upgrade image %s changed while it was read", image_path);
+        return fail(std::string("the upgrade image ") + image_path + " changed while it was read");
     }
     return true;
 }
@@ -58,30 +51,32 @@ bool unpack_image(std::FILE* image, const char* image_path, const swug_header& h
     part software{"software image", sw_path, header.length, header.sum, {}};
     part mcu{"MCU ota image", mcu_path, header.mcu_len, header.mcu_sum, {}};
     if (mcu_path != nullptr && header.mcu_ota_flag != 1) {
-        return fail("%s holds no MCU ota image to write to %s", image_path, mcu_path);
+        return fail(std::string(image_path) + " holds no MCU ota image to write to " + mcu_path);
     }
     for (part* p : {&software, &mcu}) {
         if (p->path == nullptr) {
             continue;
         }
         if (platform::is_same_file(image, p->path)) {
-            return fail("%s is the upgrade image %s, refusing to overwrite it", p->path,
-                        image_path);
+            return fail(std::string(p->path) + " is the upgrade image " + image_path +
+                        ", refusing to overwrite it");
         }
         if (const int reason = p->file.create(p->path); reason != 0) {
-            return fail("can't create %s: %s", p->path, reason_text(reason));
+            return fail(std::string("can't create ") + p->path + ": " + reason_text(reason));
         }
     }
     // Two spellings of one file would have the MCU OTA image overwrite the software image.
     if (sw_path != nullptr && mcu_path != nullptr &&
         (std::strcmp(sw_path, mcu_path) == 0 ||
          platform::is_same_file(software.file.stream(), mcu_path))) {
-        return fail("--sw %s and --mcu %s are the same file", sw_path, mcu_path);
+        return fail(std::string("--sw ") + sw_path + " and --mcu " + mcu_path +
+                    " are the same file");
     }
 
     errno = 0;
     if (std::fseek(image, static_cast<long>(header_size), SEEK_SET) != 0) {
-        return fail("can't read the upgrade image %s: %s", image_path, reason_text(errno));
+        return fail(std::string("can't read the upgrade image ") + image_path + ": " +
+                    reason_text(errno));
     }
     // The software image is read even when only the MCU OTA image is wanted: it lies in between.
     chunk_buffer buf;
@@ -94,7 +89,7 @@ bool unpack_image(std::FILE* image, const char* image_path, const swug_header& h
             continue;
         }
         if (const int reason = p->file.finish(); reason != 0) {
-            return fail("can't write %s: %s", p->path, reason_text(reason));
+            return fail(std::string("can't write ") + p->path + ": " + reason_text(reason));
         }
         if (notes != nullptr) {
             std::fprintf(notes, "| wrote the %s to %s, size=%08" PRIx32 " |\n", p->what, p->path,

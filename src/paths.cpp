@@ -16,10 +16,11 @@ path_status expand_argument(const char* argument, const char* work_dir,
                             char (&path)[path_capacity]) {
     std::memset(path, 0, sizeof path);
     if (!starts_with_dot_slash(argument)) {
-        if (std::strlen(argument) >= path_capacity) {
+        const std::size_t length = std::strlen(argument);
+        if (length >= path_capacity) {
             return path_status::too_long;
         }
-        std::strcpy(path, argument);
+        std::memcpy(path, argument, length + 1);
         return path_status::ok;
     }
     if (work_dir[0] == '\0') {
