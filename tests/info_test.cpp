@@ -59,19 +59,13 @@ TEST(SwugInfo, PackedImagesRoundTrip) {
         const std::optional<bytes> mcu =
             mcu_size ? std::optional<bytes>(random_bytes(*mcu_size, generator)) : std::nullopt;
         temp_folder folder;
-        write_file(folder / "in.bin", software);
-        if (mcu) {
-            write_file(folder / "mcu_ota.bin", *mcu);
-        }
-        run_options options;
-        options.cwd = folder.path();
-        ASSERT_EQ(run_program("swug_gen", {"in.bin", "up.bin"}, options).exit_status, 0);
+        ASSERT_EQ(pack_in_folder(folder.path(), software, mcu).exit_status, 0);
 
         std::vector<std::string> args = {"--sw", "sw.out", "up.bin"};
         if (mcu) {
             args.insert(args.begin(), {"--mcu", "mcu.out"});
         }
-        const run_result info = run_program("swug_info", args, options);
+        const run_result info = run_in(folder.path(), "swug_info", args);
         EXPECT_EQ(info.exit_status, 0) << info.out;
         EXPECT_NE(info.out.find("| image is valid |\n"), std::string::npos);
         EXPECT_EQ(read_file(folder / "sw.out"), software);
@@ -181,9 +175,7 @@ TEST(SwugInfo, MisuseIsExitStatusTwoAndWritesNothing) {
 
 TEST(SwugInfo, WrongUsagePrintsTheUsageLine) {
     temp_folder folder;
-    run_options options;
-    options.cwd = folder.path();
-    const run_result result = run_program("swug_info", {"--json"}, options);
+    const run_result result = run_in(folder.path(), "swug_info", {"--json"});
     EXPECT_EQ(result.exit_status, 2);
     EXPECT_NE(result.err.find("usage: swug_info [--json] [--sw FILE] [--mcu FILE] IMAGE"),
               std::string::npos);

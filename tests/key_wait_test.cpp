@@ -80,9 +80,7 @@ TEST(KeyWait, RedirectedInputNeverHangs) {
     EXPECT_EQ(closed_pipe.exit_status, 0);
     EXPECT_EQ(closed_pipe.out, wrong_count_run);
 
-    run_options from_null;
-    from_null.cwd = folder.path();
-    const run_result dev_null = run_program("swug_gen", {}, from_null);
+    const run_result dev_null = run_in(folder.path(), "swug_gen", {});
     EXPECT_EQ(dev_null.exit_status, 0);
     EXPECT_EQ(dev_null.out,
               "can't find the software file data/VRK520_SW.bin \nPress any key to exit!");

@@ -33,6 +33,20 @@ bytes pattern(std::size_t size, char offset) {
     return data;
 }
 
+// Packs through streams over the fake files; mcu may be null.
+pack_outcome pack(fake_file& software, fake_file* mcu, fake_file& image) {
+    std::FILE* sw_stream = open_fake(software, "rb");
+    std::FILE* mcu_stream = mcu != nullptr ? open_fake(*mcu, "rb") : nullptr;
+    std::FILE* image_stream = open_fake(image, "wb");
+    const pack_outcome outcome = pack_upgrade_image(sw_stream, mcu_stream, image_stream);
+    std::fclose(sw_stream);
+    if (mcu_stream != nullptr) {
+        std::fclose(mcu_stream);
+    }
+    std::fclose(image_stream);
+    return outcome;
+}
+
 TEST(PackUpgradeImage, ReportsEveryReadWriteAndSeekFault) {
     const pack_case cases[] = {
         {"clean run", 5000, 300, never, never, never, false, pack_failure::none, 0},
@@ -116,16 +130,7 @@ TEST(PackUpgradeImage, ReportsEveryReadWriteAndSeekFault) {
         image.error = ENOSPC;
         image.fail_seek = c.image_seek_fails;
 
-        std::FILE* sw_stream = open_fake(software, "rb");
-        std::FILE* mcu_stream = c.mcu_size ? open_fake(mcu, "rb") : nullptr;
-        std::FILE* image_stream = open_fake(image, "wb");
-        const pack_outcome outcome = pack_upgrade_image(sw_stream, mcu_stream, image_stream);
-        std::fclose(sw_stream);
-        if (mcu_stream != nullptr) {
-            std::fclose(mcu_stream);
-        }
-        std::fclose(image_stream);
-
+        const pack_outcome outcome = pack(software, c.mcu_size ? &mcu : nullptr, image);
         EXPECT_EQ(outcome.failure, c.failure);
         EXPECT_EQ(outcome.reason, c.reason);
         if (c.failure == pack_failure::none) {
@@ -153,16 +158,8 @@ TEST(PackUpgradeImage, NeverWrapsTheLengthField) {
         fake_file mcu{"abc"};
         fake_file image;
         image.keep_writes = false;
-        std::FILE* sw_stream = open_fake(software, "rb");
-        std::FILE* mcu_stream = c.with_mcu ? open_fake(mcu, "rb") : nullptr;
-        std::FILE* image_stream = open_fake(image, "wb");
-        const pack_outcome outcome = pack_upgrade_image(sw_stream, mcu_stream, image_stream);
-        std::fclose(sw_stream);
-        if (mcu_stream != nullptr) {
-            std::fclose(mcu_stream);
-        }
-        std::fclose(image_stream);
-        EXPECT_EQ(outcome.failure, pack_failure::software_too_big);
+        EXPECT_EQ(pack(software, c.with_mcu ? &mcu : nullptr, image).failure,
+                  pack_failure::software_too_big);
     }
 }
 
@@ -170,14 +167,7 @@ TEST(PackUpgradeImage, AnMcuOtaFileThatGrowsPastTheLimitIsRefused) {
     fake_file software{"0123456789"};
     fake_file mcu{bytes(mcu_ota_max_size + 1, 'm')};
     fake_file image;
-    std::FILE* sw_stream = open_fake(software, "rb");
-    std::FILE* mcu_stream = open_fake(mcu, "rb");
-    std::FILE* image_stream = open_fake(image, "wb");
-    EXPECT_EQ(pack_upgrade_image(sw_stream, mcu_stream, image_stream).failure,
-              pack_failure::mcu_too_big);
-    std::fclose(sw_stream);
-    std::fclose(mcu_stream);
-    std::fclose(image_stream);
+    EXPECT_EQ(pack(software, &mcu, image).failure, pack_failure::mcu_too_big);
 }
 
 }  // namespace

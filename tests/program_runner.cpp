@@ -162,6 +162,13 @@ run_result run_program(const std::string& name, const std::vector<std::string>& 
     return finish_program(spawn_program(name, args, options), "");
 }
 
+run_result run_in(const std::string& cwd, const std::string& name,
+                  const std::vector<std::string>& args) {
+    run_options options;
+    options.cwd = cwd;
+    return run_program(name, args, options);
+}
+
 void write_file(const std::string& path, const bytes& content) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(content.data(), static_cast<std::streamsize>(content.size()));

@@ -48,6 +48,10 @@ bool target_is_windows();
 run_result run_program(const std::string& name, const std::vector<std::string>& args,
                        const run_options& options);
 
+// run_program with standard input from /dev/null in the folder cwd.
+run_result run_in(const std::string& cwd, const std::string& name,
+                  const std::vector<std::string>& args);
+
 // The same in two steps, for tests that act while the program runs.
 struct running_program {
     int pid;

@@ -39,6 +39,18 @@ bytes upgrade_image(const bytes& software, const std::optional<bytes>& mcu) {
     return bytes(header.begin(), header.end()) + software + mcu.value_or("");
 }
 
+run_result pack_in_folder(const std::string& folder, const bytes& software,
+                          const std::optional<bytes>& mcu, bool native) {
+    write_file(folder + "/in.bin", software);
+    if (mcu) {
+        write_file(folder + "/mcu_ota.bin", *mcu);
+    }
+    run_options options;
+    options.cwd = folder;
+    options.native = native;
+    return run_program("swug_gen", {"in.bin", "up.bin"}, options);
+}
+
 void lay_out(const std::string& folder, const std::map<std::string, bytes>& given) {
     for (const auto& [name, content] : given) {
         const std::filesystem::path path = folder + "/" + name;

@@ -28,6 +28,11 @@ struct run_case {
 // What a correct upgrade image for these parts holds, built from the format's own constants.
 bytes upgrade_image(const bytes& software, const std::optional<bytes>& mcu = std::nullopt);
 
+// Writes software as in.bin, and mcu as mcu_ota.bin when given, into folder and runs
+// "swug_gen in.bin up.bin" there (this build's own program when native).
+run_result pack_in_folder(const std::string& folder, const bytes& software,
+                          const std::optional<bytes>& mcu, bool native = false);
+
 // Creates the files of given under folder.
 void lay_out(const std::string& folder, const std::map<std::string, bytes>& given);
 

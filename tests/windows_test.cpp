@@ -49,13 +49,11 @@ TEST(Windows, ADrivesRootExpandsWithTwoSlashes) {
     temp_folder folder;
     const mapped_drive drive("q", folder.path());
     write_file(folder / "in.bin", "abc");
-    run_options options;
-    options.cwd = folder.path();
-    const run_result missing = run_program("swug_gen", {"./nope.bin", "./up.bin"}, options);
+    const run_result missing = run_in(folder.path(), "swug_gen", {"./nope.bin", "./up.bin"});
     EXPECT_EQ(missing.exit_status, 1);
     EXPECT_EQ(missing.out, "can't find the software file Q://nope.bin \n");
 
-    const run_result packed = run_program("swug_gen", {"./in.bin", "./up.bin"}, options);
+    const run_result packed = run_in(folder.path(), "swug_gen", {"./in.bin", "./up.bin"});
     EXPECT_EQ(packed.exit_status, 0);
     EXPECT_EQ(read_file(folder / "up.bin"), upgrade_image("abc"));
 }
@@ -74,14 +72,7 @@ TEST(Windows, ImagesEqualTheNativeBuildsByteForByte) {
         std::string reports[2];
         for (const bool native : {false, true}) {
             temp_folder folder;
-            write_file(folder / "in.bin", software);
-            if (mcu) {
-                write_file(folder / "mcu_ota.bin", *mcu);
-            }
-            run_options options;
-            options.cwd = folder.path();
-            options.native = native;
-            const run_result result = run_program("swug_gen", {"in.bin", "up.bin"}, options);
+            const run_result result = pack_in_folder(folder.path(), software, mcu, native);
             EXPECT_EQ(result.exit_status, 0);
             images[native] = read_file(folder / "up.bin").value_or("missing");
             reports[native] = result.out;
