@@ -47,7 +47,7 @@ copy_status copy_summing(std::FILE* in, std::FILE* out, std::uint64_t max_bytes,
 // An output file being written: created (or emptied) by create, kept by finish, and removed
 // again when it is destroyed unfinished, but only when it is a regular file.
 class output_file {
-  public:
+public:
     output_file() = default;
     output_file(const output_file&) = delete;
     output_file& operator=(const output_file&) = delete;
@@ -65,7 +65,7 @@ class output_file {
     // Closes the file without checking and removes it when it is a regular file.
     void discard();
 
-  private:
+private:
     file_ptr stream_;
     const char* path_ = nullptr;
     bool removable_ = false;

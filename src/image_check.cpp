@@ -15,7 +15,7 @@ std::string byte_count(std::uint64_t value) {
 }
 
 class judge {
-  public:
+public:
     explicit judge(std::vector<check_result>& checks) : checks_(checks) {}
 
     void check(const char* name, bool ok, std::string expected, std::string found) {
@@ -33,7 +33,7 @@ class judge {
         check(name, expected == found, format_hex(expected), format_hex(found));
     }
 
-  private:
+private:
     std::vector<check_result>& checks_;
 };
 

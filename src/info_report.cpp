@@ -1,6 +1,5 @@
 #include "info_report.h"
 
-#include <cinttypes>
 #include <cstdio>
 
 namespace swug {
@@ -88,9 +87,7 @@ std::string json_string(std::string_view text) {
 
 std::string render_plain(const image_report& report, std::string_view image_path) {
     std::string out = "| image " + std::string(image_path) + " |\n";
-    char line[64];
-    std::snprintf(line, sizeof line, "| size=%08" PRIx64 " |\n", report.size);
-    out += line;
+    out += "| size=" + format_hex(report.size) + " |\n";
     if (report.has_header) {
         out += "| magic=" + printable_magic(report.raw) + " |\n";
         for (const auto& [name, value] : named_fields(report.header)) {

@@ -12,7 +12,7 @@ using bytes = std::string;
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 class temp_folder {
-  public:
+public:
     temp_folder();
     ~temp_folder();
     temp_folder(const temp_folder&) = delete;
@@ -21,7 +21,7 @@ class temp_folder {
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
-  private:
+private:
     std::string path_;
 };
 

@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 // A Wine drive letter mapped to a folder for as long as the object lives.
 class mapped_drive {
-  public:
+public:
     mapped_drive(const std::string& letter, const std::string& folder) {
         const char* prefix = std::getenv("WINEPREFIX");
         const char* home = std::getenv("HOME");
@@ -28,7 +28,7 @@ class mapped_drive {
         fs::remove(link_, ignored);
     }
 
-  private:
+private:
     std::string link_;
 };
 
