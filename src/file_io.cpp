@@ -2,99 +2,305 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <new>
+#include <random>
 
-#include "platform.h"
+#include "image_format.h"
 
 namespace swug {
 
-file_ptr open_stream(const char* path, const char* mode) {
+namespace {
+
+constexpr std::size_t page_size = 4096;
+// Links followed before a target counts as a loop, as the system itself counts.
+constexpr int max_link_hops = 40;
+// Longest final name kept whole in a temporary name, so ".name.swug-XXXXXX" fits 255 bytes.
+constexpr std::size_t max_kept_name = 240;
+// Random names tried before giving up; a clash is already unlikely once.
+constexpr int max_name_tries = 100;
+
+bool is_separator(char c) {
+    return c == '/' || (c == '\\' && platform::backslash_is_separator());
+}
+
+// Up to and including the last separator, or empty for a name without a folder.
+std::string folder_part(const std::string& path) {
+    for (std::size_t at = path.size(); at > 0; --at) {
+        if (is_separator(path[at - 1])) {
+            return path.substr(0, at);
+        }
+    }
+    return {};
+}
+
+bool is_absolute(const std::string& path) {
+    return (!path.empty() && is_separator(path[0])) ||
+           (platform::backslash_is_separator() && path.size() > 1 && path[1] == ':');
+}
+
+// The hidden name of a new file beside final_path: ".NAME.swug-" and random letters, so that a
+// file left by a killed run shows what it is and never matches another run's.
+std::string temporary_name(const std::string& final_path) {
+    static std::mt19937 generator(std::random_device{}());
+    static constexpr char letters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    const std::string folder = folder_part(final_path);
+    std::string name = final_path.substr(folder.size(), max_kept_name);
+    // Never cut a UTF-8 sequence in half.
+    if (name.size() == max_kept_name) {
+        while (!name.empty() && (static_cast<unsigned char>(name.back()) & 0xC0u) == 0x80u) {
+            name.pop_back();
+        }
+        if (!name.empty() && (static_cast<unsigned char>(name.back()) & 0x80u) != 0) {
+            name.pop_back();
+        }
+    }
+    std::string suffix(6, 'x');
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof letters - 2);
+    for (char& c : suffix) {
+        c = letters[pick(generator)];
+    }
+    return folder + "." + name + ".swug-" + suffix;
+}
+
+}  // namespace
+
+const char* reason_text(int error) {
+    return std::strerror(error != 0 ? error : EIO);
+}
+
+int flush_standard_output() {
     errno = 0;
-    file_ptr stream(std::fopen(path, mode));
-    if (stream) {
-        auto buffer = std::make_unique<char[]>(stream_buffer_size);
-        // Without its own buffer the stream still works, only with smaller system calls.
-        if (std::setvbuf(stream.get(), buffer.get(), _IOFBF, stream_buffer_size) == 0) {
-            stream.get_deleter().buffer = std::move(buffer);
-        }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        return platform::last_error();
     }
-    return stream;
-}
-
-copy_status copy_summing(std::FILE* in, std::FILE* out, std::uint64_t max_bytes, chunk_buffer& buf,
-                         copy_totals& totals) {
-    std::uint64_t remaining = max_bytes;
-    while (remaining > 0) {
-        const std::size_t wanted =
-            static_cast<std::size_t>(std::min<std::uint64_t>(remaining, buf.size()));
-        errno = 0;
-        const std::size_t rd = std::fread(buf.data(), 1, wanted, in);
-        if (rd > 0) {
-            totals.sum += check_sum32(buf.data(), static_cast<std::int32_t>(rd));
-            totals.count += rd;
-            remaining -= rd;
-            if (out != nullptr) {
-                errno = 0;
-                if (std::fwrite(buf.data(), 1, rd, out) != rd) {
-                    return copy_status::write_failed;
-                }
-            }
-        }
-        if (rd < wanted) {
-            // A short read is the end of the input or an error; only ferror tells which.
-            return std::ferror(in) != 0 ? copy_status::read_failed : copy_status::ok;
-        }
-    }
-    return copy_status::ok;
-}
-
-int output_file::create(const char* path) {
-    discard();
-    stream_ = open_stream(path, "wb");
-    if (!stream_) {
-        return errno != 0 ? errno : EIO;
-    }
-    path_ = path;
-    // Never unlink a device, a pipe or anything else that this run did not make as a file.
-    removable_ = platform::kind_of(stream_.get()) == platform::file_kind::regular;
     return 0;
 }
 
+input_file::~input_file() {
+    if (fd_ >= 0) {
+        // Nothing was written, so nothing can be lost by a failed close.
+        (void)platform::close_file(fd_);
+    }
+}
+
+int input_file::open(const char* path, bool never_block) {
+    int fd = -1;
+    platform::file_status status;
+    if (const int error = platform::open_for_reading(path, never_block, fd); error != 0) {
+        // Some systems open a folder for reading and some refuse it; it is refused on all.
+        const bool folder = platform::status_of_path(path, status) == 0 &&
+                            status.kind == platform::file_kind::directory;
+        return folder ? EISDIR : error;
+    }
+    int error = platform::status_of(fd, status);
+    if (error == 0 && status.kind == platform::file_kind::directory) {
+        error = EISDIR;
+    }
+    if (error != 0) {
+        (void)platform::close_file(fd);
+        return error;
+    }
+    fd_ = fd;
+    status_ = status;
+    return 0;
+}
+
+platform::read_result input_file::read(std::uint8_t* data, std::size_t size) {
+    return platform::read_some(fd_, data, size);
+}
+
+int input_file::seek_to(std::uint64_t offset) {
+    return platform::seek_to(fd_, offset);
+}
+
+int find_output_target(const char* path, output_target& target) {
+    target = output_target();
+    target.path = path;
+    target.final_path = path;
+    platform::file_status status;
+    const int error = platform::status_of_path(path, status);
+    if (error != 0 && error != ENOENT) {
+        return error;
+    }
+    target.exists = error == 0;
+    target.status = status;
+    if (target.exists && status.kind == platform::file_kind::directory) {
+        return EISDIR;
+    }
+    if (!target.replaced()) {
+        // A device or FIFO: opened by its name, and compared by its identity.
+        target.location = target.final_path;
+        return 0;
+    }
+    // The file that a chain of symbolic links finally names is the one replaced, so that the
+    // links stay links.
+    for (int hops = 0;; ++hops) {
+        std::string link;
+        if (platform::read_link(target.final_path.c_str(), link) != 0) {
+            break;
+        }
+        if (hops == max_link_hops) {
+            return ELOOP;
+        }
+        target.final_path = is_absolute(link) ? link : folder_part(target.final_path) + link;
+    }
+    const std::string folder = folder_part(target.final_path);
+    std::string absolute;
+    if (const int folder_error =
+            platform::absolute_folder(folder.empty() ? "." : folder.c_str(), absolute);
+        folder_error != 0) {
+        return folder_error;
+    }
+    target.location = absolute + "/" + target.final_path.substr(folder.size());
+    return 0;
+}
+
+bool same_destination(const output_target& a, const output_target& b) {
+    return (a.exists && b.is(a.status.identity)) || a.location == b.location;
+}
+
+int output_file::create(const output_target& target) {
+    discard();
+    target_ = target;
+    if (!target.replaced()) {
+        int fd = -1;
+        if (const int error = platform::open_for_writing_in_place(target.path.c_str(), fd);
+            error != 0) {
+            return error;
+        }
+        fd_ = fd;
+        return 0;
+    }
+    for (int tries = 0; tries < max_name_tries; ++tries) {
+        std::string name = temporary_name(target.final_path);
+        int fd = -1;
+        const int error = platform::create_temporary(name.c_str(), fd);
+        if (error == EEXIST) {
+            continue;  // another run's file of the same name: never touched, try another name
+        }
+        if (error != 0) {
+            return error;
+        }
+        fd_ = fd;
+        temporary_path_ = std::move(name);
+        return 0;
+    }
+    return EEXIST;
+}
+
+int output_file::check_seekable() const {
+    return platform::check_seekable(fd_);
+}
+
+int output_file::write(const std::uint8_t* data, std::size_t size) {
+    return platform::write_all(fd_, data, size);
+}
+
+int output_file::write_at(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
+    return platform::write_all_at(fd_, offset, data, size);
+}
+
 int output_file::finish() {
-    if (!stream_) {
+    if (fd_ < 0) {
         return EBADF;
     }
-    errno = 0;
-    int reason = 0;
-    if (std::fflush(stream_.get()) != 0 || std::ferror(stream_.get()) != 0) {
-        reason = errno != 0 ? errno : EIO;
+    int error = 0;
+    if (!temporary_path_.empty()) {
+        // The owner first: giving a file away clears its set-user-ID bits.
+        if (target_.exists) {
+            platform::try_set_owner(fd_, target_.status.owner, target_.status.group);
+        }
+        error = platform::set_permissions(
+            fd_, target_.exists ? target_.status.permissions : platform::new_file_permissions());
+        if (error == 0) {
+            error = platform::sync(fd_);
+        }
     }
-    errno = 0;
-    if (std::fclose(stream_.release()) != 0 && reason == 0) {
-        reason = errno != 0 ? errno : EIO;
+    const int close_error = platform::close_file(fd_);
+    fd_ = -1;
+    return error != 0 ? error : close_error;
+}
+
+output_file::commit_result output_file::commit() {
+    commit_result result;
+    if (temporary_path_.empty()) {
+        result.in_place = true;
+        return result;
     }
-    if (reason != 0 && removable_) {
-        std::remove(path_);
+    result.error = platform::commit_temporary(temporary_path_.c_str(), target_.final_path.c_str());
+    if (result.error != 0) {
+        return result;
     }
-    removable_ = false;
-    return reason;
+    temporary_path_.clear();
+    result.in_place = true;
+    const std::string folder = folder_part(target_.final_path);
+    result.error = platform::sync_folder(folder.empty() ? "." : folder.c_str());
+    return result;
 }
 
 void output_file::discard() {
-    if (!stream_) {
-        return;
+    if (fd_ >= 0) {
+        (void)platform::close_file(fd_);
+        fd_ = -1;
     }
-    // Make sure the name still leads to the file this run wrote before removing it.
-    const bool remove_it = removable_ && platform::is_same_file(stream_.get(), path_);
-    stream_.reset();
-    if (remove_it) {
-        std::remove(path_);
+    if (!temporary_path_.empty()) {
+        platform::discard_temporary(temporary_path_.c_str());
+        temporary_path_.clear();
     }
-    removable_ = false;
 }
 
-const char* reason_text(int error_number) {
-    return std::strerror(error_number != 0 ? error_number : EIO);
+copy_buffer::copy_buffer(std::size_t capacity)
+    : data_(static_cast<std::uint8_t*>(::operator new[](capacity, std::align_val_t{page_size}))),
+      capacity_(capacity) {}
+
+void copy_buffer::page_free::operator()(std::uint8_t* data) const {
+    ::operator delete[](data, std::align_val_t{page_size});
+}
+
+void copy_buffer::add_zeros(std::size_t count) {
+    std::memset(room(), 0, count);
+    fill(count);
+}
+
+copy_result copy_summing(byte_source& source, std::uint64_t max_bytes, copy_buffer& buffer,
+                         byte_sink* sink, copy_totals& totals) {
+    std::uint64_t remaining = max_bytes;
+    while (remaining > 0) {
+        if (buffer.room_size() == 0) {
+            if (const copy_result written = flush(buffer, *sink);
+                written.status != copy_status::ok) {
+                return written;
+            }
+        }
+        const std::size_t wanted =
+            static_cast<std::size_t>(std::min<std::uint64_t>(remaining, buffer.room_size()));
+        const platform::read_result got = source.read(buffer.room(), wanted);
+        if (got.error != 0) {
+            return {copy_status::read_failed, got.error};
+        }
+        if (got.count == 0) {
+            break;
+        }
+        totals.sum += check_sum32(buffer.room(), static_cast<std::int32_t>(got.count));
+        totals.count += got.count;
+        remaining -= got.count;
+        if (sink != nullptr) {
+            buffer.fill(got.count);
+        }
+    }
+    return {};
+}
+
+copy_result flush(copy_buffer& buffer, byte_sink& sink) {
+    const int error = sink.write(buffer.data(), buffer.filled());
+    if (error != 0) {
+        return {copy_status::write_failed, error};
+    }
+    buffer.clear();
+    return {};
 }
 
 }  // namespace swug

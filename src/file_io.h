@@ -1,34 +1,153 @@
-// Checked stream handling shared by the tools: owned streams, the summing copy loop, and output
-// files that are removed again when they could not be finished.
+// Files as the tools use them: inputs read with the system's read, outputs that take the place of
+// a regular file only once they are complete, and the one copy loop that sums the bytes on the
+// way. Every step returns what happened as a value: 0, or the system's error number.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
+#include <string>
 
-#include "image_format.h"
+#include "platform.h"
 
 namespace swug {
 
-// Size of the buffer of every stream the tools open: large enough that system calls don't
-// dominate the copy, and fixed, so that memory use does not depend on file sizes.
-constexpr std::size_t stream_buffer_size = 256 * 1024;
+// Text of an error number; EIO's for 0, so that a failure never reads as "Success".
+const char* reason_text(int error);
 
-// Closes the stream, then frees the buffer it was given (the deleter outlives the close).
-struct file_closer {
-    std::unique_ptr<char[]> buffer;
-    void operator()(std::FILE* stream) const noexcept { std::fclose(stream); }
+// Flushes standard output: 0, or the reason it can't be written (a closed pipe, a full disk).
+int flush_standard_output();
+
+// Where file data comes from and where it goes: the files below, or a test's stand-ins.
+class byte_source {
+public:
+    virtual ~byte_source() = default;
+    // Up to size bytes into data; a count of 0 without an error is the end.
+    virtual platform::read_result read(std::uint8_t* data, std::size_t size) = 0;
 };
-using file_ptr = std::unique_ptr<std::FILE, file_closer>;
 
-// Opens path with mode ("rb" or "wb") and a stream buffer of stream_buffer_size; null with errno
-// set when it can't be opened.
-file_ptr open_stream(const char* path, const char* mode);
+class byte_sink {
+public:
+    virtual ~byte_sink() = default;
+    virtual int write(const std::uint8_t* data, std::size_t size) = 0;
+    virtual int write_at(std::uint64_t offset, const std::uint8_t* data, std::size_t size) = 0;
+};
 
-// Opens path for binary reading; null with errno set when it can't be opened.
-inline file_ptr open_for_reading(const char* path) {
-    return open_stream(path, "rb");
-}
+// An input file; the object owns the descriptor and closes it.
+class input_file final : public byte_source {
+public:
+    input_file() = default;
+    ~input_file() override;
+    input_file(const input_file&) = delete;
+    input_file& operator=(const input_file&) = delete;
+
+    // Opens path for reading. A folder is refused with EISDIR on every system. never_block: a
+    // FIFO or device can't stall the open.
+    int open(const char* path, bool never_block = false);
+    bool is_open() const { return fd_ >= 0; }
+    // What the file was when it was opened.
+    const platform::file_status& status() const { return status_; }
+
+    platform::read_result read(std::uint8_t* data, std::size_t size) override;
+    int seek_to(std::uint64_t offset);
+
+private:
+    int fd_ = -1;
+    platform::file_status status_;
+};
+
+// Where an output will go, found before anything is written. A regular file, or nothing yet, is
+// replaced: the new content goes to a temporary file beside it that takes its name only when
+// complete. Anything else (a device, a FIFO) is written in place and never removed.
+struct output_target {
+    std::string path;        // as given
+    std::string final_path;  // the file that is replaced, symbolic links followed
+    std::string location;    // final_path made absolute, to compare two targets
+    bool exists = false;
+    platform::file_status status;  // of the existing file
+
+    bool replaced() const { return !exists || status.kind == platform::file_kind::regular; }
+    // True when the output is the existing file with this identity, however it is spelled.
+    bool is(const platform::file_identity& identity) const {
+        return exists && status.identity == identity;
+    }
+};
+
+// Finds where path leads. Fails with EISDIR for a folder, and with the system's reason when
+// the folder it would go into does not exist.
+int find_output_target(const char* path, output_target& target);
+
+// True when two targets would write the same file.
+bool same_destination(const output_target& a, const output_target& b);
+
+// An output being written. The object keeps its own copy of the target; destroyed unfinished or
+// uncommitted, it removes its temporary file, and never anything else.
+class output_file final : public byte_sink {
+public:
+    output_file() = default;
+    ~output_file() override { discard(); }
+    output_file(const output_file&) = delete;
+    output_file& operator=(const output_file&) = delete;
+
+    // A new temporary file in the target's folder, or the target itself when it is written in
+    // place. The output's old content is untouched until commit.
+    int create(const output_target& target);
+
+    // 0 when the file can go back to its start (a FIFO or terminal can't).
+    int check_seekable() const;
+
+    int write(const std::uint8_t* data, std::size_t size) override;
+    int write_at(std::uint64_t offset, const std::uint8_t* data, std::size_t size) override;
+
+    // Gives the new file the old one's permission bits, flushes it to the disk and closes it.
+    int finish();
+
+    struct commit_result {
+        int error = 0;          // why the step failed
+        bool in_place = false;  // the new content is at the output's name
+    };
+    // Renames the finished file over the target, then syncs the folder, so that a power cut
+    // leaves the old image or the new one. in_place with an error: only the folder sync failed.
+    commit_result commit();
+
+    // Closes the file and removes the temporary file, when there is one.
+    void discard();
+
+private:
+    output_target target_;
+    std::string temporary_path_;  // empty when written in place
+    int fd_ = -1;
+};
+
+// Size of the one buffer that file data passes through: large enough that system calls don't
+// dominate, fixed, so memory use does not depend on file sizes.
+constexpr std::size_t copy_buffer_size = 256 * 1024;
+
+// That buffer: allocated once and aligned to a page, so that every full write starts on a page
+// boundary of the output.
+class copy_buffer {
+public:
+    explicit copy_buffer(std::size_t capacity = copy_buffer_size);
+
+    const std::uint8_t* data() const { return data_.get(); }
+    std::size_t filled() const { return filled_; }
+    // The free space behind the bytes held, and its size.
+    std::uint8_t* room() { return data_.get() + filled_; }
+    std::size_t room_size() const { return capacity_ - filled_; }
+    // Takes count bytes written into room() as held.
+    void fill(std::size_t count) { filled_ += count; }
+    // Puts count zero bytes behind what the buffer holds; count must fit.
+    void add_zeros(std::size_t count);
+    void clear() { filled_ = 0; }
+
+private:
+    struct page_free {
+        void operator()(std::uint8_t* data) const;
+    };
+    std::unique_ptr<std::uint8_t[], page_free> data_;
+    std::size_t capacity_ = 0;
+    std::size_t filled_ = 0;
+};
 
 // Bytes counted and byte-summed by the copy loop.
 struct copy_totals {
@@ -38,40 +157,18 @@ struct copy_totals {
 
 enum class copy_status { ok, read_failed, write_failed };
 
-// Reads `in` chunk by chunk through `buf` until its end or until max_bytes were read, adds each
-// chunk's length and byte-sum to totals and writes the chunk to `out` (none when null). On a
-// failure errno holds the system's reason.
-copy_status copy_summing(std::FILE* in, std::FILE* out, std::uint64_t max_bytes, chunk_buffer& buf,
-                         copy_totals& totals);
-
-// An output file being written: created (or emptied) by create, kept by finish, and removed
-// again when it is destroyed unfinished, but only when it is a regular file.
-class output_file {
-public:
-    output_file() = default;
-    output_file(const output_file&) = delete;
-    output_file& operator=(const output_file&) = delete;
-    ~output_file() { discard(); }
-
-    // Opens path for binary writing; returns 0 or the errno value of the failure.
-    int create(const char* path);
-
-    std::FILE* stream() const { return stream_.get(); }
-
-    // Flushes and closes the file; returns 0, or the errno value of the failure (then the
-    // incomplete file is removed).
-    int finish();
-
-    // Closes the file without checking and removes it when it is a regular file.
-    void discard();
-
-private:
-    file_ptr stream_;
-    const char* path_ = nullptr;
-    bool removable_ = false;
+struct copy_result {
+    copy_status status = copy_status::ok;
+    int error = 0;
 };
 
-// Text of an errno value, or of EIO when the system gave none.
-const char* reason_text(int error_number);
+// Reads source straight into the buffer until its end or until max_bytes were read, and adds
+// each read's length and byte-sum to totals. A full buffer is written to sink (with no sink, the
+// bytes are only counted). What is left in the buffer stays there for the next copy or flush.
+copy_result copy_summing(byte_source& source, std::uint64_t max_bytes, copy_buffer& buffer,
+                         byte_sink* sink, copy_totals& totals);
+
+// Writes what the buffer holds to sink and empties it.
+copy_result flush(copy_buffer& buffer, byte_sink& sink);
 
 }  // namespace swug

@@ -2,9 +2,12 @@
 
 #include <cerrno>
 #include <cinttypes>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "file_io.h"
+#include "image_pack.h"
 #include "platform.h"
 
 namespace swug {
@@ -15,221 +18,332 @@ int work_dir_error = 0;
 
 namespace {
 
-int current_reason() {
-    return errno != 0 ? errno : EIO;
+// Everything that can end a run of the builder, each with its own message.
+enum class build_event {
+    done,
+    wrong_argc,
+    path_too_long,
+    no_work_dir,
+    software_is_folder,
+    software_missing,
+    software_too_big,
+    cannot_create,
+    same_as_software,
+    same_as_mcu,
+    same_as_report,
+    software_read,
+    mcu_read,
+    mcu_grew,
+    image_write,
+    folder_not_synced,
+    report_failed,
+};
+
+// What a run came to, with everything its message needs.
+struct build_outcome {
+    build_event event = build_event::done;
+    int error = 0;              // the system's error number, where there is one
+    std::string argument;       // the command-line word or path a path error is about
+    const char* openname = "";  // the builder's own buffers, alive for the whole run
+    const char* fname = "";
+    std::int32_t argc = 0;
+    std::uint64_t length_limit = 0;
+    swug_header header;
+    bool mcu_refused = false;
+};
+
+std::int32_t result_of(build_event event) {
+    switch (event) {
+        case build_event::done:
+        case build_event::folder_not_synced:
+            return build_done;
+        case build_event::wrong_argc:
+            return build_wrong_argc;
+        case build_event::software_is_folder:
+        case build_event::software_missing:
+            return build_no_software_file;
+        case build_event::cannot_create:
+            return build_cannot_create;
+        case build_event::path_too_long:
+        case build_event::no_work_dir:
+            return build_bad_path;
+        case build_event::same_as_software:
+        case build_event::same_as_mcu:
+        case build_event::same_as_report:
+            return build_same_file;
+        case build_event::software_read:
+        case build_event::mcu_read:
+            return build_read_failed;
+        case build_event::image_write:
+            return build_write_failed;
+        case build_event::software_too_big:
+        case build_event::mcu_grew:
+            return build_too_big;
+        case build_event::report_failed:
+            return build_report_failed;
+    }
+    return build_write_failed;
 }
 
-// Turns one command-line argument into a path; prints the reason and returns false on failure.
-bool choose_path(const char* argument, char (&path)[path_capacity]) {
+// printf into a string of whatever length it takes.
+template <typename... Values>
+std::string formatted(const char* format, Values... values) {
+    const int length = std::snprintf(nullptr, 0, format, values...);
+    if (length <= 0) {
+        return {};
+    }
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    std::snprintf(text.data(), text.size(), format, values...);
+    text.pop_back();
+    return text;
+}
+
+struct message {
+    std::string text;
+    bool on_standard_error = false;
+};
+
+// Every line the builder prints. Messages go to standard output, except those about standard
+// output itself, which can't go there.
+message message_for(const build_outcome& o) {
+    const char* reason = reason_text(o.error);
+    switch (o.event) {
+        case build_event::done: {
+            std::string text = o.mcu_refused ? "| MCU ota file is too big, must <96KB |\n" : "";
+            const swug_header& hdr = o.header;
+            if (hdr.mcu_ota_flag == 1) {
+                return {text + formatted("| gen image file checksum=%08" PRIx32 ",size=%08" PRIx32
+                                         " , MCU ota checksum=%08" PRIx32 ",size=%08" PRIx32 " |\n",
+                                         hdr.sum, hdr.length, hdr.mcu_sum, hdr.mcu_len)};
+            }
+            return {text + formatted("| gen image file checksum=%08" PRIx32 ",size=%08" PRIx32
+                                     " |\n",
+                                     hdr.sum, hdr.length)};
+        }
+        case build_event::wrong_argc:
+            return {formatted("Parameter Error [%d]\n", static_cast<int>(o.argc))};
+        case build_event::path_too_long:
+            return {formatted("path too long, must be at most %zu characters: %s\n",
+                              path_capacity - 1, o.argument.c_str())};
+        case build_event::no_work_dir:
+            if (o.error == ERANGE) {
+                return {formatted(
+                    "can't expand %s: the working directory is longer than %zu characters\n",
+                    o.argument.c_str(), path_capacity - 1)};
+            }
+            return {formatted("can't expand %s: can't get the working directory: %s\n",
+                              o.argument.c_str(), reason)};
+        case build_event::software_is_folder:
+        case build_event::software_read:
+            return {formatted("can't read the software file %s: %s\n", o.openname, reason)};
+        case build_event::software_missing:
+            return {formatted("can't find the software file %s \n", o.openname)};
+        case build_event::software_too_big:
+            return {formatted("the software file %s is too big, must be at most %" PRIu64
+                              " bytes\n",
+                              o.openname, o.length_limit)};
+        case build_event::cannot_create:
+            return {formatted("can't create the upgrade image %s: %s\n", o.fname, reason)};
+        case build_event::same_as_software:
+            return {formatted(
+                "the upgrade image %s is the software file %s, refusing to overwrite it\n", o.fname,
+                o.openname)};
+        case build_event::same_as_mcu:
+            return {
+                formatted("the upgrade image %s is the MCU ota file %s, refusing to overwrite it\n",
+                          o.fname, mcu_ota_name)};
+        case build_event::same_as_report:
+            return {formatted("the upgrade image %s is the standard output, refusing to write "
+                              "the image and the report into one file\n",
+                              o.fname),
+                    true};
+        case build_event::mcu_read:
+            return {formatted("can't read the MCU ota file %s: %s\n", mcu_ota_name, reason)};
+        case build_event::mcu_grew:
+            return {formatted("the MCU ota file %s grew beyond %" PRIu32
+                              " bytes while it was read\n",
+                              mcu_ota_name, mcu_ota_max_size)};
+        case build_event::image_write:
+            return {formatted("can't write the upgrade image %s: %s\n", o.fname, reason)};
+        case build_event::folder_not_synced:
+            return {formatted("the upgrade image %s is in place, but its folder can't be synced "
+                              "to the disk: %s\n",
+                              o.fname, reason),
+                    true};
+        case build_event::report_failed:
+            return {formatted("can't write to standard output: %s\n", reason), true};
+    }
+    return {};
+}
+
+// Prints the outcome's message. Returns 0, or the reason standard output can't be written,
+// which it then says on standard error.
+int report(const build_outcome& outcome) {
+    const message line = message_for(outcome);
+    std::fputs(line.text.c_str(), line.on_standard_error ? stderr : stdout);
+    const int error = flush_standard_output();
+    if (error != 0) {
+        build_outcome failed;
+        failed.event = build_event::report_failed;
+        failed.error = error;
+        std::fputs(message_for(failed).text.c_str(), stderr);
+    }
+    return error;
+}
+
+// Turns one command-line argument into a path, or says why it can't.
+bool choose_path(const char* argument, char (&path)[path_capacity], build_outcome& outcome) {
     switch (expand_argument(argument, work_dir, path)) {
         case path_status::ok:
             return true;
         case path_status::too_long:
-            if (starts_with_dot_slash(argument)) {
-                std::printf("path too long, must be at most %zu characters: %s/%s\n",
-                            path_capacity - 1, work_dir, argument + 2);
-            } else {
-                std::printf("path too long, must be at most %zu characters: %s\n",
-                            path_capacity - 1, argument);
-            }
+            outcome.event = build_event::path_too_long;
+            outcome.argument = starts_with_dot_slash(argument)
+                                   ? std::string(work_dir) + "/" + (argument + 2)
+                                   : std::string(argument);
             return false;
         case path_status::no_work_dir:
-            if (work_dir_error == ERANGE) {
-                std::printf(
-                    "can't expand %s: the working directory is longer than %zu characters\n",
-                    argument, path_capacity - 1);
-            } else {
-                std::printf("can't expand %s: can't get the working directory: %s\n", argument,
-                            reason_text(work_dir_error));
-            }
+            outcome.event = build_event::no_work_dir;
+            outcome.argument = argument;
+            outcome.error = work_dir_error;
             return false;
     }
     return false;
 }
 
-// "mcu_ota.bin" when it can be opened as a file; a folder counts as absent on every system.
-file_ptr open_mcu_ota_file() {
-    file_ptr p_mcu_file = open_for_reading(mcu_ota_name);
-    if (p_mcu_file && platform::kind_of(p_mcu_file.get()) == platform::file_kind::directory) {
-        p_mcu_file.reset();
-    }
-    return p_mcu_file;
+build_outcome failed(build_outcome outcome, build_event event, int error = 0) {
+    outcome.event = event;
+    outcome.error = error;
+    return outcome;
 }
 
-std::int32_t report_software_too_big(const char* openname, std::uint64_t length_limit) {
-    std::printf("the software file %s is too big, must be at most %" PRIu64 " bytes\n", openname,
-                length_limit);
-    return build_too_big;
-}
-
-std::int32_t report_pack_failure(const pack_outcome& outcome, const char* openname,
-                                 const char* fname, std::uint64_t length_limit) {
-    switch (outcome.failure) {
+build_event event_of(pack_failure failure) {
+    switch (failure) {
         case pack_failure::software_read:
-            std::printf("can't read the software file %s: %s\n", openname,
-                        reason_text(outcome.reason));
-            return build_read_failed;
+            return build_event::software_read;
         case pack_failure::software_too_big:
-            return report_software_too_big(openname, length_limit);
+            return build_event::software_too_big;
         case pack_failure::mcu_read:
-            std::printf("can't read the MCU ota file %s: %s\n", mcu_ota_name,
-                        reason_text(outcome.reason));
-            return build_read_failed;
+            return build_event::mcu_read;
         case pack_failure::mcu_too_big:
-            std::printf("the MCU ota file %s grew beyond %" PRIu32 " bytes while it was read\n",
-                        mcu_ota_name, mcu_ota_max_size);
-            return build_too_big;
+            return build_event::mcu_grew;
         case pack_failure::image_write:
         case pack_failure::none:
             break;
     }
-    std::printf("can't write the upgrade image %s: %s\n", fname, reason_text(outcome.reason));
-    return build_write_failed;
+    return build_event::image_write;
+}
+
+// Everything up to the moment the new image could take the old one's place: on success the
+// image is complete and synced in a temporary file that `image` holds.
+build_outcome build(const char* openname, const char* fname, output_file& image) {
+    build_outcome outcome;
+    outcome.openname = openname;
+    outcome.fname = fname;
+
+    input_file software;
+    if (const int error = software.open(openname); error != 0) {
+        return failed(
+            outcome,
+            error == EISDIR ? build_event::software_is_folder : build_event::software_missing,
+            error);
+    }
+    // A folder named "mcu_ota.bin" counts as absent. A FIFO or device is opened without waiting
+    // for a writer and never read, so it can't block the run.
+    input_file mcu;
+    const bool mcu_present = mcu.open(mcu_ota_name, true) == 0;
+    // A size that can't be told (anything but a regular file) counts as too big.
+    const bool mcu_accepted = mcu_present && mcu.status().size >= 0 &&
+                              mcu.status().size <= std::int64_t{mcu_ota_max_size};
+    outcome.mcu_refused = mcu_present && !mcu_accepted;
+    outcome.length_limit = mcu_accepted ? field_max - header_size : field_max;
+
+    // Refuse sizes the header can't hold before anything is written, where the size is known.
+    const std::int64_t software_size = software.status().size;
+    if (software_size >= 0 && static_cast<std::uint64_t>(software_size) > outcome.length_limit) {
+        return failed(outcome, build_event::software_too_big);
+    }
+
+    output_target target;
+    if (const int error = find_output_target(fname, target); error != 0) {
+        return failed(outcome, build_event::cannot_create, error);
+    }
+    if (target.is(software.status().identity)) {
+        return failed(outcome, build_event::same_as_software);
+    }
+    if (mcu_present && target.is(mcu.status().identity)) {
+        return failed(outcome, build_event::same_as_mcu);
+    }
+    // The summary line would land inside the image; a device such as /dev/null may be both.
+    platform::file_status report_file;
+    if (platform::status_of(platform::standard_output, report_file) == 0 &&
+        report_file.kind != platform::file_kind::character_device &&
+        target.is(report_file.identity)) {
+        return failed(outcome, build_event::same_as_report);
+    }
+
+    if (const int error = image.create(target); error != 0) {
+        return failed(outcome, build_event::cannot_create, error);
+    }
+    // The header is written last, over its place at the start; a FIFO or terminal can't go back
+    // there, so it is refused before a byte reaches it.
+    if (const int error = image.check_seekable(); error != 0) {
+        return failed(outcome, build_event::image_write, error);
+    }
+    copy_buffer buffer;
+    const pack_outcome packed =
+        pack_upgrade_image(software, mcu_accepted ? &mcu : nullptr, image, buffer);
+    if (packed.failure != pack_failure::none) {
+        return failed(outcome, event_of(packed.failure), packed.reason);
+    }
+    if (const int error = image.finish(); error != 0) {
+        return failed(outcome, build_event::image_write, error);
+    }
+    outcome.header = packed.header;
+    return outcome;
 }
 
 }  // namespace
 
-pack_outcome pack_upgrade_image(std::FILE* p_sw_file, std::FILE* p_mcu_file,
-                                std::FILE* p_img_file) {
-    pack_outcome outcome;
-    auto fail = [&outcome](pack_failure failure) {
-        outcome.failure = failure;
-        outcome.reason = current_reason();
-        return outcome;
-    };
-    chunk_buffer buf;
-
-    errno = 0;
-    if (std::fseek(p_img_file, static_cast<long>(header_size), SEEK_SET) != 0) {
-        return fail(pack_failure::image_write);
-    }
-    // With an MCU OTA image, its offset length + 128 must fit 32 bits as well.
-    const std::uint64_t length_limit = p_mcu_file != nullptr ? field_max - header_size : field_max;
-    copy_totals software;
-    switch (copy_summing(p_sw_file, p_img_file, length_limit + 1, buf, software)) {
-        case copy_status::read_failed:
-            return fail(pack_failure::software_read);
-        case copy_status::write_failed:
-            return fail(pack_failure::image_write);
-        case copy_status::ok:
-            break;
-    }
-    if (software.count > length_limit) {
-        return fail(pack_failure::software_too_big);
-    }
-    outcome.header.length = static_cast<std::uint32_t>(software.count);
-    outcome.header.sum = software.sum;
-
-    if (p_mcu_file != nullptr) {
-        copy_totals mcu;
-        switch (copy_summing(p_mcu_file, p_img_file, mcu_ota_max_size + 1u, buf, mcu)) {
-            case copy_status::read_failed:
-                return fail(pack_failure::mcu_read);
-            case copy_status::write_failed:
-                return fail(pack_failure::image_write);
-            case copy_status::ok:
-                break;
-        }
-        if (mcu.count > mcu_ota_max_size) {
-            return fail(pack_failure::mcu_too_big);
-        }
-        outcome.header.mcu_ota_flag = 1;
-        outcome.header.mcu_addr = outcome.header.length + static_cast<std::uint32_t>(header_size);
-        outcome.header.mcu_len = static_cast<std::uint32_t>(mcu.count);
-        outcome.header.mcu_sum = mcu.sum;
-    }
-
-    // The header goes in last, over the space kept for it, once both sums are known.
-    const header_bytes hdr = encode_header(outcome.header);
-    errno = 0;
-    if (std::fseek(p_img_file, 0, SEEK_SET) != 0 ||
-        std::fwrite(hdr.data(), 1, hdr.size(), p_img_file) != hdr.size() ||
-        std::fflush(p_img_file) != 0) {
-        return fail(pack_failure::image_write);
-    }
-    outcome.reason = 0;
-    return outcome;
-}
-
 std::int32_t generate_swug_bin(const func_args* args) {
     char openname[path_capacity] = {};
     char fname[path_capacity] = {};
+    build_outcome outcome;
+    outcome.argc = args->argc;
     if (args->argc == 1) {
         std::memcpy(openname, default_software_image, sizeof default_software_image);
         std::memcpy(fname, default_upgrade_image, sizeof default_upgrade_image);
-    } else if (args->argc == 3) {
-        if (!choose_path(args->argv[1], openname) || !choose_path(args->argv[2], fname)) {
-            return build_bad_path;
-        }
-    } else {
-        std::printf("Parameter Error [%d]\n", static_cast<int>(args->argc));
-        return build_wrong_argc;
+    } else if (args->argc != 3) {
+        outcome.event = build_event::wrong_argc;
+    } else if (!choose_path(args->argv[1], openname, outcome) ||
+               !choose_path(args->argv[2], fname, outcome)) {
+        // choose_path has said why
+    }
+    if (outcome.event != build_event::done) {
+        report(outcome);
+        return result_of(outcome.event);
     }
 
-    // A folder opens for reading on some systems and not on others; refuse it on all of them.
-    if (platform::is_directory(openname)) {
-        std::printf("can't read the software file %s: %s\n", openname, reason_text(EISDIR));
-        return build_no_software_file;
+    output_file image;
+    outcome = build(openname, fname, image);
+    if (outcome.event != build_event::done) {
+        image.discard();
+        report(outcome);
+        return result_of(outcome.event);
     }
-    file_ptr p_sw_file = open_for_reading(openname);
-    if (!p_sw_file) {
-        std::printf("can't find the software file %s \n", openname);
-        return build_no_software_file;
+    // The summary must reach its reader before the new image takes the old one's place: when it
+    // can't, the old image stays and the run fails.
+    if (const int error = report(outcome); error != 0) {
+        image.discard();
+        return build_report_failed;
     }
-
-    file_ptr p_mcu_file = open_mcu_ota_file();
-    const std::int64_t mcu_size = p_mcu_file ? platform::size_of(p_mcu_file.get()) : -1;
-    // A size that can't be told counts as too big.
-    const bool mcu_accepted = p_mcu_file && mcu_size >= 0 && mcu_size <= mcu_ota_max_size;
-    const std::uint64_t length_limit = mcu_accepted ? field_max - header_size : field_max;
-
-    // Refuse sizes the header can't hold before anything is written, where the size is known.
-    const std::int64_t software_size = platform::size_of(p_sw_file.get());
-    if (software_size >= 0 && static_cast<std::uint64_t>(software_size) > length_limit) {
-        return report_software_too_big(openname, length_limit);
-    }
-
-    // Opening the output for writing empties it, so it must not be one of the inputs.
-    if (platform::is_same_file(p_sw_file.get(), fname)) {
-        std::printf("the upgrade image %s is the software file %s, refusing to overwrite it\n",
-                    fname, openname);
-        return build_same_file;
-    }
-    if (p_mcu_file && platform::is_same_file(p_mcu_file.get(), fname)) {
-        std::printf("the upgrade image %s is the MCU ota file %s, refusing to overwrite it\n",
-                    fname, mcu_ota_name);
-        return build_same_file;
-    }
-
-    output_file p_img_file;
-    if (const int reason = p_img_file.create(fname); reason != 0) {
-        std::printf("can't create the upgrade image %s: %s\n", fname, reason_text(reason));
-        return build_cannot_create;
-    }
-
-    const pack_outcome outcome = pack_upgrade_image(
-        p_sw_file.get(), mcu_accepted ? p_mcu_file.get() : nullptr, p_img_file.stream());
-    if (outcome.failure != pack_failure::none) {
-        p_img_file.discard();
-        return report_pack_failure(outcome, openname, fname, length_limit);
-    }
-    if (const int reason = p_img_file.finish(); reason != 0) {
-        std::printf("can't write the upgrade image %s: %s\n", fname, reason_text(reason));
+    const output_file::commit_result committed = image.commit();
+    if (!committed.in_place) {
+        report(failed(outcome, build_event::image_write, committed.error));
         return build_write_failed;
     }
-
-    if (p_mcu_file && !mcu_accepted) {
-        // The refused file leaves the MCU fields zero, so the summary doesn't mention it either.
-        std::printf("| MCU ota file is too big, must <96KB |\n");
-    }
-    const swug_header& hdr = outcome.header;
-    if (mcu_accepted) {
-        std::printf("| gen image file checksum=%08" PRIx32 ",size=%08" PRIx32
-                    " , MCU ota checksum=%08" PRIx32 ",size=%08" PRIx32 " |\n",
-                    hdr.sum, hdr.length, hdr.mcu_sum, hdr.mcu_len);
-    } else {
-        std::printf("| gen image file checksum=%08" PRIx32 ",size=%08" PRIx32 " |\n", hdr.sum,
-                    hdr.length);
+    if (committed.error != 0) {
+        report(failed(outcome, build_event::folder_not_synced, committed.error));
     }
     return build_done;
 }

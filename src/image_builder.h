@@ -1,16 +1,15 @@
-// The image builder: packs a software image, and an optional "mcu_ota.bin" from the current
-// folder, into one upgrade image and reports the result on standard output.
+// swug_gen's builder: takes the command line, opens the files it names, packs them into an
+// upgrade image that replaces the output only once it is complete, and prints the one summary
+// line or the one error line of the run. The packing itself, on open files, is image_pack.h.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
-#include "image_format.h"
 #include "paths.h"
 
 namespace swug {
 
-// The command line as main hands it to the builder.
+// The command line as main hands it to the builder; argv is main's and outlives the call.
 struct func_args {
     std::int32_t argc;
     char** argv;
@@ -29,10 +28,11 @@ enum build_result : std::int32_t {
     build_no_software_file = -1,  // the software image can't be opened or is a folder
     build_cannot_create = -2,     // the upgrade image can't be created
     build_bad_path = -3,          // a path is too long, or "./" without a working directory
-    build_same_file = -4,         // the upgrade image would overwrite one of the inputs
+    build_same_file = -4,         // the upgrade image would overwrite an input or the report
     build_read_failed = -5,       // reading the software image or "mcu_ota.bin" failed
-    build_write_failed = -6,      // writing, positioning, flushing or closing the output failed
+    build_write_failed = -6,      // writing, syncing or renaming the upgrade image failed
     build_too_big = -7,           // a size does not fit the header's 32-bit fields
+    build_report_failed = -8,     // standard output can't be written; the image was discarded
 };
 
 // Name of the MCU OTA file, always taken from the current folder.
@@ -43,26 +43,8 @@ constexpr char default_software_image[] = "data/VRK520_SW.bin";
 constexpr char default_upgrade_image[] = "out/VRK520_UPGRADE_SW.bin";
 
 // Builds the upgrade image that args asks for, prints the summary line or one error line, and
-// returns a build_result.
+// returns a build_result. The output path holds its old content or the complete new image
+// afterwards; build_done means the latter.
 std::int32_t generate_swug_bin(const func_args* args);
-
-enum class pack_failure {
-    none,
-    software_read,
-    software_too_big,
-    mcu_read,
-    mcu_too_big,
-    image_write
-};
-
-struct pack_outcome {
-    pack_failure failure = pack_failure::none;
-    int reason = 0;  // errno value of a read or write failure
-    swug_header header;
-};
-
-// Writes the software image at offset 128 of p_img_file, the MCU OTA image right behind it when
-// p_mcu_file is not null, then the header at offset 0, and flushes; each input is read once.
-pack_outcome pack_upgrade_image(std::FILE* p_sw_file, std::FILE* p_mcu_file, std::FILE* p_img_file);
 
 }  // namespace swug

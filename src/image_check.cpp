@@ -4,8 +4,6 @@
 #include <cinttypes>
 #include <cstring>
 
-#include "file_io.h"
-
 namespace swug {
 
 namespace {
@@ -101,19 +99,37 @@ std::string printable_magic(const header_bytes& raw) {
     return text;
 }
 
-bool check_image(std::FILE* stream, image_report& report) {
+namespace {
+
+// Reads until size bytes or the end of the source.
+platform::read_result read_fully(byte_source& source, std::uint8_t* data, std::size_t size) {
+    platform::read_result total;
+    while (total.count < size) {
+        const platform::read_result got = source.read(data + total.count, size - total.count);
+        if (got.error != 0 || got.count == 0) {
+            total.error = got.error;
+            break;
+        }
+        total.count += got.count;
+    }
+    return total;
+}
+
+}  // namespace
+
+int check_image(byte_source& source, std::int64_t known_size, copy_buffer& buffer,
+                image_report& report) {
     report = image_report();
     judge rules(report.checks);
 
-    errno = 0;
-    const std::size_t got = std::fread(report.raw.data(), 1, header_size, stream);
-    report.size = got;
-    if (got < header_size) {
-        if (std::ferror(stream) != 0) {
-            return false;
-        }
-        rules.check("size", false, "at least " + byte_count(header_size), byte_count(got));
-        return true;
+    const platform::read_result got = read_fully(source, report.raw.data(), header_size);
+    report.size = got.count;
+    if (got.error != 0) {
+        return got.error;
+    }
+    if (got.count < header_size) {
+        rules.check("size", false, "at least " + byte_count(header_size), byte_count(got.count));
+        return 0;
     }
     report.has_header = true;
     rules.check("size", true, "", "");
@@ -125,22 +141,36 @@ bool check_image(std::FILE* stream, image_report& report) {
     rules.check("magic", magic_matches(raw), printable_magic(expected_magic), printable_magic(raw));
 
     // The software image: as much of it as the file holds, summed on the way.
-    chunk_buffer buf;
     copy_totals software;
-    if (copy_summing(stream, nullptr, hdr.length, buf, software) != copy_status::ok) {
-        return false;
+    if (const copy_result read = copy_summing(source, hdr.length, buffer, nullptr, software);
+        read.status != copy_status::ok) {
+        return read.error;
     }
     // The MCU OTA image sits right behind it; whatever follows that is trailing data.
     const bool mcu_present = hdr.mcu_ota_flag == 1 && software.count == hdr.length;
     copy_totals mcu;
-    if (mcu_present && copy_summing(stream, nullptr, hdr.mcu_len, buf, mcu) != copy_status::ok) {
-        return false;
+    if (mcu_present) {
+        if (const copy_result read = copy_summing(source, hdr.mcu_len, buffer, nullptr, mcu);
+            read.status != copy_status::ok) {
+            return read.error;
+        }
     }
-    copy_totals trailing;
-    if (copy_summing(stream, nullptr, UINT64_MAX, buf, trailing) != copy_status::ok) {
-        return false;
+    const std::uint64_t read_so_far = header_size + software.count + mcu.count;
+    if (known_size >= 0 && static_cast<std::uint64_t>(known_size) >= read_so_far) {
+        // A regular file's size comes from the system: trailing data is never read.
+        report.size = static_cast<std::uint64_t>(known_size);
+    } else {
+        // Anything else (a pipe, /dev/zero) is read one byte past the expected end at most.
+        copy_totals trailing;
+        if (const copy_result read = copy_summing(source, 1, buffer, nullptr, trailing);
+            read.status != copy_status::ok) {
+            return read.error;
+        }
+        report.size = read_so_far + trailing.count;
+        report.size_exact = trailing.count == 0;
     }
-    report.size = header_size + software.count + mcu.count + trailing.count;
+    const std::string found_size =
+        report.size_exact ? byte_count(report.size) : "more than " + byte_count(report.size - 1);
 
     rules.check("length", software.count == hdr.length,
                 "at most " + byte_count(report.size - header_size), byte_count(hdr.length));
@@ -160,19 +190,22 @@ bool check_image(std::FILE* stream, image_report& report) {
                     "mcu_addr, mcu_len and mcu_sum 00000000",
                     format_hex(hdr.mcu_addr) + ", " + format_hex(hdr.mcu_len) + " and " +
                         format_hex(hdr.mcu_sum));
-        rules.check("file_end", report.size == software_end, byte_count(software_end),
-                    byte_count(report.size));
+        rules.check("file_end", report.size == software_end && report.size_exact,
+                    byte_count(software_end), found_size);
     } else if (hdr.mcu_ota_flag == 1) {
-        rules.check("mcu_addr", hdr.mcu_addr == software_end, format_hex(software_end),
+        // A field holds 32 bits; an end beyond them can't be written there at all.
+        rules.check("mcu_addr", hdr.mcu_addr == software_end,
+                    software_end <= field_max ? format_hex(software_end)
+                                              : "128 + length, which does not fit 32 bits",
                     format_hex(hdr.mcu_addr));
         rules.check("mcu_len", hdr.mcu_len <= mcu_ota_max_size,
                     "at most " + format_hex(mcu_ota_max_size), format_hex(hdr.mcu_len));
         const std::uint64_t mcu_end = software_end + hdr.mcu_len;
-        rules.check("file_end", report.size == mcu_end, byte_count(mcu_end),
-                    byte_count(report.size));
+        rules.check("file_end", report.size == mcu_end && report.size_exact, byte_count(mcu_end),
+                    found_size);
         rules.equal32("mcu_sum", hdr.mcu_sum, mcu.sum);
     }
-    return true;
+    return 0;
 }
 
 }  // namespace swug

@@ -1,13 +1,14 @@
 // Reading an upgrade image back: every header field decoded and every rule of the format checked
-// by name, reading the file once, front to back, in constant memory.
+// by name, reading the file once, front to back, in constant memory, and no further than the
+// verdict needs.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "file_io.h"
 #include "image_format.h"
 
 namespace swug {
@@ -22,6 +23,7 @@ struct check_result {
 
 struct image_report {
     std::uint64_t size = 0;   // bytes in the file
+    bool size_exact = true;   // false: the file goes on past size (a pipe, a device)
     bool has_header = false;  // false when the file is shorter than a header
     header_bytes raw{};       // the header as found
     swug_header header;       // its fields, decoded
@@ -32,9 +34,12 @@ struct image_report {
     std::vector<std::string> problems() const;
 };
 
-// Checks the image read from stream (positioned at its start) into report. Returns false on a
-// read error, with errno set; report then holds what was read so far.
-bool check_image(std::FILE* stream, image_report& report);
+// Checks the image read from source (at its start) into report, reading through buffer. known_size
+// is the file's size where the system can tell it (a regular file), else -1: then reading stops
+// one byte past the expected end. Returns 0, or the error number of a failed read; report then
+// holds what was read so far. The source and buffer stay the caller's.
+int check_image(byte_source& source, std::int64_t known_size, copy_buffer& buffer,
+                image_report& report);
 
 // A value as at least eight lower-case hex digits, the way the tools print 32-bit values.
 std::string format_hex(std::uint64_t value);

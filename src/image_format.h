@@ -11,10 +11,6 @@ namespace swug {
 
 constexpr std::size_t header_size = 128;
 
-// Every byte of file data passes through one buffer of this size.
-constexpr std::size_t chunk_size = 1024;
-using chunk_buffer = std::array<std::uint8_t, chunk_size>;
-
 // 15 characters and the terminating zero byte fill the 16-byte magic field.
 constexpr char magic_text[] = "ZQ-TR5200 Image";
 constexpr std::size_t magic_size = 16;

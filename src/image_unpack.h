@@ -1,18 +1,24 @@
-// Writing the parts of a checked upgrade image back out to files.
+// Writing the parts of a checked upgrade image back out: the copying step, on open files.
 #pragma once
 
-#include <cstdio>
-
+#include "file_io.h"
 #include "image_format.h"
 
 namespace swug {
 
-// Writes the software image of `image` to sw_path and its MCU OTA image to mcu_path (either may
-// be null), reading the image again from offset 128 and summing each part against header, so an
-// image that changed since it was checked is caught. Never writes over the image itself and
-// leaves no incomplete output behind. Prints one line per file written to `notes` (when not
-// null) and errors to standard error; returns true on success.
-bool unpack_image(std::FILE* image, const char* image_path, const swug_header& header,
-                  const char* sw_path, const char* mcu_path, std::FILE* notes);
+struct unpack_outcome {
+    enum class status { ok, read_failed, write_failed, changed };
+    status what = status::ok;
+    int error = 0;        // the system's error number of a read or write failure
+    bool in_mcu = false;  // the failure is in the MCU OTA image, not the software image
+};
+
+// Reads the parts of an image from source, which stands right behind the header, writing the
+// software image to software and the MCU OTA image to mcu (either may be null; the software
+// image is read in any case, as it lies in between). Each part is summed against header once
+// more, so an image that changed since it was checked is caught. Sources, sinks and buffer stay
+// the caller's; the sinks are written, not finished.
+unpack_outcome unpack_image(byte_source& source, const swug_header& header, byte_sink* software,
+                            byte_sink* mcu, copy_buffer& buffer);
 
 }  // namespace swug

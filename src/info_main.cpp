@@ -1,96 +1,95 @@
 // swug_info: reads an upgrade image back, checks every field, and can write its parts out.
-//   swug_info [--json] [--sw FILE] [--mcu FILE] IMAGE
+//   swug_info [--json] [--sw FILE] [--mcu FILE] [--] IMAGE
 // Exit status: 0 valid, 1 the image fails a check, 2 wrong usage or a file that can't be read or
 // written.
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <string>
 
-#include "file_io.h"
-#include "image_check.h"
-#include "image_unpack.h"
-#include "info_report.h"
+#include "info_run.h"
 #include "platform.h"
 
 namespace {
 
-constexpr int exit_valid = 0;
-constexpr int exit_invalid = 1;
-constexpr int exit_trouble = 2;
+constexpr char help_text[] =
+    "usage: swug_info [--json] [--sw FILE] [--mcu FILE] IMAGE\n"
+    "Checks an upgrade image field by field and can write its parts out again.\n"
+    "\n"
+    "  --json      print the report as one JSON object\n"
+    "  --sw FILE   write the software image of a valid image to FILE\n"
+    "  --mcu FILE  write the MCU OTA image of a valid image to FILE\n"
+    "  --          end of the options: the next word is the image\n"
+    "  -h, --help  print this help and exit\n"
+    "  --version   print the version and exit\n"
+    "\n"
+    "Exit status: 0 the image is valid, 1 it fails a check, 2 wrong usage or a file that\n"
+    "can't be read or written.\n";
 
-constexpr char usage_line[] = "usage: swug_info [--json] [--sw FILE] [--mcu FILE] IMAGE\n";
+enum class parsed { run, help, version, wrong };
 
-struct options {
-    bool json = false;
-    const char* sw_path = nullptr;
-    const char* mcu_path = nullptr;
-    const char* image_path = nullptr;
-};
-
-bool parse_arguments(int argc, char** argv, options& chosen) {
+parsed parse_arguments(int argc, char** argv, swug::info_options& chosen) {
+    using swug::info_problem;
+    bool options_ended = false;
     for (int i = 1; i < argc; ++i) {
-        const std::string word = argv[i];
-        if (word == "--json" && !chosen.json) {
+        const char* word = argv[i];
+        const bool is_option = !options_ended && word[0] == '-' && word[1] != '\0';
+        if (!is_option) {
+            if (chosen.image_path != nullptr) {
+                swug::report_error({info_problem::second_image, word});
+                return parsed::wrong;
+            }
+            chosen.image_path = word;
+        } else if (std::strcmp(word, "--") == 0) {
+            options_ended = true;
+        } else if (std::strcmp(word, "-h") == 0 || std::strcmp(word, "--help") == 0) {
+            return parsed::help;
+        } else if (std::strcmp(word, "--version") == 0) {
+            return parsed::version;
+        } else if (std::strcmp(word, "--json") == 0) {
+            if (chosen.json) {
+                swug::report_error({info_problem::repeated_option, word});
+                return parsed::wrong;
+            }
             chosen.json = true;
-        } else if ((word == "--sw" || word == "--mcu") && i + 1 < argc) {
-            const char*& target = word == "--sw" ? chosen.sw_path : chosen.mcu_path;
+        } else if (std::strcmp(word, "--sw") == 0 || std::strcmp(word, "--mcu") == 0) {
+            const char*& target = word[2] == 's' ? chosen.sw_path : chosen.mcu_path;
             if (target != nullptr) {
-                return false;
+                swug::report_error({info_problem::repeated_option, word});
+                return parsed::wrong;
+            }
+            if (i + 1 == argc) {
+                swug::report_error({info_problem::missing_value, word});
+                return parsed::wrong;
             }
             target = argv[++i];
-        } else if (word.empty() || word[0] == '-' || chosen.image_path != nullptr) {
-            return false;
         } else {
-            chosen.image_path = argv[i];
+            swug::report_error({info_problem::unknown_option, word});
+            return parsed::wrong;
         }
     }
-    return chosen.image_path != nullptr;
+    if (chosen.image_path == nullptr) {
+        swug::report_error({info_problem::no_image, ""});
+        return parsed::wrong;
+    }
+    return parsed::run;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    options chosen;
-    if (!parse_arguments(argc, argv, chosen)) {
-        std::fputs(usage_line, stderr);
-        return exit_trouble;
+    swug::platform::prepare_process();
+    swug::platform::command_line words(argc, argv);
+    swug::info_options chosen;
+    switch (parse_arguments(words.argc(), words.argv(), chosen)) {
+        case parsed::run:
+            return swug::run_swug_info(chosen);
+        case parsed::help:
+            std::fputs(help_text, stdout);
+            break;
+        case parsed::version:
+            std::fputs("swug_info " SWUG_VERSION "\n", stdout);
+            break;
+        case parsed::wrong:
+            return swug::info_trouble;
     }
-    if (swug::platform::is_directory(chosen.image_path)) {
-        std::fprintf(stderr, "swug_info: can't read the upgrade image %s: %s\n", chosen.image_path,
-                     std::strerror(EISDIR));
-        return exit_trouble;
-    }
-    const swug::file_ptr image = swug::open_for_reading(chosen.image_path);
-    if (!image) {
-        std::fprintf(stderr, "swug_info: can't open the upgrade image %s: %s\n", chosen.image_path,
-                     swug::reason_text(errno));
-        return exit_trouble;
-    }
-    swug::image_report report;
-    if (!swug::check_image(image.get(), report)) {
-        std::fprintf(stderr, "swug_info: can't read the upgrade image %s: %s\n", chosen.image_path,
-                     swug::reason_text(errno));
-        return exit_trouble;
-    }
-    std::fputs(chosen.json ? swug::render_json(report, chosen.image_path).c_str()
-                           : swug::render_plain(report, chosen.image_path).c_str(),
-               stdout);
-
-    int status = report.valid() ? exit_valid : exit_invalid;
-    const bool unpacking = chosen.sw_path != nullptr || chosen.mcu_path != nullptr;
-    if (unpacking && status == exit_valid &&
-        !swug::unpack_image(image.get(), chosen.image_path, report.header, chosen.sw_path,
-                            chosen.mcu_path, chosen.json ? nullptr : stdout)) {
-        status = exit_trouble;
-    } else if (unpacking && status == exit_invalid) {
-        std::fprintf(stderr, "swug_info: not writing the parts of an image that is not valid\n");
-    }
-    errno = 0;
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        std::fprintf(stderr, "swug_info: can't write to standard output: %s\n",
-                     swug::reason_text(errno));
-        return exit_trouble;
-    }
-    return status;
+    return std::fflush(stdout) == 0 ? swug::info_valid : swug::info_trouble;
 }

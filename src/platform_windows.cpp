@@ -1,12 +1,17 @@
 #define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+// windows.h first: the headers below rely on its types.
 #include <conio.h>
 #include <direct.h>
+#include <fcntl.h>
 #include <io.h>
+#include <shellapi.h>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <windows.h>
 
-#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform.h"
@@ -15,11 +20,88 @@ namespace swug::platform {
 
 namespace {
 
-// Volume serial number and file index: what identifies a file on Windows, whatever its name.
-struct file_identity {
-    DWORD volume = 0;
-    DWORD index_high = 0;
-    DWORD index_low = 0;
+// UTF-8 to UTF-16 and back, at the edge of every call that takes or gives a name.
+std::wstring widen(const char* text) {
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    std::wstring wide(length > 0 ? static_cast<std::size_t>(length) : 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), length);
+    wide.resize(wide.size() - 1);
+    return wide;
+}
+
+std::string narrow(const wchar_t* text) {
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(length > 0 ? static_cast<std::size_t>(length) : 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), length, nullptr, nullptr);
+    utf8.resize(utf8.size() - 1);
+    return utf8;
+}
+
+// The errno value for the reason of a failed Windows call.
+int error_of(DWORD code) {
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_NETPATH:
+            return ENOENT;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return EACCES;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return EEXIST;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        case ERROR_FILENAME_EXCED_RANGE:
+            return ENAMETOOLONG;
+        case ERROR_DIRECTORY:
+            return ENOTDIR;
+        case ERROR_INVALID_NAME:
+            return EINVAL;
+        default:
+            return EIO;
+    }
+}
+
+int last_windows_error() {
+    return error_of(GetLastError());
+}
+
+// Temporary files that a console Ctrl-C or Ctrl-Break removes. The handler runs on a thread of
+// its own and keeps the lock until the process ends, so no rename can follow its removal.
+constexpr int temporary_slots = 2;
+CRITICAL_SECTION temporary_lock;
+std::wstring temporary_paths[temporary_slots];
+bool temporary_armed[temporary_slots] = {};
+
+BOOL WINAPI clean_up_and_end(DWORD) {
+    EnterCriticalSection(&temporary_lock);
+    for (int slot = 0; slot < temporary_slots; ++slot) {
+        if (temporary_armed[slot]) {
+            DeleteFileW(temporary_paths[slot].c_str());
+        }
+    }
+    return FALSE;  // the default handler ends the process
+}
+
+int slot_of(const std::wstring& path) {
+    for (int slot = 0; slot < temporary_slots; ++slot) {
+        if (temporary_armed[slot] && temporary_paths[slot] == path) {
+            return slot;
+        }
+    }
+    return -1;
+}
+
+class lock_held {
+public:
+    lock_held() { EnterCriticalSection(&temporary_lock); }
+    ~lock_held() { LeaveCriticalSection(&temporary_lock); }
+    lock_held(const lock_held&) = delete;
+    lock_held& operator=(const lock_held&) = delete;
 };
 
 bool identify(HANDLE handle, file_identity& identity) {
@@ -27,13 +109,51 @@ bool identify(HANDLE handle, file_identity& identity) {
     if (handle == INVALID_HANDLE_VALUE || GetFileInformationByHandle(handle, &info) == 0) {
         return false;
     }
-    identity.volume = info.dwVolumeSerialNumber;
-    identity.index_high = info.nFileIndexHigh;
-    identity.index_low = info.nFileIndexLow;
+    identity.device = info.dwVolumeSerialNumber;
+    identity.index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    identity.known = true;
     return true;
 }
 
+void fill_status(const struct _stat64& info, file_status& status) {
+    status = file_status();
+    switch (info.st_mode & _S_IFMT) {
+        case _S_IFREG:
+            status.kind = file_kind::regular;
+            status.size = static_cast<std::int64_t>(info.st_size);
+            break;
+        case _S_IFDIR:
+            status.kind = file_kind::directory;
+            break;
+        case _S_IFCHR:
+            status.kind = file_kind::character_device;
+            break;
+        default:
+            break;
+    }
+}
+
 }  // namespace
+
+void prepare_process() {
+    InitializeCriticalSection(&temporary_lock);
+    SetConsoleCtrlHandler(clean_up_and_end, TRUE);
+    // Names are UTF-8 inside the tools; the console shows them as such.
+    SetConsoleOutputCP(CP_UTF8);
+}
+
+command_line::command_line(int, char**) {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 0; wide != nullptr && i < count; ++i) {
+        words_.push_back(narrow(wide[i]));
+    }
+    LocalFree(wide);
+    for (std::string& word : words_) {
+        pointers_.push_back(word.data());
+    }
+    pointers_.push_back(nullptr);
+}
 
 bool backslash_is_separator() {
     return true;
@@ -41,18 +161,27 @@ bool backslash_is_separator() {
 
 int current_directory(char* buffer, std::size_t capacity) {
     std::memset(buffer, 0, capacity);
-    if (_getcwd(buffer, static_cast<int>(capacity)) == nullptr) {
-        const int reason = errno;
-        std::memset(buffer, 0, capacity);
-        return reason != 0 ? reason : ENOENT;
+    wchar_t* wide = _wgetcwd(nullptr, 0);
+    if (wide == nullptr) {
+        return last_error();
     }
+    const std::string utf8 = narrow(wide);
+    std::free(wide);
+    if (utf8.size() >= capacity) {
+        return ERANGE;
+    }
+    std::memcpy(buffer, utf8.c_str(), utf8.size() + 1);
     return 0;
 }
 
 void wait_for_key() {
     const int fd = _fileno(stdin);
     if (fd >= 0 && _isatty(fd) != 0) {
-        _getch();
+        // A key such as an arrow comes as two codes; the second one is read too.
+        const int key = _getch();
+        if ((key == 0 || key == 0xE0) && _kbhit() != 0) {
+            _getch();
+        }
         return;
     }
     // Redirected input: the console is not where the key comes from, and end of input ends
@@ -63,48 +192,182 @@ void wait_for_key() {
     }
 }
 
-file_kind kind_of(std::FILE* stream) {
+int status_of(int fd, file_status& status) {
     struct _stat64 info {};
-    if (_fstat64(_fileno(stream), &info) != 0) {
-        return file_kind::unknown;
+    if (_fstat64(fd, &info) != 0) {
+        return last_error();
     }
-    if ((info.st_mode & _S_IFMT) == _S_IFREG) {
-        return file_kind::regular;
-    }
-    return (info.st_mode & _S_IFMT) == _S_IFDIR ? file_kind::directory : file_kind::other;
+    fill_status(info, status);
+    identify(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), status.identity);
+    return 0;
 }
 
-bool is_directory(const char* path) {
+int status_of_path(const char* path, file_status& status) {
+    const std::wstring wide = widen(path);
     struct _stat64 info {};
-    return _stat64(path, &info) == 0 && (info.st_mode & _S_IFMT) == _S_IFDIR;
+    if (_wstat64(wide.c_str(), &info) != 0) {
+        return last_error();
+    }
+    fill_status(info, status);
+    // Opening with no access rights and every sharing mode leaves the file untouched.
+    HANDLE handle =
+        CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        identify(handle, status.identity);
+        CloseHandle(handle);
+    }
+    return 0;
 }
 
-std::int64_t size_of(std::FILE* stream) {
-    struct _stat64 info {};
-    if (_fstat64(_fileno(stream), &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {
-        return -1;
-    }
-    return static_cast<std::int64_t>(info.st_size);
+int open_for_reading(const char* path, bool, int& fd) {
+    fd = _wopen(widen(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    return fd < 0 ? last_error() : 0;
 }
 
-bool is_same_file(std::FILE* stream, const char* path) {
-    file_identity open_file;
-    const auto open_handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-    if (!identify(open_handle, open_file)) {
-        return false;
+int open_for_writing_in_place(const char* path, int& fd) {
+    fd = _wopen(widen(path).c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT);
+    return fd < 0 ? last_error() : 0;
+}
+
+read_result read_some(int fd, void* data, std::size_t size) {
+    const int got = _read(fd, data, static_cast<unsigned>(size < INT_MAX ? size : INT_MAX));
+    if (got < 0) {
+        return {0, last_error()};
     }
-    // Opening with no access rights and every sharing mode leaves the other file untouched.
-    HANDLE named_handle =
-        CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    file_identity named_file;
-    const bool identified = identify(named_handle, named_file);
-    if (named_handle != INVALID_HANDLE_VALUE) {
-        CloseHandle(named_handle);
+    return {static_cast<std::size_t>(got), 0};
+}
+
+int write_all(int fd, const void* data, std::size_t size) {
+    const auto* at = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+        const int put = _write(fd, at, static_cast<unsigned>(size < INT_MAX ? size : INT_MAX));
+        if (put <= 0) {
+            return put < 0 ? last_error() : ENOSPC;
+        }
+        at += put;
+        size -= static_cast<std::size_t>(put);
     }
-    return identified && open_file.volume == named_file.volume &&
-           open_file.index_high == named_file.index_high &&
-           open_file.index_low == named_file.index_low;
+    return 0;
+}
+
+int write_all_at(int fd, std::uint64_t offset, const void* data, std::size_t size) {
+    const __int64 was = _telli64(fd);
+    if (was < 0 || _lseeki64(fd, static_cast<__int64>(offset), SEEK_SET) < 0) {
+        return last_error();
+    }
+    const int error = write_all(fd, data, size);
+    if (_lseeki64(fd, was, SEEK_SET) < 0 && error == 0) {
+        return last_error();
+    }
+    return error;
+}
+
+int seek_to(int fd, std::uint64_t offset) {
+    return _lseeki64(fd, static_cast<__int64>(offset), SEEK_SET) < 0 ? last_error() : 0;
+}
+
+int check_seekable(int fd) {
+    // Only a file on a disk can go back; a pipe or the console can't.
+    return GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) == FILE_TYPE_DISK ? 0 : ESPIPE;
+}
+
+int sync(int fd) {
+    return _commit(fd) != 0 ? last_error() : 0;
+}
+
+int close_file(int fd) {
+    return _close(fd) != 0 ? last_error() : 0;
+}
+
+int create_temporary(const char* path, int& fd) {
+    const std::wstring wide = widen(path);
+    const lock_held held;
+    int slot = 0;
+    while (slot < temporary_slots && temporary_armed[slot]) {
+        ++slot;
+    }
+    if (slot == temporary_slots) {
+        return EMFILE;
+    }
+    // Shared for deletion, so that Ctrl-C can remove it while it is still open.
+    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return last_windows_error();
+    }
+    fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        DeleteFileW(wide.c_str());
+        return EMFILE;
+    }
+    temporary_paths[slot] = wide;
+    temporary_armed[slot] = true;
+    return 0;
+}
+
+int commit_temporary(const char* path, const char* final_path) {
+    const std::wstring wide = widen(path);
+    const lock_held held;
+    if (MoveFileExW(wide.c_str(), widen(final_path).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+        return last_windows_error();
+    }
+    if (const int slot = slot_of(wide); slot >= 0) {
+        temporary_armed[slot] = false;
+    }
+    return 0;
+}
+
+void discard_temporary(const char* path) {
+    const std::wstring wide = widen(path);
+    const lock_held held;
+    DeleteFileW(wide.c_str());
+    if (const int slot = slot_of(wide); slot >= 0) {
+        temporary_armed[slot] = false;
+    }
+}
+
+int sync_folder(const char*) {
+    return 0;  // MOVEFILE_WRITE_THROUGH has done it
+}
+
+unsigned new_file_permissions() {
+    return 0;
+}
+
+int set_permissions(int, unsigned) {
+    return 0;
+}
+
+void try_set_owner(int, unsigned, unsigned) {}
+
+int read_link(const char*, std::string&) {
+    return EINVAL;  // the name itself is replaced
+}
+
+int absolute_folder(const char* folder, std::string& absolute) {
+    std::wstring wide = widen(folder);
+    // The C runtime finds no folder behind a trailing separator, except at a drive's root.
+    while (wide.size() > 1 && (wide.back() == L'/' || wide.back() == L'\\') &&
+           wide[wide.size() - 2] != L':') {
+        wide.pop_back();
+    }
+    struct _stat64 info {};
+    if (_wstat64(wide.c_str(), &info) != 0) {
+        return last_error();
+    }
+    if ((info.st_mode & _S_IFMT) != _S_IFDIR) {
+        return ENOTDIR;
+    }
+    wchar_t* full = _wfullpath(nullptr, wide.c_str(), 0);
+    if (full == nullptr) {
+        return last_error();
+    }
+    absolute = narrow(full);
+    std::free(full);
+    return 0;
 }
 
 }  // namespace swug::platform

@@ -5,73 +5,47 @@
 
 namespace swug::testing {
 
-namespace {
-
-ssize_t fake_read(void* cookie, char* buf, std::size_t size) {
-    auto& file = *static_cast<fake_file*>(cookie);
-    if (file.position >= file.fail_at) {
-        errno = file.error;
-        return -1;
+platform::read_result fake_file::read(std::uint8_t* buffer, std::size_t size) {
+    if (position >= fail_at) {
+        return {0, error};
     }
-    const std::uint64_t end = std::min(file.size(), file.fail_at);
-    const std::size_t count =
-        file.position >= end
-            ? 0
-            : static_cast<std::size_t>(std::min<std::uint64_t>(size, end - file.position));
-    if (file.zeros != 0) {
-        std::memset(buf, 0, count);
+    const std::uint64_t end = std::min(this->size(), fail_at);
+    const std::size_t count = position >= end ? 0
+                                              : static_cast<std::size_t>(std::min<std::uint64_t>(
+                                                    std::min(size, most_per_read), end - position));
+    if (zeros != 0) {
+        std::memset(buffer, 0, count);
     } else {
-        std::memcpy(buf, file.data.data() + file.position, count);
+        std::memcpy(buffer, data.data() + position, count);
     }
-    file.position += count;
-    return static_cast<ssize_t>(count);
+    position += count;
+    return {count, 0};
 }
 
-ssize_t fake_write(void* cookie, const char* buf, std::size_t size) {
-    auto& file = *static_cast<fake_file*>(cookie);
-    if (file.position >= file.fail_at) {
-        errno = file.error;
-        return 0;
+int fake_file::write(const std::uint8_t* buffer, std::size_t size) {
+    write_offsets.push_back(position);
+    if (position + size > fail_at) {
+        return error;
     }
-    const std::size_t count =
-        static_cast<std::size_t>(std::min<std::uint64_t>(size, file.fail_at - file.position));
-    if (file.keep_writes) {
-        if (file.data.size() < file.position + count) {
-            file.data.resize(file.position + count);
+    if (keep_writes) {
+        if (data.size() < position + size) {
+            data.resize(position + size);
         }
-        std::memcpy(file.data.data() + file.position, buf, count);
+        std::memcpy(data.data() + position, buffer, size);
     }
-    file.position += count;
-    if (count < size) {
-        // glibc takes a short write on a cookie stream as the error itself.
-        errno = file.error;
-    }
-    return static_cast<ssize_t>(count);
-}
-
-int fake_seek(void* cookie, off64_t* offset, int whence) {
-    auto& file = *static_cast<fake_file*>(cookie);
-    if (file.fail_seek) {
-        errno = ESPIPE;
-        return -1;
-    }
-    const auto base = whence == SEEK_SET   ? 0
-                      : whence == SEEK_CUR ? static_cast<off64_t>(file.position)
-                                           : static_cast<off64_t>(file.size());
-    file.position = static_cast<std::uint64_t>(base + *offset);
-    *offset = static_cast<off64_t>(file.position);
+    position += size;
     return 0;
 }
 
-int fake_close(void*) {
-    return 0;
-}
-
-}  // namespace
-
-std::FILE* open_fake(fake_file& file, const char* mode) {
-    file.position = 0;
-    return fopencookie(&file, mode, {fake_read, fake_write, fake_seek, fake_close});
+int fake_file::write_at(std::uint64_t offset, const std::uint8_t* buffer, std::size_t size) {
+    if (fail_write_at) {
+        return ESPIPE;
+    }
+    const std::uint64_t was = position;
+    position = offset;
+    const int result = write(buffer, size);
+    position = was;
+    return result;
 }
 
 }  // namespace swug::testing

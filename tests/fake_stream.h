@@ -1,16 +1,18 @@
-// In-memory stdio streams (glibc's fopencookie) that fail on command, to drive the tools' own
-// read and write code into every error path.
+// An in-memory file that fails on command, to drive the tools' own read and write code into
+// every error path.
 #pragma once
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <limits>
 #include <string>
+#include <vector>
+
+#include "file_io.h"
 
 namespace swug::testing {
 
-struct fake_file {
+struct fake_file final : byte_source, byte_sink {
     std::string data;
     std::uint64_t position = 0;
     // When set, reads deliver this many zero bytes and data is ignored: a huge input in no memory.
@@ -18,12 +20,17 @@ struct fake_file {
     // Reads and writes fail once the position reaches this offset.
     std::uint64_t fail_at = std::numeric_limits<std::uint64_t>::max();
     int error = EIO;
-    bool fail_seek = false;
-    bool keep_writes = true;  // false: count written bytes but keep none
-    std::uint64_t size() const { return zeros != 0 ? zeros : data.size(); }
-};
+    std::size_t most_per_read = std::numeric_limits<std::size_t>::max();  // short reads
+    bool fail_write_at = false;  // writing at an offset fails (a file that can't go back)
+    bool keep_writes = true;     // false: count written bytes but keep none
+    std::vector<std::uint64_t> write_offsets;  // where each write began
 
-// Opens file as a stream with mode "rb" or "wb"; the stream refers to file until closed.
-std::FILE* open_fake(fake_file& file, const char* mode);
+    explicit fake_file(std::string content = {}) : data(std::move(content)) {}
+    std::uint64_t size() const { return zeros != 0 ? zeros : data.size(); }
+
+    platform::read_result read(std::uint8_t* buffer, std::size_t size) override;
+    int write(const std::uint8_t* buffer, std::size_t size) override;
+    int write_at(std::uint64_t offset, const std::uint8_t* buffer, std::size_t size) override;
+};
 
 }  // namespace swug::testing

@@ -1,11 +1,11 @@
-// The builder's writing stage driven with streams that fail: every fault is reported with its
-// reason, never as success.
+// The packing step driven with files that fail: every fault is reported with its reason, never
+// as success, and a clean run writes the exact image in page-aligned writes.
 #include <gtest/gtest.h>
 
 #include <optional>
 
 #include "fake_stream.h"
-#include "image_builder.h"
+#include "image_pack.h"
 #include "run_cases.h"
 
 namespace swug::testing {
@@ -18,9 +18,10 @@ struct pack_case {
     std::uint64_t software_fails_at;
     std::uint64_t mcu_fails_at;
     std::uint64_t image_fails_at;
-    bool image_seek_fails;
+    bool header_write_fails;
     pack_failure failure;
     int reason;
+    std::size_t most_per_read = 1 << 30;
 };
 
 constexpr auto never = std::numeric_limits<std::uint64_t>::max();
@@ -33,49 +34,27 @@ bytes pattern(std::size_t size, char offset) {
     return data;
 }
 
-// Packs through streams over the fake files; mcu may be null.
 pack_outcome pack(fake_file& software, fake_file* mcu, fake_file& image) {
-    std::FILE* sw_stream = open_fake(software, "rb");
-    std::FILE* mcu_stream = mcu != nullptr ? open_fake(*mcu, "rb") : nullptr;
-    std::FILE* image_stream = open_fake(image, "wb");
-    const pack_outcome outcome = pack_upgrade_image(sw_stream, mcu_stream, image_stream);
-    std::fclose(sw_stream);
-    if (mcu_stream != nullptr) {
-        std::fclose(mcu_stream);
-    }
-    std::fclose(image_stream);
-    return outcome;
+    copy_buffer buffer;
+    return pack_upgrade_image(software, mcu, image, buffer);
 }
 
-TEST(PackUpgradeImage, ReportsEveryReadWriteAndSeekFault) {
+TEST(PackUpgradeImage, ReportsEveryReadAndWriteFault) {
+    using p = pack_failure;
     const pack_case cases[] = {
-        {"clean run", 5000, 300, never, never, never, false, pack_failure::none, 0},
-        {"software unreadable at once",
-         5000,
+        {"clean run", 5000, 300, never, never, never, false, p::none, 0},
+        {"clean run over several buffers", 700000, 98304, never, never, never, false, p::none, 0},
+        {"short reads", 700000, 5000, never, never, never, false, p::none, 0, 1000},
+        {"software unreadable at once", 5000, {}, 0, never, never, false, p::software_read, EIO},
+        {"software fails midway", 5000, {}, 1500, never, never, false, p::software_read, EIO},
+        {"software fails past a buffer",
+         600000,
          {},
-         0,
+         300000,
          never,
          never,
          false,
-         pack_failure::software_read,
-         EIO},
-        {"software fails inside a chunk",
-         5000,
-         {},
-         1500,
-         never,
-         never,
-         false,
-         pack_failure::software_read,
-         EIO},
-        {"software fails on a chunk boundary",
-         5000,
-         {},
-         4096,
-         never,
-         never,
-         false,
-         pack_failure::software_read,
+         p::software_read,
          EIO},
         {"software fails right at its end",
          2048,
@@ -84,51 +63,44 @@ TEST(PackUpgradeImage, ReportsEveryReadWriteAndSeekFault) {
          never,
          never,
          false,
-         pack_failure::software_read,
+         p::software_read,
          EIO},
-        {"MCU OTA fails midway", 100, 3000, never, 1024, never, false, pack_failure::mcu_read, EIO},
-        {"image full before the software image",
+        {"MCU OTA fails midway", 100, 3000, never, 1024, never, false, p::mcu_read, EIO},
+        {"image full at its first write",
          5000,
          {},
          never,
          never,
          64,
          false,
-         pack_failure::image_write,
+         p::image_write,
          ENOSPC},
         {"image full inside the software image",
-         50000,
+         600000,
          {},
          never,
          never,
-         20000,
+         300000,
          false,
-         pack_failure::image_write,
+         p::image_write,
          ENOSPC},
-        {"image full inside the MCU OTA image", 100, 50000, never, never, 9000, false,
-         pack_failure::image_write, ENOSPC},
-        {"image full at the last byte", 100, 3, never, never, 230, false, pack_failure::image_write,
-         ENOSPC},
-        {"image can't be positioned",
-         100,
-         {},
-         never,
-         never,
-         never,
-         true,
-         pack_failure::image_write,
-         ESPIPE},
+        {"image full inside the MCU OTA image", 262000, 50000, never, never, 270000, false,
+         p::image_write, ENOSPC},
+        {"image full at the last byte", 100, 3, never, never, 230, false, p::image_write, ENOSPC},
+        {"the header can't be written", 100, {}, never, never, never, true, p::image_write, ESPIPE},
     };
     for (const pack_case& c : cases) {
         SCOPED_TRACE(c.name);
-        fake_file software{pattern(c.software_size, 1)};
+        fake_file software(pattern(c.software_size, 1));
         software.fail_at = c.software_fails_at;
-        fake_file mcu{pattern(c.mcu_size.value_or(0), 7)};
+        software.most_per_read = c.most_per_read;
+        fake_file mcu(pattern(c.mcu_size.value_or(0), 7));
         mcu.fail_at = c.mcu_fails_at;
+        mcu.most_per_read = c.most_per_read;
         fake_file image;
         image.fail_at = c.image_fails_at;
         image.error = ENOSPC;
-        image.fail_seek = c.image_seek_fails;
+        image.fail_write_at = c.header_write_fails;
 
         const pack_outcome outcome = pack(software, c.mcu_size ? &mcu : nullptr, image);
         EXPECT_EQ(outcome.failure, c.failure);
@@ -137,6 +109,10 @@ TEST(PackUpgradeImage, ReportsEveryReadWriteAndSeekFault) {
             const std::optional<bytes> mcu_part =
                 c.mcu_size ? std::optional<bytes>(mcu.data) : std::nullopt;
             EXPECT_EQ(image.data, upgrade_image(software.data, mcu_part));
+            // The placeholder travels with the first bytes, so every write starts on a page.
+            for (const std::uint64_t offset : image.write_offsets) {
+                EXPECT_EQ(offset % 4096, 0u) << offset;
+            }
         }
     }
 }
@@ -148,14 +124,14 @@ TEST(PackUpgradeImage, NeverWrapsTheLengthField) {
         std::uint64_t software_size;
         bool with_mcu;
     } cases[] = {
-        {"length beyond 32 bits", field_max + 1, false},
-        {"MCU OTA offset beyond 32 bits", field_max - header_size + 1, true},
+        {"length beyond 32 bits", 4294967296u, false},
+        {"MCU OTA offset beyond 32 bits", 4294967168u, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fake_file software;
         software.zeros = c.software_size;
-        fake_file mcu{"abc"};
+        fake_file mcu("abc");
         fake_file image;
         image.keep_writes = false;
         EXPECT_EQ(pack(software, c.with_mcu ? &mcu : nullptr, image).failure,
@@ -164,8 +140,8 @@ TEST(PackUpgradeImage, NeverWrapsTheLengthField) {
 }
 
 TEST(PackUpgradeImage, AnMcuOtaFileThatGrowsPastTheLimitIsRefused) {
-    fake_file software{"0123456789"};
-    fake_file mcu{bytes(mcu_ota_max_size + 1, 'm')};
+    fake_file software("0123456789");
+    fake_file mcu(bytes(98305, 'm'));
     fake_file image;
     EXPECT_EQ(pack(software, &mcu, image).failure, pack_failure::mcu_too_big);
 }

@@ -1,16 +1,16 @@
 // swug_gen: packs a software image into an upgrade image.
 //   swug_gen                      interactive: default names, then waits for a key
 //   swug_gen SOFTWARE UPGRADE     command mode: exit status 0 on success, 1 on failure
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "image_builder.h"
 #include "platform.h"
 
 int main(int argc, char** argv) {
-    swug::func_args args{argc, argv, 0};
-    if (argc == 3) {
+    swug::platform::prepare_process();
+    swug::platform::command_line words(argc, argv);
+    swug::func_args args{words.argc(), words.argv(), 0};
+    if (args.argc == 3) {
         swug::work_dir_error =
             swug::platform::current_directory(swug::work_dir, sizeof swug::work_dir);
         if (swug::platform::backslash_is_separator()) {
@@ -22,15 +22,9 @@ int main(int argc, char** argv) {
     const std::int32_t result = swug::generate_swug_bin(&args);
 
     if (swug::in_cmd_mode == 1) {
-        // A report that never reached its reader is no success either.
-        errno = 0;
-        if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-            std::fprintf(stderr, "can't write to standard output: %s\n",
-                         std::strerror(errno != 0 ? errno : EIO));
-            return 1;
-        }
         return result == swug::build_done ? 0 : 1;
     }
+    // The prompt is a courtesy: where it can't be shown, the key still ends the run.
     std::printf("Press any key to exit!");
     std::fflush(stdout);
     swug::platform::wait_for_key();
