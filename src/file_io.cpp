@@ -59,9 +59,7 @@ std::string temporary_name(const std::string& final_path) {
     }
     std::string suffix(6, 'x');
     std::uniform_int_distribution<std::size_t> pick(0, sizeof letters - 2);
-    for (char& c : suffix) {
-        c = letters[pick(generator)];
-    }
+    std::generate(suffix.begin(), suffix.end(), [&pick] { return letters[pick(generator)]; });
     return folder + "." + name + ".swug-" + suffix;
 }
 
@@ -88,15 +86,15 @@ input_file::~input_file() {
 
 int input_file::open(const char* path, bool never_block) {
     int fd = -1;
-    platform::file_status status;
+    platform::file_status found;
     if (const int error = platform::open_for_reading(path, never_block, fd); error != 0) {
         // Some systems open a folder for reading and some refuse it; it is refused on all.
-        const bool folder = platform::status_of_path(path, status) == 0 &&
-                            status.kind == platform::file_kind::directory;
+        const bool folder = platform::status_of_path(path, found) == 0 &&
+                            found.kind == platform::file_kind::directory;
         return folder ? EISDIR : error;
     }
-    int error = platform::status_of(fd, status);
-    if (error == 0 && status.kind == platform::file_kind::directory) {
+    int error = platform::status_of(fd, found);
+    if (error == 0 && found.kind == platform::file_kind::directory) {
         error = EISDIR;
     }
     if (error != 0) {
@@ -104,7 +102,7 @@ int input_file::open(const char* path, bool never_block) {
         return error;
     }
     fd_ = fd;
-    status_ = status;
+    status_ = found;
     return 0;
 }
 

@@ -183,10 +183,10 @@ int report(const build_outcome& outcome) {
     std::fputs(line.text.c_str(), line.on_standard_error ? stderr : stdout);
     const int error = flush_standard_output();
     if (error != 0) {
-        build_outcome failed;
-        failed.event = build_event::report_failed;
-        failed.error = error;
-        std::fputs(message_for(failed).text.c_str(), stderr);
+        build_outcome lost;
+        lost.event = build_event::report_failed;
+        lost.error = error;
+        std::fputs(message_for(lost).text.c_str(), stderr);
     }
     return error;
 }

@@ -91,7 +91,7 @@ int unpack(const info_options& options, input_file& image, const swug_header& he
     }
     part software{"software image", options.sw_path, header.length, {}, {}};
     part mcu{"MCU ota image", options.mcu_path, header.mcu_len, {}, {}};
-    part* const parts[] = {&software, &mcu};
+    part* const parts[] = {&software, &mcu};  // cppcheck-suppress constVariable
 
     // Every argument is checked against every other before any file is created.
     platform::file_status report_file;
@@ -136,9 +136,12 @@ int unpack(const info_options& options, input_file& image, const swug_header& he
         case unpack_outcome::status::read_failed:
             return trouble(
                 {info_problem::cannot_read_image, options.image_path, "", outcome.error});
-        case unpack_outcome::status::write_failed:
-            return trouble({info_problem::cannot_write, outcome.in_mcu ? mcu.path : software.path,
+        case unpack_outcome::status::write_failed: {
+            // Only a part that is written can fail to be written.
+            const part& failed = outcome.in_mcu ? mcu : software;
+            return trouble({info_problem::cannot_write, failed.path != nullptr ? failed.path : "",
                             "", outcome.error});
+        }
         case unpack_outcome::status::changed:
             return trouble({info_problem::changed, options.image_path});
     }
