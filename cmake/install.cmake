@@ -1,0 +1,36 @@
+# What `cmake --install` puts in place.
+#
+# Linux and other POSIX hosts:
+#   bin/swug_gen, bin/swug_info
+#   lib/cmake/swug/                 CMake package: find_package(swug CONFIG), swug::swug_gen,
+#                                   swug::swug_info and swug_add_upgrade_image()
+#   share/doc/swug/README.md, LICENSE
+# Windows (the MinGW-w64 cross build):
+#   bin/swug_gen.exe, bin/swug_info.exe, README.md, LICENSE
+include(GNUInstallDirs)
+
+install(TARGETS swug_gen swug_info EXPORT swugTargets RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+if(WIN32)
+  install(FILES README.md LICENSE DESTINATION .)
+else()
+  install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+  # CMake package. The version file is architecture-independent: the package holds programs that
+  # run on the build host, and its users are often cross builds for 32-bit microcontrollers.
+  set(SWUG_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/swug CACHE STRING
+      "Where the CMake package is installed, below the prefix")
+  include(CMakePackageConfigHelpers)
+  configure_package_config_file(cmake/package/swugConfig.cmake.in
+    ${PROJECT_BINARY_DIR}/swugConfig.cmake
+    INSTALL_DESTINATION ${SWUG_INSTALL_CMAKEDIR})
+  write_basic_package_version_file(${PROJECT_BINARY_DIR}/swugConfigVersion.cmake
+    COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
+  install(EXPORT swugTargets NAMESPACE swug:: DESTINATION ${SWUG_INSTALL_CMAKEDIR})
+  install(FILES
+      ${PROJECT_BINARY_DIR}/swugConfig.cmake
+      ${PROJECT_BINARY_DIR}/swugConfigVersion.cmake
+      cmake/package/swug_add_upgrade_image.cmake
+      cmake/package/swug_pack_step.cmake
+    DESTINATION ${SWUG_INSTALL_CMAKEDIR})
+endif()
