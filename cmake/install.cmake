@@ -4,6 +4,7 @@
 #   bin/swug_gen, bin/swug_info
 #   lib/cmake/swug/                 CMake package: find_package(swug CONFIG), swug::swug_gen,
 #                                   swug::swug_info and swug_add_upgrade_image()
+#   share/man/man1/swug_*.1         man pages, when scdoc was found
 #   share/doc/swug/README.md, LICENSE
 # Windows (the MinGW-w64 cross build):
 #   bin/swug_gen.exe, bin/swug_info.exe, README.md, LICENSE
@@ -33,4 +34,24 @@ else()
       cmake/package/swug_add_upgrade_image.cmake
       cmake/package/swug_pack_step.cmake
     DESTINATION ${SWUG_INSTALL_CMAKEDIR})
+
+  # Man pages, written in scdoc and turned into roff during the build when scdoc is there.
+  find_program(SCDOC_PROGRAM scdoc)
+  if(SCDOC_PROGRAM)
+    set(man_pages "")
+    foreach(page swug_gen.1 swug_info.1)
+      add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/man/${page}
+        COMMAND ${CMAKE_COMMAND} -DSCDOC=${SCDOC_PROGRAM} -DVERSION=${PROJECT_VERSION}
+          -DINPUT=${PROJECT_SOURCE_DIR}/man/${page}.scd -DOUTPUT=${PROJECT_BINARY_DIR}/man/${page}
+          -P ${PROJECT_SOURCE_DIR}/cmake/scdoc.cmake
+        DEPENDS man/${page}.scd cmake/scdoc.cmake
+        COMMENT "Generating the man page ${page}"
+        VERBATIM)
+      list(APPEND man_pages ${PROJECT_BINARY_DIR}/man/${page})
+    endforeach()
+    add_custom_target(man_pages ALL DEPENDS ${man_pages})
+    install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  else()
+    message(STATUS "scdoc not found: the man pages are left out (Debian: apt-get install scdoc)")
+  endif()
 endif()
