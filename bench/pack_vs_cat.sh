@@ -25,8 +25,9 @@ head -c $((1 << 20)) "$shm/in1024.bin" >"$shm/in1.bin"
 cp "$shm/in256.bin" "$shm/in1024.bin" "$disk/"
 sync
 
-# Seconds that a command takes. Its output is removed afterwards and everything written is
-# flushed before the clock starts, so that no run pays for the previous one's writeback.
+# Seconds that a command takes. Its output file (- for none) is removed afterwards, but only
+# inside the benchmark's own folders, and everything written is flushed before the clock starts,
+# so that no run pays for the previous one's writeback.
 seconds() {
     local output=$1
     shift
@@ -34,7 +35,11 @@ seconds() {
     local start=$EPOCHREALTIME
     "$@" >/dev/null
     local end=$EPOCHREALTIME
-    rm -f "$output"
+    case $output in
+        "$shm"/* | "$disk"/*) rm -f "$output" ;;
+        -) ;;
+        *) echo "seconds: refusing to remove $output" >&2; exit 2 ;;
+    esac
     awk -v s="$start" -v e="$end" 'BEGIN { printf "%.6f\n", e - s }'
 }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -60,8 +65,8 @@ run_catsync_disk() {
     seconds "$disk/cat.out" sh -c 'cat "$0" >"$1" && sync "$1"' "$disk/in$size.bin" "$disk/cat.out"
 }
 run_gen_disk() { seconds "$disk/up.bin" "$build/swug_gen" "$disk/in$size.bin" "$disk/up.bin"; }
-run_info() { seconds /dev/null "$build/swug_info" "$shm/image.bin"; }
-run_catimage() { seconds /dev/null sh -c 'cat "$0" >/dev/null' "$shm/image.bin"; }
+run_info() { seconds - "$build/swug_info" "$shm/image.bin"; }
+run_catimage() { seconds - sh -c 'cat "$0" >/dev/null' "$shm/image.bin"; }
 
 for size in 256 1024; do
     for ((r = 0; r < runs; r++)); do
