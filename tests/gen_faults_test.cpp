@@ -40,7 +40,7 @@ std::vector<run_case> same_file_cases() {
          "the upgrade image {dir}/mcu_ota.bin is the MCU ota file mcu_ota.bin, refusing to "
          "overwrite it\n"},
         {"the output is an mcu_ota.bin that is too big to carry",
-         {{"in.bin", ten}, {"mcu_ota.bin", bytes(mcu_ota_max_size + 1, 'm')}},
+         {{"in.bin", ten}, {"mcu_ota.bin", bytes(98305, 'm')}},
          {"in.bin", "mcu_ota.bin"},
          1,
          "the upgrade image mcu_ota.bin is the MCU ota file mcu_ota.bin, refusing to overwrite "

@@ -28,7 +28,7 @@ bytes pattern(std::size_t size, unsigned step, unsigned offset) {
 
 std::vector<run_case> packing_cases() {
     const bytes ten = ten_bytes();
-    const bytes mcu_max = pattern(mcu_ota_max_size, 13, 5);
+    const bytes mcu_max = pattern(98304, 13, 5);
     const bytes all_ff(17000000, '\xFF');
     return {
         {"default run packs data into out",

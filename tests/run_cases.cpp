@@ -3,19 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <numeric>
 
 namespace swug::testing {
-
-namespace {
-
-std::uint32_t byte_sum(const bytes& part) {
-    return std::accumulate(part.begin(), part.end(), 0u, [](std::uint32_t total, char c) {
-        return total + static_cast<std::uint8_t>(c);
-    });
-}
-
-}  // namespace
 
 std::string replace_all(std::string text, const std::string& from, const std::string& to) {
     for (std::string::size_type at = 0; (at = text.find(from, at)) != std::string::npos;
@@ -23,20 +12,6 @@ std::string replace_all(std::string text, const std::string& from, const std::st
         text.replace(at, from.size(), to);
     }
     return text;
-}
-
-bytes upgrade_image(const bytes& software, const std::optional<bytes>& mcu) {
-    swug_header fields;
-    fields.length = static_cast<std::uint32_t>(software.size());
-    fields.sum = byte_sum(software);
-    if (mcu) {
-        fields.mcu_ota_flag = 1;
-        fields.mcu_addr = static_cast<std::uint32_t>(header_size + software.size());
-        fields.mcu_len = static_cast<std::uint32_t>(mcu->size());
-        fields.mcu_sum = byte_sum(*mcu);
-    }
-    const header_bytes header = encode_header(fields);
-    return bytes(header.begin(), header.end()) + software + mcu.value_or("");
 }
 
 run_result pack_in_folder(const std::string& folder, const bytes& software,

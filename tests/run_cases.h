@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "image_format.h"
+#include "expected_image.h"
 #include "program_runner.h"
 
 namespace swug::testing {
@@ -24,9 +24,6 @@ struct run_case {
     std::function<void(const std::string& folder)> prepare;  // links, sparse files...
     bool remove_cwd = false;  // the working folder is gone before the program starts
 };
-
-// What a correct upgrade image for these parts holds, built from the format's own constants.
-bytes upgrade_image(const bytes& software, const std::optional<bytes>& mcu = std::nullopt);
 
 // Writes software as in.bin, and mcu as mcu_ota.bin when given, into folder and runs
 // "swug_gen in.bin up.bin" there (this build's own program when native).
