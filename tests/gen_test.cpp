@@ -36,12 +36,14 @@ std::vector<run_case> packing_cases() {
          {},
          0,
          ten_summary + prompt,
+         "",
          {{"out/VRK520_UPGRADE_SW.bin", upgrade_image(ten)}}},
         {"default run without the software image",
          {{"out/", ""}},
          {},
          0,
          "can't find the software file data/VRK520_SW.bin \n" + prompt,
+         "",
          {}},
         {"default run without the out folder",
          {{"data/VRK520_SW.bin", ten}},
@@ -49,24 +51,28 @@ std::vector<run_case> packing_cases() {
          0,
          "can't create the upgrade image out/VRK520_UPGRADE_SW.bin: No such file or directory\n" +
              prompt,
+         "",
          {}},
         {"empty software image",
          {{"in.bin", ""}},
          {"in.bin", "up.bin"},
          0,
          "| gen image file checksum=00000000,size=00000000 |\n",
+         "",
          {{"up.bin", upgrade_image("")}}},
         {"exactly one chunk",
          {{"in.bin", pattern(1024, 7, 3)}},
          {"in.bin", "up.bin"},
          0,
          "| gen image file checksum=0001fe00,size=00000400 |\n",
+         "",
          {{"up.bin", upgrade_image(pattern(1024, 7, 3))}}},
         {"running sum wraps past 2^32",
          {{"in.bin", all_ff}},
          {"in.bin", "up.bin"},
          0,
          "| gen image file checksum=0262d9c0,size=01036640 |\n",
+         "",
          {{"up.bin", upgrade_image(all_ff)}}},
         {"MCU OTA abc behind ten bytes",
          {{"in.bin", ten}, {"mcu_ota.bin", "abc"}},
@@ -75,6 +81,7 @@ std::vector<run_case> packing_cases() {
          "| gen image file checksum=00000037,size=0000000a , MCU ota "
          "checksum=00000126,size=00000003 "
          "|\n",
+         "",
          {{"up.bin", upgrade_image(ten, "abc")}}},
         {"empty MCU OTA file is carried",
          {{"in.bin", ten}, {"mcu_ota.bin", ""}},
@@ -83,6 +90,7 @@ std::vector<run_case> packing_cases() {
          "| gen image file checksum=00000037,size=0000000a , MCU ota "
          "checksum=00000000,size=00000000 "
          "|\n",
+         "",
          {{"up.bin", upgrade_image(ten, "")}}},
         {"MCU OTA of exactly 96 KiB",
          {{"in.bin", ten}, {"mcu_ota.bin", mcu_max}},
@@ -91,18 +99,21 @@ std::vector<run_case> packing_cases() {
          "| gen image file checksum=00000037,size=0000000a , MCU ota "
          "checksum=00bf4000,size=00018000 "
          "|\n",
+         "",
          {{"up.bin", upgrade_image(ten, mcu_max)}}},
         {"MCU OTA one byte over 96 KiB is refused and not announced",
          {{"in.bin", ten}, {"mcu_ota.bin", mcu_max + "x"}},
          {"in.bin", "up.bin"},
          0,
          "| MCU ota file is too big, must <96KB |\n" + ten_summary,
+         "",
          {{"up.bin", upgrade_image(ten)}}},
         {"MCU OTA beside the software image is not used",
          {{"fw/in.bin", ten}, {"fw/mcu_ota.bin", "abc"}},
          {"fw/in.bin", "up.bin"},
          0,
          ten_summary,
+         "",
          {{"up.bin", upgrade_image(ten)}}},
         {"MCU OTA comes from the current folder",
          {{"run/mcu_ota.bin", "abc"}, {"fw/in.bin", ten}},
@@ -111,6 +122,7 @@ std::vector<run_case> packing_cases() {
          "| gen image file checksum=00000037,size=0000000a , MCU ota "
          "checksum=00000126,size=00000003 "
          "|\n",
+         "",
          {{"run/up.bin", upgrade_image(ten, "abc")}},
          "run"},
         {"line ends and Ctrl-Z pass through unchanged",
@@ -120,6 +132,7 @@ std::vector<run_case> packing_cases() {
          "| gen image file checksum=0000006c,size=00000007 , MCU ota "
          "checksum=00000031,size=00000003 "
          "|\n",
+         "",
          {{"up.bin", upgrade_image("\n\r\x1A\r\n\n\x1A", bytes("\r\n\x1A"))}}},
         {"MCU OTA in the default run",
          {{"data/VRK520_SW.bin", ten}, {"out/", ""}, {"mcu_ota.bin", "abc"}},
@@ -129,6 +142,7 @@ std::vector<run_case> packing_cases() {
          "checksum=00000126,size=00000003 "
          "|\n" +
              prompt,
+         "",
          {{"out/VRK520_UPGRADE_SW.bin", upgrade_image(ten, "abc")}}},
     };
 }
@@ -141,24 +155,28 @@ std::vector<run_case> path_cases() {
          {"./in.bin", "./out/up.bin"},
          0,
          ten_summary,
+         "",
          {{"out/up.bin", upgrade_image(ten)}}},
         {"a missing dot-slash file is shown expanded",
          {},
          {"./nope.bin", "./up.bin"},
          1,
          "can't find the software file {dir}/nope.bin \n",
+         "",
          {}},
         {"a plain relative name is used unchanged",
          {},
          {"nope.bin", "up.bin"},
          1,
          "can't find the software file nope.bin \n",
+         "",
          {}},
         {"parent-relative paths are used unchanged",
          {{"run/", ""}, {"in.bin", ten}},
          {"../in.bin", "../up.bin"},
          0,
          ten_summary,
+         "",
          {{"up.bin", upgrade_image(ten)}},
          "run"},
         {"an existing larger output is replaced completely",
@@ -166,14 +184,16 @@ std::vector<run_case> path_cases() {
          {"in.bin", "up.bin"},
          0,
          ten_summary,
+         "",
          {{"up.bin", upgrade_image(ten)}}},
-        {"one argument", {}, {"a"}, 0, "Parameter Error [2]\n" + prompt, {}},
-        {"three arguments", {}, {"a", "b", "c"}, 0, "Parameter Error [4]\n" + prompt, {}},
+        {"one argument", {}, {"a"}, 0, "Parameter Error [2]\n" + prompt, "", {}},
+        {"three arguments", {}, {"a", "b", "c"}, 0, "Parameter Error [4]\n" + prompt, "", {}},
         {"the output's folder is missing",
          {{"in.bin", ten}},
          {"in.bin", "out/up.bin"},
          1,
          "can't create the upgrade image out/up.bin: No such file or directory\n",
+         "",
          {}},
     };
     if (target_is_windows()) {
@@ -182,6 +202,7 @@ std::vector<run_case> path_cases() {
                          {".\\fw.bin", "up.bin"},
                          0,
                          ten_summary,
+                         "",
                          {{"up.bin", upgrade_image(ten)}}});
     } else {
         // On POSIX systems a backslash is part of a name, in arguments and working folders alike.
@@ -190,12 +211,14 @@ std::vector<run_case> path_cases() {
                          {".\\fw.bin", "up.bin"},
                          0,
                          ten_summary,
+                         "",
                          {{"up.bin", upgrade_image(ten)}}});
         cases.push_back({"a working folder with a backslash in its name",
                          {{"a\\b/in.bin", ten}},
                          {"./in.bin", "./up.bin"},
                          0,
                          ten_summary,
+                         "",
                          {{"a\\b/up.bin", upgrade_image(ten)}},
                          "a\\b"});
     }
