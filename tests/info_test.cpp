@@ -176,11 +176,11 @@ std::vector<run_case> misuse_cases() {
     };
     if (!target_is_windows()) {
         cases.push_back({"--sw onto a full device",
-                         {{"up.bin", image}},
-                         {"--sw", "/dev/full", "up.bin"},
+                         {{"up.bin", image}, {"full", device_text(1, 7)}},
+                         {"--sw", "full", "up.bin"},
                          2,
                          valid_ten,
-                         "swug_info: can't write /dev/full: No space left on device\n"});
+                         "swug_info: can't write full: No space left on device\n"});
     }
     return cases;
 }
