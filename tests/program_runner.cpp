@@ -19,6 +19,7 @@
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -73,10 +74,9 @@ bool read_available(int& fd, std::string& text) {
     return true;
 }
 
-// Waits until an output of program has data, or at most at_most; kills the child and returns
-// false when its deadline has passed.
-bool wait_for_data(running_program& program,
-                   std::chrono::milliseconds at_most = std::chrono::milliseconds::max()) {
+// Waits until standard output has data or ends; kills the child and returns false when its
+// deadline has passed.
+bool wait_for_data(running_program& program) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         program.deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
@@ -84,8 +84,8 @@ bool wait_for_data(running_program& program,
         program.timed_out = true;
         return false;
     }
-    pollfd ready[2] = {{program.out_fd, POLLIN, 0}, {program.err_fd, POLLIN, 0}};
-    poll(ready, 2, static_cast<int>(std::min(left, at_most).count()) + 1);
+    pollfd ready{program.out_fd, POLLIN, 0};
+    poll(&ready, 1, static_cast<int>(left.count()) + 1);
     return true;
 }
 
@@ -103,23 +103,38 @@ std::string exited(int status) {
     return "exit status " + std::to_string(status);
 }
 
+std::vector<const temp_folder*> temp_folder::alive_;
+
 temp_folder::temp_folder() {
     std::string pattern = (fs::temp_directory_path() / "swug-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
     }
-    path_ = pattern;
+    root_ = pattern;
+    path_ = root_ + "/work";
+    harness_path_ = root_ + "/harness";
+    fs::create_directory(path_);
+    fs::create_directory(harness_path_);
+    alive_.push_back(this);
 }
 
 temp_folder::~temp_folder() {
+    alive_.erase(std::find(alive_.begin(), alive_.end(), this));
     std::error_code ignored;
     // Tests may leave read-only folders behind; make them removable first.
-    for (const auto& entry : fs::recursive_directory_iterator(path_, ignored)) {
+    for (const auto& entry : fs::recursive_directory_iterator(root_, ignored)) {
         if (entry.is_directory(ignored) && !entry.is_symlink(ignored)) {
             fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
         }
     }
-    fs::remove_all(path_, ignored);
+    fs::remove_all(root_, ignored);
+}
+
+const temp_folder& temp_folder::newest() {
+    if (alive_.empty()) {
+        throw std::logic_error("programs run only while a temp_folder holds their files");
+    }
+    return *alive_.back();
 }
 
 bool target_is_windows() {
@@ -148,16 +163,22 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
     }
     argv.push_back(nullptr);
 
-    // Both outputs go to pipes that are read as data arrives, so neither can block the other and
-    // no file of the harness lies anywhere; an empty pipe stands for standard input by default.
+    // Standard output goes to a pipe read as data arrives; standard error to a file in the case's
+    // folder for the harness, so that neither can block the other, and so that a process the
+    // child leaves behind (Wine's server) may keep writing to it without harm. An empty pipe
+    // stands for standard input by default.
     int out_pipe[2];
-    int err_pipe[2];
     int in_pipe[2] = {-1, -1};
-    if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0 ||
-        pipe2(in_pipe, O_CLOEXEC) != 0) {
+    if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(in_pipe, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
     close(in_pipe[1]);
+    std::string err_pattern = temp_folder::newest().harness_path() + "/stderr-XXXXXX";
+    const int err_fd = mkostemp(err_pattern.data(), O_CLOEXEC);
+    if (err_fd < 0) {
+        throw std::runtime_error("mkostemp failed");
+    }
+    unlink(err_pattern.c_str());
     const pid_t child = fork();
     if (child == 0) {
         if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) {
@@ -178,20 +199,18 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
             setpgid(0, 0);  // a group of its own, so that a hang is ended with every process in it
         }
         dup2(out_pipe[1], STDOUT_FILENO);
-        dup2(err_pipe[1], STDERR_FILENO);
+        dup2(err_fd, STDERR_FILENO);
         execvp(argv[0], argv.data());
         _exit(127);
     }
     close(in_pipe[0]);
     close(out_pipe[1]);
-    close(err_pipe[1]);
     fcntl(out_pipe[0], F_SETFL, O_NONBLOCK);
-    fcntl(err_pipe[0], F_SETFL, O_NONBLOCK);
     running_program program;
     program.name = name;
     program.pid = child;
     program.out_fd = out_pipe[0];
-    program.err_fd = err_pipe[0];
+    program.err_fd = err_fd;
     program.native = options.native;
     program.deadline = std::chrono::steady_clock::now() + hang_timeout;
     return program;
@@ -203,7 +222,6 @@ std::string read_some(running_program& program) {
         if (read_available(program.out_fd, out) || !out.empty()) {
             return out;
         }
-        read_available(program.err_fd, program.err);
         if (!wait_for_data(program)) {
             return {};
         }
@@ -213,29 +231,31 @@ std::string read_some(running_program& program) {
 run_result finish_program(running_program& program, std::string out_so_far) {
     run_result result;
     result.out = std::move(out_so_far);
-    // Waits for the child itself rather than for the end of its outputs, which a process it left
-    // behind (Wine's server, say) may hold open.
+    // Standard output to its end first: under Wine that is when the helper processes of the run,
+    // which share it, are gone too, so that the next run never meets a server shutting down.
+    while (!read_available(program.out_fd, result.out) && wait_for_data(program)) {
+    }
     int status = 0;
-    for (;;) {
-        read_available(program.out_fd, result.out);
-        read_available(program.err_fd, program.err);
-        if (waitpid(program.pid, &status, WNOHANG) == program.pid) {
-            break;
-        }
-        if (!wait_for_data(program, std::chrono::milliseconds(10))) {
+    while (waitpid(program.pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= program.deadline) {
+            kill(-program.pid, SIGKILL);
+            program.timed_out = true;
             waitpid(program.pid, &status, 0);
             break;
         }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    read_available(program.out_fd, result.out);
-    read_available(program.err_fd, program.err);
-    for (int* fd : {&program.out_fd, &program.err_fd}) {
-        if (*fd >= 0) {
-            close(*fd);
-            *fd = -1;
-        }
+    if (program.out_fd >= 0) {
+        close(program.out_fd);
+        program.out_fd = -1;
     }
-    result.err = std::move(program.err);
+    char chunk[4096];
+    ssize_t got = 0;
+    for (off_t at = 0; (got = pread(program.err_fd, chunk, sizeof chunk, at)) > 0; at += got) {
+        result.err.append(chunk, static_cast<std::size_t>(got));
+    }
+    close(program.err_fd);
+    program.err_fd = -1;
     if (program.timed_out) {
         result.ending = "killed: no end after " + std::to_string(hang_timeout.count()) + " s";
         ADD_FAILURE() << program.name << " " << result.ending;

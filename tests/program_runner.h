@@ -11,7 +11,9 @@ namespace swug::testing {
 
 using bytes = std::string;
 
-// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+// A fresh folder under the system's temporary folder for one case, removed with everything in it
+// at the end. The case's files go to path(); the harness keeps its own (the standard error of the
+// programs run while this is the newest temp_folder alive) beside it, in harness_path().
 class temp_folder {
 public:
     temp_folder();
@@ -20,10 +22,16 @@ public:
     temp_folder& operator=(const temp_folder&) = delete;
 
     const std::string& path() const { return path_; }
+    const std::string& harness_path() const { return harness_path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
+    static const temp_folder& newest();
+
 private:
+    static std::vector<const temp_folder*> alive_;
+    std::string root_;
     std::string path_;
+    std::string harness_path_;
 };
 
 struct run_options {
@@ -39,7 +47,7 @@ struct run_result {
     int exit_status = -1;  // -1 when the child did not exit normally
     std::string ending;    // "exit status 1", "killed by SIGPIPE", "killed: no end after 60 s"
     std::string out;       // standard output, console line ends turned into "\n"
-    std::string err;       // standard error as it came
+    std::string err;       // standard error, the same way
 };
 
 // The ending of a child that exited normally with status: compare it with run_result::ending, so
@@ -51,6 +59,8 @@ std::string exited(int status);
 std::string program_path(const std::string& name, bool native = false);
 bool target_is_windows();
 
+// Runs name to its end: its standard output read to the end, its exit waited for. Only while a
+// temp_folder is alive, whose harness folder takes the program's standard error.
 run_result run_program(const std::string& name, const std::vector<std::string>& args,
                        const run_options& options);
 
@@ -67,7 +77,6 @@ struct running_program {
     int err_fd = -1;
     bool native = false;
     std::chrono::steady_clock::time_point deadline;
-    std::string err;         // standard error read so far
     bool timed_out = false;  // killed at the deadline
 };
 running_program spawn_program(const std::string& name, const std::vector<std::string>& args,
