@@ -40,7 +40,7 @@ std::vector<run_case> same_file_cases() {
          "the upgrade image {dir}/mcu_ota.bin is the MCU ota file mcu_ota.bin, refusing to "
          "overwrite it\n"},
         {"the output is an mcu_ota.bin that is too big to carry",
-         {{"in.bin", ten}, {"mcu_ota.bin", bytes(mcu_ota_max_size + 1, 'm')}},
+         {{"in.bin", ten}, {"mcu_ota.bin", bytes(98305, 'm')}},
          {"in.bin", "mcu_ota.bin"},
          1,
          "the upgrade image mcu_ota.bin is the MCU ota file mcu_ota.bin, refusing to overwrite "
@@ -51,6 +51,7 @@ std::vector<run_case> same_file_cases() {
          0,
          "the upgrade image out/VRK520_UPGRADE_SW.bin is the software file data/VRK520_SW.bin, "
          "refusing to overwrite it\nPress any key to exit!",
+         "",
          {{"out/VRK520_UPGRADE_SW.bin", ten}},
          "",
          [](const std::string& folder) {
@@ -65,6 +66,7 @@ std::vector<run_case> same_file_cases() {
                          1,
                          "the upgrade image hard.bin is the software file in.bin, refusing to "
                          "overwrite it\n",
+                         "",
                          {{"hard.bin", ten}},
                          "",
                          [](const std::string& folder) {
@@ -76,6 +78,7 @@ std::vector<run_case> same_file_cases() {
                          1,
                          "the upgrade image link.bin is the MCU ota file mcu_ota.bin, refusing "
                          "to overwrite it\n",
+                         "",
                          {{"link.bin", "-> mcu_ota.bin"}},
                          "",
                          [](const std::string& folder) {
@@ -100,6 +103,7 @@ std::vector<run_case> bad_input_cases() {
          {"in.bin", "up.bin"},
          0,
          ten_summary,
+         "",
          {{"up.bin", upgrade_image(ten)}}},
         {"an argument over 299 characters",
          {{"in.bin", ten}},
@@ -116,6 +120,7 @@ std::vector<run_case> bad_input_cases() {
          {"big.bin", "up.bin"},
          1,
          "the software file big.bin is too big, must be at most 4294967295 bytes\n",
+         "",
          {{"big.bin", large_file_text(0x100000000)}},
          "",
          sparse_file("big.bin", 0x100000000)},
@@ -124,6 +129,7 @@ std::vector<run_case> bad_input_cases() {
          {"big.bin", "up.bin"},
          1,
          "the software file big.bin is too big, must be at most 4294967167 bytes\n",
+         "",
          {{"big.bin", large_file_text(0xFFFFFF80)}},
          "",
          sparse_file("big.bin", 0xFFFFFF80)},
@@ -135,6 +141,7 @@ std::vector<run_case> bad_input_cases() {
                          1,
                          "can't expand ./in.bin: can't get the working directory: No such file or "
                          "directory\n",
+                         "",
                          {},
                          "gone",
                          {},
@@ -145,6 +152,7 @@ std::vector<run_case> bad_input_cases() {
                          1,
                          "can't expand ./in.bin: the working directory is longer than 299 "
                          "characters\n",
+                         "",
                          {},
                          deep});
         cases.push_back({"plain names in a working directory over 299 characters",
@@ -152,6 +160,7 @@ std::vector<run_case> bad_input_cases() {
                          {"in.bin", "up.bin"},
                          0,
                          ten_summary,
+                         "",
                          {{deep + "/up.bin", upgrade_image(ten)}},
                          deep});
         // Reading /proc/self/mem at offset 0 fails with EIO once the output exists.
@@ -160,6 +169,12 @@ std::vector<run_case> bad_input_cases() {
                          {"/proc/self/mem", "up.bin"},
                          1,
                          "can't read the software file /proc/self/mem: Input/output error\n"});
+        // A private full device: a faulty program can neither damage nor unlink the machine's own.
+        cases.push_back({"the output is a full device, which is kept",
+                         {{"in.bin", ten}, {"full", device_text(1, 7)}},
+                         {"in.bin", "full"},
+                         1,
+                         "can't write the upgrade image full: No space left on device\n"});
         cases.push_back({"the output is a folder",
                          {{"in.bin", ten}, {"up/", ""}},
                          {"in.bin", "up"},
@@ -196,7 +211,6 @@ TEST(SwugGenFaults, OutputsThatAreNoFilesAreReportedAndNeverRemoved) {
         std::string reason;
         mode_t kind;
     } cases[] = {
-        {"/dev/full", "No space left on device", S_IFCHR},
         {folder / "pipe", "Illegal seek", S_IFIFO},
     };
     for (const auto& c : cases) {

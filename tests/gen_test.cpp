@@ -17,6 +17,17 @@ bytes ten_bytes() {
     return data;
 }
 
+// A few headers byte for byte, as xxd shows them: the magic "ZQ-TR5200 Image" and a zero byte,
+// then length and sum; with an MCU OTA image, the flag, its offset, length and sum from byte 64.
+const bytes magic = hex_bytes("5a512d54 52353230 3020496d 61676500");
+const bytes empty_header = magic + bytes(112, '\0');
+const bytes ten_header = magic + hex_bytes("0a000000 37000000") + bytes(104, '\0');
+const bytes ten_abc_header = magic + hex_bytes("0a000000 37000000") + bytes(40, '\0') +
+                             hex_bytes("01000000 8a000000 03000000 26010000") + bytes(48, '\0');
+const bytes ten_empty_mcu_header = magic + hex_bytes("0a000000 37000000") + bytes(40, '\0') +
+                                   hex_bytes("01000000 8a000000 00000000 00000000") +
+                                   bytes(48, '\0');
+
 // size bytes of (i * step + offset) mod 256.
 bytes pattern(std::size_t size, unsigned step, unsigned offset) {
     bytes data(size, '\0');
@@ -28,20 +39,23 @@ bytes pattern(std::size_t size, unsigned step, unsigned offset) {
 
 std::vector<run_case> packing_cases() {
     const bytes ten = ten_bytes();
-    const bytes mcu_max = pattern(mcu_ota_max_size, 13, 5);
+    const bytes mcu_max = pattern(98304, 13, 5);
     const bytes all_ff(17000000, '\xFF');
+    const bytes example_software = source_file("examples/data/VRK520_SW.bin");
     return {
         {"default run packs data into out",
          {{"data/VRK520_SW.bin", ten}, {"out/", ""}},
          {},
          0,
          ten_summary + prompt,
-         {{"out/VRK520_UPGRADE_SW.bin", upgrade_image(ten)}}},
+         "",
+         {{"out/VRK520_UPGRADE_SW.bin", ten_header + ten}}},
         {"default run without the software image",
          {{"out/", ""}},
          {},
          0,
          "can't find the software file data/VRK520_SW.bin \n" + prompt,
+         "",
          {}},
         {"default run without the out folder",
          {{"data/VRK520_SW.bin", ten}},
@@ -49,24 +63,28 @@ std::vector<run_case> packing_cases() {
          0,
          "can't create the upgrade image out/VRK520_UPGRADE_SW.bin: No such file or directory\n" +
              prompt,
+         "",
          {}},
         {"empty software image",
          {{"in.bin", ""}},
          {"in.bin", "up.bin"},
          0,
          "| gen image file checksum=00000000,size=00000000 |\n",
-         {{"up.bin", upgrade_image("")}}},
+         "",
+         {{"up.bin", empty_header}}},
         {"exactly one chunk",
          {{"in.bin", pattern(1024, 7, 3)}},
          {"in.bin", "up.bin"},
          0,
          "| gen image file checksum=0001fe00,size=00000400 |\n",
+         "",
          {{"up.bin", upgrade_image(pattern(1024, 7, 3))}}},
         {"running sum wraps past 2^32",
          {{"in.bin", all_ff}},
          {"in.bin", "up.bin"},
          0,
          "| gen image file checksum=0262d9c0,size=01036640 |\n",
+         "",
          {{"up.bin", upgrade_image(all_ff)}}},
         {"MCU OTA abc behind ten bytes",
          {{"in.bin", ten}, {"mcu_ota.bin", "abc"}},
@@ -75,7 +93,8 @@ std::vector<run_case> packing_cases() {
          "| gen image file checksum=00000037,size=0000000a , MCU ota "
          "checksum=00000126,size=00000003 "
          "|\n",
-         {{"up.bin", upgrade_image(ten, "abc")}}},
+         "",
+         {{"up.bin", ten_abc_header + ten + "abc"}}},
         {"empty MCU OTA file is carried",
          {{"in.bin", ten}, {"mcu_ota.bin", ""}},
          {"in.bin", "up.bin"},
@@ -83,7 +102,8 @@ std::vector<run_case> packing_cases() {
          "| gen image file checksum=00000037,size=0000000a , MCU ota "
          "checksum=00000000,size=00000000 "
          "|\n",
-         {{"up.bin", upgrade_image(ten, "")}}},
+         "",
+         {{"up.bin", ten_empty_mcu_header + ten}}},
         {"MCU OTA of exactly 96 KiB",
          {{"in.bin", ten}, {"mcu_ota.bin", mcu_max}},
          {"in.bin", "up.bin"},
@@ -91,19 +111,22 @@ std::vector<run_case> packing_cases() {
          "| gen image file checksum=00000037,size=0000000a , MCU ota "
          "checksum=00bf4000,size=00018000 "
          "|\n",
+         "",
          {{"up.bin", upgrade_image(ten, mcu_max)}}},
         {"MCU OTA one byte over 96 KiB is refused and not announced",
          {{"in.bin", ten}, {"mcu_ota.bin", mcu_max + "x"}},
          {"in.bin", "up.bin"},
          0,
          "| MCU ota file is too big, must <96KB |\n" + ten_summary,
-         {{"up.bin", upgrade_image(ten)}}},
+         "",
+         {{"up.bin", ten_header + ten}}},
         {"MCU OTA beside the software image is not used",
          {{"fw/in.bin", ten}, {"fw/mcu_ota.bin", "abc"}},
          {"fw/in.bin", "up.bin"},
          0,
          ten_summary,
-         {{"up.bin", upgrade_image(ten)}}},
+         "",
+         {{"up.bin", ten_header + ten}}},
         {"MCU OTA comes from the current folder",
          {{"run/mcu_ota.bin", "abc"}, {"fw/in.bin", ten}},
          {"../fw/in.bin", "up.bin"},
@@ -111,7 +134,8 @@ std::vector<run_case> packing_cases() {
          "| gen image file checksum=00000037,size=0000000a , MCU ota "
          "checksum=00000126,size=00000003 "
          "|\n",
-         {{"run/up.bin", upgrade_image(ten, "abc")}},
+         "",
+         {{"run/up.bin", ten_abc_header + ten + "abc"}},
          "run"},
         {"line ends and Ctrl-Z pass through unchanged",
          {{"in.bin", "\n\r\x1A\r\n\n\x1A"}, {"mcu_ota.bin", "\r\n\x1A"}},
@@ -120,6 +144,7 @@ std::vector<run_case> packing_cases() {
          "| gen image file checksum=0000006c,size=00000007 , MCU ota "
          "checksum=00000031,size=00000003 "
          "|\n",
+         "",
          {{"up.bin", upgrade_image("\n\r\x1A\r\n\n\x1A", bytes("\r\n\x1A"))}}},
         {"MCU OTA in the default run",
          {{"data/VRK520_SW.bin", ten}, {"out/", ""}, {"mcu_ota.bin", "abc"}},
@@ -129,7 +154,26 @@ std::vector<run_case> packing_cases() {
          "checksum=00000126,size=00000003 "
          "|\n" +
              prompt,
-         {{"out/VRK520_UPGRADE_SW.bin", upgrade_image(ten, "abc")}}},
+         "",
+         {{"out/VRK520_UPGRADE_SW.bin", ten_abc_header + ten + "abc"}}},
+        {"the examples folder packs to its golden image",
+         {{"data/VRK520_SW.bin", example_software}, {"out/", ""}},
+         {},
+         0,
+         "| gen image file checksum=000bcd83,size=00001800 |\n" + prompt,
+         "",
+         {{"out/VRK520_UPGRADE_SW.bin", source_file("tests/golden/VRK520_UPGRADE_SW.bin")}}},
+        {"the examples folder with its MCU OTA image packs to its golden image",
+         {{"data/VRK520_SW.bin", example_software},
+          {"out/", ""},
+          {"mcu_ota.bin", source_file("examples/mcu_ota.bin")}},
+         {},
+         0,
+         "| gen image file checksum=000bcd83,size=00001800 , MCU ota "
+         "checksum=0001826b,size=00000300 |\n" +
+             prompt,
+         "",
+         {{"out/VRK520_UPGRADE_SW.bin", source_file("tests/golden/VRK520_UPGRADE_SW_mcu.bin")}}},
     };
 }
 
@@ -141,39 +185,45 @@ std::vector<run_case> path_cases() {
          {"./in.bin", "./out/up.bin"},
          0,
          ten_summary,
-         {{"out/up.bin", upgrade_image(ten)}}},
+         "",
+         {{"out/up.bin", ten_header + ten}}},
         {"a missing dot-slash file is shown expanded",
          {},
          {"./nope.bin", "./up.bin"},
          1,
          "can't find the software file {dir}/nope.bin \n",
+         "",
          {}},
         {"a plain relative name is used unchanged",
          {},
          {"nope.bin", "up.bin"},
          1,
          "can't find the software file nope.bin \n",
+         "",
          {}},
         {"parent-relative paths are used unchanged",
          {{"run/", ""}, {"in.bin", ten}},
          {"../in.bin", "../up.bin"},
          0,
          ten_summary,
-         {{"up.bin", upgrade_image(ten)}},
+         "",
+         {{"up.bin", ten_header + ten}},
          "run"},
         {"an existing larger output is replaced completely",
          {{"in.bin", ten}, {"up.bin", bytes(5000, 'o')}},
          {"in.bin", "up.bin"},
          0,
          ten_summary,
-         {{"up.bin", upgrade_image(ten)}}},
-        {"one argument", {}, {"a"}, 0, "Parameter Error [2]\n" + prompt, {}},
-        {"three arguments", {}, {"a", "b", "c"}, 0, "Parameter Error [4]\n" + prompt, {}},
+         "",
+         {{"up.bin", ten_header + ten}}},
+        {"one argument", {}, {"a"}, 0, "Parameter Error [2]\n" + prompt, "", {}},
+        {"three arguments", {}, {"a", "b", "c"}, 0, "Parameter Error [4]\n" + prompt, "", {}},
         {"the output's folder is missing",
          {{"in.bin", ten}},
          {"in.bin", "out/up.bin"},
          1,
          "can't create the upgrade image out/up.bin: No such file or directory\n",
+         "",
          {}},
     };
     if (target_is_windows()) {
@@ -182,7 +232,8 @@ std::vector<run_case> path_cases() {
                          {".\\fw.bin", "up.bin"},
                          0,
                          ten_summary,
-                         {{"up.bin", upgrade_image(ten)}}});
+                         "",
+                         {{"up.bin", ten_header + ten}}});
     } else {
         // On POSIX systems a backslash is part of a name, in arguments and working folders alike.
         cases.push_back({"dot-backslash is a file name, not expanded",
@@ -190,16 +241,27 @@ std::vector<run_case> path_cases() {
                          {".\\fw.bin", "up.bin"},
                          0,
                          ten_summary,
-                         {{"up.bin", upgrade_image(ten)}}});
+                         "",
+                         {{"up.bin", ten_header + ten}}});
         cases.push_back({"a working folder with a backslash in its name",
                          {{"a\\b/in.bin", ten}},
                          {"./in.bin", "./up.bin"},
                          0,
                          ten_summary,
-                         {{"a\\b/up.bin", upgrade_image(ten)}},
+                         "",
+                         {{"a\\b/up.bin", ten_header + ten}},
                          "a\\b"});
     }
     return cases;
+}
+
+// The tests' own image builder, which the other rows trust, makes the golden images too.
+TEST(ExpectedImage, MatchesTheGoldenImages) {
+    const bytes software = source_file("examples/data/VRK520_SW.bin");
+    EXPECT_EQ(upgrade_image(software), source_file("tests/golden/VRK520_UPGRADE_SW.bin"));
+    EXPECT_EQ(upgrade_image(software, source_file("examples/mcu_ota.bin")),
+              source_file("tests/golden/VRK520_UPGRADE_SW_mcu.bin"));
+    EXPECT_EQ(upgrade_image(ten_bytes(), bytes("abc")), ten_abc_header + ten_bytes() + "abc");
 }
 
 TEST(SwugGen, Packing) {

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <string>
 #include <vector>
+
+#include "expected_image.h"
 
 namespace swug {
 namespace {
@@ -36,14 +39,16 @@ TEST(CheckSum32, FullChunkOfOddLengthsMatchesPlainSum) {
 
 TEST(CheckSum32, AFullChunkOfFFNeitherOverflowsNorLosesBytes) {
     const std::vector<std::uint8_t> ones(1024, 0xFF);
-    EXPECT_EQ(check_sum32(ones.data(), static_cast<std::int32_t>(1024)), 1024u * 255u);
+    EXPECT_EQ(check_sum32(ones.data(), 1024), 261120u);
 }
 
-TEST(CheckSum32, RunningTotalWrapsModulo2To32) {
-    const std::uint8_t two[] = {1, 1};
-    std::uint32_t total = 0xFFFFFFFFu;
-    total += check_sum32(two, 2);
-    EXPECT_EQ(total, 1u);
+TEST(CheckSum32, WrapsModulo2To32) {
+    // 16843009 bytes of 0xFF add up to 0xFFFFFFFF exactly; one byte more wraps.
+    std::vector<std::uint8_t> data(16843010, 0xFF);
+    EXPECT_EQ(check_sum32(data.data(), 16843009), 0xFFFFFFFFu);
+    EXPECT_EQ(check_sum32(data.data(), 16843010), 0xFEu);
+    data.back() = 0x01;
+    EXPECT_EQ(check_sum32(data.data(), 16843010), 0u);
 }
 
 TEST(Header, TenByteExampleHasTheDocumentedBytes) {
@@ -71,29 +76,24 @@ TEST(Header, FieldsAreLittleEndianAtTheirOffsets) {
     fields.mcu_len = 0x00018000;
     fields.mcu_sum = 0xFFEEDDCC;
     const header_bytes bytes = encode_header(fields);
-    const std::vector<std::pair<std::size_t, std::vector<std::uint8_t>>> expected = {
-        {16, {0x01, 0x02, 0x03, 0x04}},
-        {20, {0x05, 0x06, 0x07, 0x08}},
-        {24, {0, 0, 0, 0}},
-        {64, {0x01, 0, 0, 0}},
-        {68, {0x09, 0x0A, 0x0B, 0x0C}},
-        {72, {0x00, 0x80, 0x01, 0x00}},
-        {76, {0xCC, 0xDD, 0xEE, 0xFF}},
-    };
-    for (const auto& [offset, field] : expected) {
-        EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + offset, bytes.begin() + offset + 4),
-                  field)
-            << "offset " << offset;
-    }
-    for (const byte_range& unused : unused_header_ranges) {
-        for (std::size_t i = unused.begin; i < unused.end; ++i) {
-            EXPECT_EQ(bytes[i], 0) << "byte " << i;
-        }
-    }
+    const std::string expected = testing::hex_bytes(
+        "5a512d54 52353230 3020496d 61676500"
+        "01020304 05060708 00000000 00000000"
+        "00000000 00000000 00000000 00000000"
+        "00000000 00000000 00000000 00000000"
+        "01000000 090a0b0c 00800100 ccddeeff"
+        "00000000 00000000 00000000 00000000"
+        "00000000 00000000 00000000 00000000"
+        "00000000 00000000 00000000 00000000");
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), expected);
     const swug_header decoded = decode_header(bytes);
-    EXPECT_EQ(decoded.length, fields.length);
-    EXPECT_EQ(decoded.mcu_addr, fields.mcu_addr);
-    EXPECT_EQ(decoded.mcu_sum, fields.mcu_sum);
+    EXPECT_EQ(decoded.length, 0x04030201u);
+    EXPECT_EQ(decoded.sum, 0x08070605u);
+    EXPECT_EQ(decoded.upgrade_boot, 0u);
+    EXPECT_EQ(decoded.mcu_ota_flag, 1u);
+    EXPECT_EQ(decoded.mcu_addr, 0x0C0B0A09u);
+    EXPECT_EQ(decoded.mcu_len, 0x00018000u);
+    EXPECT_EQ(decoded.mcu_sum, 0xFFEEDDCCu);
     EXPECT_TRUE(magic_matches(bytes));
 }
 

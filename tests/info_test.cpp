@@ -59,14 +59,14 @@ TEST(SwugInfo, PackedImagesRoundTrip) {
         const std::optional<bytes> mcu =
             mcu_size ? std::optional<bytes>(random_bytes(*mcu_size, generator)) : std::nullopt;
         temp_folder folder;
-        ASSERT_EQ(pack_in_folder(folder.path(), software, mcu).exit_status, 0);
+        ASSERT_EQ(pack_in_folder(folder.path(), software, mcu).ending, exited(0));
 
         std::vector<std::string> args = {"--sw", "sw.out", "up.bin"};
         if (mcu) {
             args.insert(args.begin(), {"--mcu", "mcu.out"});
         }
         const run_result info = run_in(folder.path(), "swug_info", args);
-        EXPECT_EQ(info.exit_status, 0) << info.out;
+        EXPECT_EQ(info.ending, exited(0)) << info.out;
         EXPECT_NE(info.out.find("| image is valid |\n"), std::string::npos);
         EXPECT_EQ(read_file(folder / "sw.out"), software);
         if (mcu) {
@@ -75,10 +75,41 @@ TEST(SwugInfo, PackedImagesRoundTrip) {
     }
 }
 
+const std::string valid_ten_abc =
+    "| image up.bin |\n"
+    "| size=0000008d |\n"
+    "| magic=ZQ-TR5200 Image |\n"
+    "| length=0000000a |\n"
+    "| sum=00000037 |\n"
+    "| upgrade_boot=00000000 |\n"
+    "| mcu_ota_flag=00000001 |\n"
+    "| mcu_addr=0000008a |\n"
+    "| mcu_len=00000003 |\n"
+    "| mcu_sum=00000126 |\n"
+    "| check size: ok |\n"
+    "| check magic: ok |\n"
+    "| check length: ok |\n"
+    "| check sum: ok |\n"
+    "| check upgrade_boot: ok |\n"
+    "| check unused_bytes: ok |\n"
+    "| check mcu_ota_flag: ok |\n"
+    "| check mcu_addr: ok |\n"
+    "| check mcu_len: ok |\n"
+    "| check file_end: ok |\n"
+    "| check mcu_sum: ok |\n"
+    "| image is valid |\n";
+
+const std::string usage = "usage: swug_info [--json] [--sw FILE] [--mcu FILE] IMAGE\n";
+
+// image with the byte at offset set to value.
+bytes changed(bytes image, std::size_t offset, char value) {
+    image.at(offset) = value;
+    return image;
+}
+
 std::vector<run_case> report_cases() {
     const bytes ten = ten_bytes();
-    bytes bad_sum = upgrade_image(ten);
-    bad_sum[20] = 0x38;
+    const bytes bad_sum = changed(upgrade_image(ten), 20, 0x38);
     std::string invalid_ten = valid_ten;
     invalid_ten = replace_all(invalid_ten, "| sum=00000037 |", "| sum=00000038 |");
     invalid_ten = replace_all(invalid_ten, "| check sum: ok |",
@@ -116,47 +147,203 @@ std::vector<run_case> report_cases() {
          {{"up.bin", bad_sum}},
          {"--sw", "sw.out", "up.bin"},
          1,
-         invalid_ten},
+         invalid_ten,
+         "swug_info: not writing the parts of an image that is not valid\n"},
+    };
+}
+
+std::vector<run_case> unpack_cases() {
+    const bytes ten = ten_bytes();
+    const bytes ten_abc = upgrade_image(ten, bytes("abc"));
+    return {
+        {"the software image",
+         {{"up.bin", upgrade_image(ten)}},
+         {"--sw", "sw.out", "up.bin"},
+         0,
+         valid_ten + "| wrote the software image to sw.out, size=0000000a |\n",
+         "",
+         {{"sw.out", ten}}},
+        {"both parts",
+         {{"up.bin", ten_abc}},
+         {"--mcu", "mcu.out", "--sw", "sw.out", "up.bin"},
+         0,
+         valid_ten_abc + "| wrote the software image to sw.out, size=0000000a |\n"
+                         "| wrote the MCU ota image to mcu.out, size=00000003 |\n",
+         "",
+         {{"sw.out", ten}, {"mcu.out", "abc"}}},
+        {"both parts, with JSON alone on standard output",
+         {{"up.bin", ten_abc}},
+         {"--json", "--sw", "sw.out", "--mcu", "mcu.out", "up.bin"},
+         0,
+         R"({"valid":true,"image":"up.bin","size":141,"magic":"ZQ-TR5200 Image","length":10,)"
+         R"("sum":55,"upgrade_boot":0,"mcu_ota_flag":1,"mcu_addr":138,"mcu_len":3,"mcu_sum":294,)"
+         R"("checks":[{"name":"size","ok":true},{"name":"magic","ok":true},)"
+         R"({"name":"length","ok":true},{"name":"sum","ok":true},)"
+         R"({"name":"upgrade_boot","ok":true},{"name":"unused_bytes","ok":true},)"
+         R"({"name":"mcu_ota_flag","ok":true},{"name":"mcu_addr","ok":true},)"
+         R"({"name":"mcu_len","ok":true},{"name":"file_end","ok":true},)"
+         R"({"name":"mcu_sum","ok":true}],"problems":[]})"
+         "\n",
+         "",
+         {{"sw.out", ten}, {"mcu.out", "abc"}}},
+    };
+}
+
+// Header fields damaged in ways a reader that looks at single bytes, or stops at the first
+// problem, would miss.
+std::vector<run_case> damaged_header_cases() {
+    const bytes image = upgrade_image(ten_bytes());
+    const std::string head =
+        "| image up.bin |\n"
+        "| size=0000008a |\n";
+    const std::string fields_after_flag =
+        "| mcu_addr=00000000 |\n"
+        "| mcu_len=00000000 |\n"
+        "| mcu_sum=00000000 |\n";
+    // byte 2 '-' becomes a backslash, the sum grows by one, and the flag becomes 0x100.
+    const bytes three_faults = changed(changed(changed(image, 2, '\\'), 20, 0x38), 65, 1);
+    return {
+        {"an MCU OTA flag of 0x100",
+         {{"up.bin", changed(image, 65, 1)}},
+         {"up.bin"},
+         1,
+         head +
+             "| magic=ZQ-TR5200 Image |\n"
+             "| length=0000000a |\n"
+             "| sum=00000037 |\n"
+             "| upgrade_boot=00000000 |\n"
+             "| mcu_ota_flag=00000100 |\n" +
+             fields_after_flag +
+             "| check size: ok |\n"
+             "| check magic: ok |\n"
+             "| check length: ok |\n"
+             "| check sum: ok |\n"
+             "| check upgrade_boot: ok |\n"
+             "| check unused_bytes: ok |\n"
+             "| check mcu_ota_flag: FAILED, expected 00000000 or 00000001, found 00000100 |\n"
+             "| image is NOT valid: 1 check failed |\n"},
+        {"flag 0 with an MCU OTA sum",
+         {{"up.bin", changed(image, 76, 1)}},
+         {"up.bin"},
+         1,
+         replace_all(
+             replace_all(
+                 replace_all(valid_ten, "| mcu_sum=00000000 |", "| mcu_sum=00000001 |"),
+                 "| check mcu_fields: ok |",
+                 "| check mcu_fields: FAILED, expected mcu_addr, mcu_len and mcu_sum 00000000, "
+                 "found 00000000, 00000000 and 00000001 |"),
+             "| image is valid |", "| image is NOT valid: 1 check failed |")},
+        {"three checks fail, and the magic holds a backslash",
+         {{"up.bin", three_faults}},
+         {"up.bin"},
+         1,
+         head +
+             "| magic=ZQ\\x5cTR5200 Image |\n"
+             "| length=0000000a |\n"
+             "| sum=00000038 |\n"
+             "| upgrade_boot=00000000 |\n"
+             "| mcu_ota_flag=00000100 |\n" +
+             fields_after_flag +
+             "| check size: ok |\n"
+             "| check magic: FAILED, expected ZQ-TR5200 Image, found ZQ\\x5cTR5200 Image |\n"
+             "| check length: ok |\n"
+             "| check sum: FAILED, expected 00000038, found 00000037 |\n"
+             "| check upgrade_boot: ok |\n"
+             "| check unused_bytes: ok |\n"
+             "| check mcu_ota_flag: FAILED, expected 00000000 or 00000001, found 00000100 |\n"
+             "| image is NOT valid: 3 checks failed |\n"},
+        {"three checks fail, as JSON",
+         {{"up.bin", three_faults}},
+         {"--json", "up.bin"},
+         1,
+         R"({"valid":false,"image":"up.bin","size":138,"magic":"ZQ\\x5cTR5200 Image",)"
+         R"("length":10,"sum":56,"upgrade_boot":0,"mcu_ota_flag":256,"mcu_addr":0,"mcu_len":0,)"
+         R"("mcu_sum":0,"checks":[{"name":"size","ok":true},)"
+         R"({"name":"magic","ok":false,"expected":"ZQ-TR5200 Image",)"
+         R"("found":"ZQ\\x5cTR5200 Image"},{"name":"length","ok":true},)"
+         R"({"name":"sum","ok":false,"expected":"00000038","found":"00000037"},)"
+         R"({"name":"upgrade_boot","ok":true},{"name":"unused_bytes","ok":true},)"
+         R"({"name":"mcu_ota_flag","ok":false,"expected":"00000000 or 00000001",)"
+         R"("found":"00000100"}],"problems":["magic: expected ZQ-TR5200 Image, found )"
+         R"(ZQ\\x5cTR5200 Image","sum: expected 00000038, found 00000037",)"
+         R"("mcu_ota_flag: expected 00000000 or 00000001, found 00000100"]})"
+         "\n"},
     };
 }
 
 std::vector<run_case> misuse_cases() {
     const bytes image = upgrade_image(ten_bytes());
     std::vector<run_case> cases = {
-        {"no arguments", {}, {}, 2, ""},
-        {"an unknown option", {{"up.bin", image}}, {"--bogus", "up.bin"}, 2, ""},
-        {"two images", {{"up.bin", image}}, {"up.bin", "up.bin"}, 2, ""},
-        {"--sw without its file", {{"up.bin", image}}, {"up.bin", "--sw"}, 2, ""},
-        {"--sw given twice", {{"up.bin", image}}, {"--sw", "a", "--sw", "b", "up.bin"}, 2, ""},
-        {"a missing image", {}, {"nope.bin"}, 2, ""},
-        {"an image that is a folder", {{"up/", ""}}, {"up"}, 2, ""},
+        {"no arguments", {}, {}, 2, "", "swug_info: no image given\n" + usage},
+        {"an unknown option",
+         {{"up.bin", image}},
+         {"--bogus", "up.bin"},
+         2,
+         "",
+         "swug_info: unknown option --bogus\n" + usage},
+        {"--json alone", {}, {"--json"}, 2, "", "swug_info: no image given\n" + usage},
+        {"two images",
+         {{"up.bin", image}},
+         {"up.bin", "up.bin"},
+         2,
+         "",
+         "swug_info: one image at a time: up.bin is a second one\n" + usage},
+        {"--sw without its file",
+         {{"up.bin", image}},
+         {"up.bin", "--sw"},
+         2,
+         "",
+         "swug_info: --sw needs a file name\n" + usage},
+        {"--sw given twice",
+         {{"up.bin", image}},
+         {"--sw", "a", "--sw", "b", "up.bin"},
+         2,
+         "",
+         "swug_info: --sw is given twice\n" + usage},
+        {"a missing image",
+         {},
+         {"nope.bin"},
+         2,
+         "",
+         "swug_info: can't open the upgrade image nope.bin: No such file or directory\n"},
+        {"an image that is a folder",
+         {{"up/", ""}},
+         {"up"},
+         2,
+         "",
+         "swug_info: can't read the upgrade image up: Is a directory\n"},
         {"--mcu on an image without one",
          {{"up.bin", image}},
          {"--mcu", "mcu.out", "up.bin"},
          2,
-         valid_ten},
+         valid_ten,
+         "swug_info: up.bin holds no MCU ota image to write to mcu.out\n"},
         {"--sw over the image itself",
          {{"up.bin", image}},
          {"--sw", "up.bin", "up.bin"},
          2,
-         valid_ten},
+         valid_ten,
+         "swug_info: up.bin is the upgrade image up.bin, refusing to overwrite it\n"},
         {"--sw over the image spelled otherwise",
          {{"up.bin", image}, {"sub/", ""}},
          {"--sw", "sub/../up.bin", "up.bin"},
          2,
-         valid_ten},
+         valid_ten,
+         "swug_info: sub/../up.bin is the upgrade image up.bin, refusing to overwrite it\n"},
         {"--sw into a missing folder",
          {{"up.bin", image}},
          {"--sw", "no/sw.out", "up.bin"},
          2,
-         valid_ten},
+         valid_ten,
+         "swug_info: can't create no/sw.out: No such file or directory\n"},
     };
     if (!target_is_windows()) {
         cases.push_back({"--sw onto a full device",
-                         {{"up.bin", image}},
-                         {"--sw", "/dev/full", "up.bin"},
+                         {{"up.bin", image}, {"full", device_text(1, 7)}},
+                         {"--sw", "full", "up.bin"},
                          2,
-                         valid_ten});
+                         valid_ten,
+                         "swug_info: can't write full: No space left on device\n"});
     }
     return cases;
 }
@@ -167,18 +354,22 @@ TEST(SwugInfo, Reports) {
     }
 }
 
-TEST(SwugInfo, MisuseIsExitStatusTwoAndWritesNothing) {
-    for (const run_case& row : misuse_cases()) {
+TEST(SwugInfo, UnpacksAndSaysWhatItWrote) {
+    for (const run_case& row : unpack_cases()) {
         check_run_case(row, "swug_info");
     }
 }
 
-TEST(SwugInfo, WrongUsagePrintsTheUsageLine) {
-    temp_folder folder;
-    const run_result result = run_in(folder.path(), "swug_info", {"--json"});
-    EXPECT_EQ(result.exit_status, 2);
-    EXPECT_NE(result.err.find("usage: swug_info [--json] [--sw FILE] [--mcu FILE] IMAGE"),
-              std::string::npos);
+TEST(SwugInfo, DamagedHeaders) {
+    for (const run_case& row : damaged_header_cases()) {
+        check_run_case(row, "swug_info");
+    }
+}
+
+TEST(SwugInfo, MisuseIsExitStatusTwoAndWritesNothing) {
+    for (const run_case& row : misuse_cases()) {
+        check_run_case(row, "swug_info");
+    }
 }
 
 }  // namespace

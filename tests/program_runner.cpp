@@ -1,19 +1,25 @@
 #include "program_runner.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -21,7 +27,7 @@ namespace swug::testing {
 
 namespace {
 
-constexpr int hang_timeout_ms = 60000;
+constexpr std::chrono::seconds hang_timeout(60);
 
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
@@ -33,25 +39,102 @@ std::vector<std::string> split_words(const std::string& text) {
     return {std::istream_iterator<std::string>(stream), std::istream_iterator<std::string>()};
 }
 
+std::string signal_name(int signal) {
+    static const std::pair<int, const char*> names[] = {
+        {SIGHUP, "SIGHUP"},   {SIGINT, "SIGINT"},   {SIGQUIT, "SIGQUIT"}, {SIGILL, "SIGILL"},
+        {SIGTRAP, "SIGTRAP"}, {SIGABRT, "SIGABRT"}, {SIGBUS, "SIGBUS"},   {SIGFPE, "SIGFPE"},
+        {SIGKILL, "SIGKILL"}, {SIGSEGV, "SIGSEGV"}, {SIGPIPE, "SIGPIPE"}, {SIGALRM, "SIGALRM"},
+        {SIGTERM, "SIGTERM"}, {SIGXCPU, "SIGXCPU"}, {SIGXFSZ, "SIGXFSZ"}, {SIGSYS, "SIGSYS"},
+    };
+    for (const auto& [number, name] : names) {
+        if (number == signal) {
+            return name;
+        }
+    }
+    return "signal " + std::to_string(signal);
+}
+
+// Appends what fd holds now to text; at its end, closes fd and sets it to -1. True at the end.
+bool read_available(int& fd, std::string& text) {
+    char chunk[4096];
+    while (fd >= 0) {
+        const ssize_t got = read(fd, chunk, sizeof chunk);
+        if (got > 0) {
+            text.append(chunk, static_cast<std::size_t>(got));
+        } else if (got < 0 && errno == EINTR) {
+            continue;
+        } else if (got < 0 && errno == EAGAIN) {
+            return false;
+        } else {
+            close(fd);
+            fd = -1;
+            return true;
+        }
+    }
+    return true;
+}
+
+// Waits until standard output has data or ends; kills the child and returns false when its
+// deadline has passed.
+bool wait_for_data(running_program& program) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        program.deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+        kill(-program.pid, SIGKILL);
+        program.timed_out = true;
+        return false;
+    }
+    pollfd ready{program.out_fd, POLLIN, 0};
+    poll(&ready, 1, static_cast<int>(left.count()) + 1);
+    return true;
+}
+
 }  // namespace
+
+std::string replace_all(std::string text, const std::string& from, const std::string& to) {
+    for (std::string::size_type at = 0; (at = text.find(from, at)) != std::string::npos;
+         at += to.size()) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+std::string exited(int status) {
+    return "exit status " + std::to_string(status);
+}
+
+std::vector<const temp_folder*> temp_folder::alive_;
 
 temp_folder::temp_folder() {
     std::string pattern = (fs::temp_directory_path() / "swug-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
     }
-    path_ = pattern;
+    root_ = pattern;
+    path_ = root_ + "/work";
+    harness_path_ = root_ + "/harness";
+    fs::create_directory(path_);
+    fs::create_directory(harness_path_);
+    alive_.push_back(this);
 }
 
 temp_folder::~temp_folder() {
+    alive_.erase(std::find(alive_.begin(), alive_.end(), this));
     std::error_code ignored;
     // Tests may leave read-only folders behind; make them removable first.
-    for (const auto& entry : fs::recursive_directory_iterator(path_, ignored)) {
+    for (const auto& entry : fs::recursive_directory_iterator(root_, ignored)) {
         if (entry.is_directory(ignored) && !entry.is_symlink(ignored)) {
             fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
         }
     }
-    fs::remove_all(path_, ignored);
+    fs::remove_all(root_, ignored);
+}
+
+const temp_folder& temp_folder::newest() {
+    if (alive_.empty()) {
+        throw std::logic_error("programs run only while a temp_folder holds their files");
+    }
+    return *alive_.back();
 }
 
 bool target_is_windows() {
@@ -80,17 +163,22 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
     }
     argv.push_back(nullptr);
 
+    // Standard output goes to a pipe read as data arrives; standard error to a file in the case's
+    // folder for the harness, so that neither can block the other, and so that a process the
+    // child leaves behind (Wine's server) may keep writing to it without harm. An empty pipe
+    // stands for standard input by default.
     int out_pipe[2];
-    if (pipe(out_pipe) != 0) {
+    int in_pipe[2] = {-1, -1};
+    if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(in_pipe, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
-    // Standard error goes to a file, so neither stream can block the other.
-    char err_pattern[] = "/tmp/swug-stderr-XXXXXX";
-    const int err_fd = mkstemp(err_pattern);
+    close(in_pipe[1]);
+    std::string err_pattern = temp_folder::newest().harness_path() + "/stderr-XXXXXX";
+    const int err_fd = mkostemp(err_pattern.data(), O_CLOEXEC);
     if (err_fd < 0) {
-        throw std::runtime_error("mkstemp failed");
+        throw std::runtime_error("mkostemp failed");
     }
-    unlink(err_pattern);
+    unlink(err_pattern.c_str());
     const pid_t child = fork();
     if (child == 0) {
         if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) {
@@ -99,59 +187,88 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
         if (options.remove_cwd && rmdir(options.cwd.c_str()) != 0) {
             _exit(126);
         }
-        const int in_fd =
-            options.stdin_fd != -1 ? options.stdin_fd : open(options.stdin_path.c_str(), O_RDONLY);
+        const int in_fd = options.stdin_fd != -1        ? options.stdin_fd
+                          : !options.stdin_path.empty() ? open(options.stdin_path.c_str(), O_RDONLY)
+                                                        : in_pipe[0];
         dup2(in_fd, STDIN_FILENO);
         if (options.terminal_session) {
             // Like a shell's foreground job: the terminal's signal keys reach this process.
             setsid();
             ioctl(STDIN_FILENO, TIOCSCTTY, 0);
+        } else {
+            setpgid(0, 0);  // a group of its own, so that a hang is ended with every process in it
         }
         dup2(out_pipe[1], STDOUT_FILENO);
         dup2(err_fd, STDERR_FILENO);
-        close(out_pipe[0]);
-        close(out_pipe[1]);
         execvp(argv[0], argv.data());
         _exit(127);
     }
+    close(in_pipe[0]);
     close(out_pipe[1]);
-    return {child, out_pipe[0], err_fd, options.native};
+    fcntl(out_pipe[0], F_SETFL, O_NONBLOCK);
+    running_program program;
+    program.name = name;
+    program.pid = child;
+    program.out_fd = out_pipe[0];
+    program.err_fd = err_fd;
+    program.native = options.native;
+    program.deadline = std::chrono::steady_clock::now() + hang_timeout;
+    return program;
 }
 
-std::string read_some(const running_program& program) {
-    // A program that hangs is killed, so a fault fails the test instead of stalling it.
-    pollfd ready{program.out_fd, POLLIN, 0};
-    if (poll(&ready, 1, hang_timeout_ms) == 0) {
-        kill(program.pid, SIGKILL);
-        return {};
+std::string read_some(running_program& program) {
+    for (;;) {
+        std::string out;
+        if (read_available(program.out_fd, out) || !out.empty()) {
+            return out;
+        }
+        if (!wait_for_data(program)) {
+            return {};
+        }
     }
-    char chunk[4096];
-    const ssize_t got = read(program.out_fd, chunk, sizeof chunk);
-    return got > 0 ? std::string(chunk, static_cast<std::size_t>(got)) : std::string();
 }
 
-run_result finish_program(const running_program& program, std::string out_so_far) {
+run_result finish_program(running_program& program, std::string out_so_far) {
     run_result result;
     result.out = std::move(out_so_far);
-    for (std::string more; !(more = read_some(program)).empty();) {
-        result.out += more;
+    // Standard output to its end first: under Wine that is when the helper processes of the run,
+    // which share it, are gone too, so that the next run never meets a server shutting down.
+    while (!read_available(program.out_fd, result.out) && wait_for_data(program)) {
     }
-    close(program.out_fd);
     int status = 0;
-    waitpid(program.pid, &status, 0);
-    result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    while (waitpid(program.pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= program.deadline) {
+            kill(-program.pid, SIGKILL);
+            program.timed_out = true;
+            waitpid(program.pid, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (program.out_fd >= 0) {
+        close(program.out_fd);
+        program.out_fd = -1;
+    }
     char chunk[4096];
     ssize_t got = 0;
-    lseek(program.err_fd, 0, SEEK_SET);
-    while ((got = read(program.err_fd, chunk, sizeof chunk)) > 0) {
+    for (off_t at = 0; (got = pread(program.err_fd, chunk, sizeof chunk, at)) > 0; at += got) {
         result.err.append(chunk, static_cast<std::size_t>(got));
     }
     close(program.err_fd);
+    program.err_fd = -1;
+    if (program.timed_out) {
+        result.ending = "killed: no end after " + std::to_string(hang_timeout.count()) + " s";
+        ADD_FAILURE() << program.name << " " << result.ending;
+    } else if (WIFEXITED(status)) {
+        result.exit_status = WEXITSTATUS(status);
+        result.ending = exited(result.exit_status);
+    } else if (WIFSIGNALED(status)) {
+        result.ending = "killed by " + signal_name(WTERMSIG(status));
+    }
     if (target_is_windows() && !program.native) {
         // The Windows console ends lines with "\r\n"; nothing else is relaxed.
-        std::string::size_type at = 0;
-        while ((at = result.out.find("\r\n", at)) != std::string::npos) {
-            result.out.erase(at, 1);
+        for (std::string* text : {&result.out, &result.err}) {
+            *text = replace_all(*text, "\r\n", "\n");
         }
     }
     return result;
@@ -159,7 +276,8 @@ run_result finish_program(const running_program& program, std::string out_so_far
 
 run_result run_program(const std::string& name, const std::vector<std::string>& args,
                        const run_options& options) {
-    return finish_program(spawn_program(name, args, options), "");
+    running_program program = spawn_program(name, args, options);
+    return finish_program(program, "");
 }
 
 run_result run_in(const std::string& cwd, const std::string& name,
@@ -198,10 +316,13 @@ std::vector<std::pair<std::string, bytes>> folder_contents(const std::string& fo
     std::vector<std::pair<std::string, bytes>> contents;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         const std::string relative = entry.path().lexically_relative(folder).generic_string();
+        struct stat info {};
         if (entry.is_symlink()) {
             contents.emplace_back(relative, "-> " + fs::read_symlink(entry.path()).string());
         } else if (entry.is_directory()) {
             contents.emplace_back(relative + "/", "");
+        } else if (entry.is_character_file() && lstat(entry.path().c_str(), &info) == 0) {
+            contents.emplace_back(relative, device_text(major(info.st_rdev), minor(info.st_rdev)));
         } else if (!entry.is_regular_file()) {
             contents.emplace_back(relative, "<not a regular file>");
         } else if (entry.file_size() > large_file_size) {
@@ -212,6 +333,32 @@ std::vector<std::pair<std::string, bytes>> folder_contents(const std::string& fo
     }
     std::sort(contents.begin(), contents.end());
     return contents;
+}
+
+std::string device_text(unsigned major_number, unsigned minor_number) {
+    return "<character device " + std::to_string(major_number) + "," +
+           std::to_string(minor_number) + ">";
+}
+
+bool make_device(const std::string& path, const std::string& text) {
+    unsigned major_number = 0;
+    unsigned minor_number = 0;
+    if (std::sscanf(text.c_str(), "<character device %u,%u>", &major_number, &minor_number) != 2 ||
+        text != device_text(major_number, minor_number)) {
+        return false;
+    }
+    if (mknod(path.c_str(), S_IFCHR | 0666, makedev(major_number, minor_number)) != 0) {
+        throw std::runtime_error("can't make the device node " + path);
+    }
+    return true;
+}
+
+bool can_make_devices() {
+    static const bool can = [] {
+        const temp_folder folder;
+        return mknod((folder / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    }();
+    return can;
 }
 
 }  // namespace swug::testing

@@ -1,6 +1,7 @@
 // Runs the built programs as child processes in fresh temporary folders, the way a user would.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,7 +11,9 @@ namespace swug::testing {
 
 using bytes = std::string;
 
-// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+// A fresh folder under the system's temporary folder for one case, removed with everything in it
+// at the end. The case's files go to path(); the harness keeps its own (the standard error of the
+// programs run while this is the newest temp_folder alive) beside it, in harness_path().
 class temp_folder {
 public:
     temp_folder();
@@ -19,15 +22,21 @@ public:
     temp_folder& operator=(const temp_folder&) = delete;
 
     const std::string& path() const { return path_; }
+    const std::string& harness_path() const { return harness_path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
+    static const temp_folder& newest();
+
 private:
+    static std::vector<const temp_folder*> alive_;
+    std::string root_;
     std::string path_;
+    std::string harness_path_;
 };
 
 struct run_options {
     std::string cwd;
-    std::string stdin_path = "/dev/null";
+    std::string stdin_path;         // read-only; empty: an empty pipe, at its end at once
     int stdin_fd = -1;              // used instead of stdin_path when not -1
     bool remove_cwd = false;        // the child removes its working folder before it starts
     bool terminal_session = false;  // standard input becomes the controlling terminal
@@ -36,33 +45,47 @@ struct run_options {
 
 struct run_result {
     int exit_status = -1;  // -1 when the child did not exit normally
+    std::string ending;    // "exit status 1", "killed by SIGPIPE", "killed: no end after 60 s"
     std::string out;       // standard output, console line ends turned into "\n"
-    std::string err;       // standard error as it came
+    std::string err;       // standard error, the same way
 };
+
+// The ending of a child that exited normally with status: compare it with run_result::ending, so
+// that a crash or a hang shows up as such in a test's failure.
+std::string exited(int status);
 
 // Which programs the tests run: the native build by default; SWUG_TARGET_DIR, SWUG_EXE_SUFFIX and
 // SWUG_RUNNER (say, "wine") point them at another build.
 std::string program_path(const std::string& name, bool native = false);
 bool target_is_windows();
 
+// Runs name to its end: its standard output read to the end, its exit waited for. Only while a
+// temp_folder is alive, whose harness folder takes the program's standard error.
 run_result run_program(const std::string& name, const std::vector<std::string>& args,
                        const run_options& options);
 
-// run_program with standard input from /dev/null in the folder cwd.
+// run_program with an empty standard input in the folder cwd.
 run_result run_in(const std::string& cwd, const std::string& name,
                   const std::vector<std::string>& args);
 
-// The same in two steps, for tests that act while the program runs.
+// The same in two steps, for tests that act while the program runs. A child that has not ended
+// 60 s after it started is killed, and the test fails.
 struct running_program {
-    int pid;
-    int out_fd;
-    int err_fd;
-    bool native;
+    std::string name;
+    int pid = -1;
+    int out_fd = -1;
+    int err_fd = -1;
+    bool native = false;
+    std::chrono::steady_clock::time_point deadline;
+    bool timed_out = false;  // killed at the deadline
 };
 running_program spawn_program(const std::string& name, const std::vector<std::string>& args,
                               const run_options& options);
-std::string read_some(const running_program& program);  // empty at end of output
-run_result finish_program(const running_program& program, std::string out_so_far);
+std::string read_some(running_program& program);  // empty at end of output
+run_result finish_program(running_program& program, std::string out_so_far);
+
+// text with every from replaced by to.
+std::string replace_all(std::string text, const std::string& from, const std::string& to);
 
 // The working directory as the program sees it: "Z:/tmp/x" under Wine for "/tmp/x".
 std::string seen_work_dir(const std::string& folder);
@@ -71,11 +94,22 @@ void write_file(const std::string& path, const bytes& content);
 std::optional<bytes> read_file(const std::string& path);
 bool exists(const std::string& path);
 
-// All the files below folder, as relative path -> content, to compare a whole folder at once.
-// Links show as "-> target", special files as "<not a regular file>", and files over
-// large_file_size (sparse test files) by their size alone.
+// All the files and folders below folder, as relative path -> content, to compare a whole folder
+// at once. Folders show as "name/" -> "", links as "-> target", devices as device_text(), other
+// special files as "<not a regular file>", and files over large_file_size (sparse test files) by
+// their size alone.
 constexpr std::uintmax_t large_file_size = 64u << 20;
 std::string large_file_text(std::uintmax_t size);
 std::vector<std::pair<std::string, bytes>> folder_contents(const std::string& folder);
+
+// A character device node as folder_contents shows it. As the content of a run_case's given file,
+// it makes check_run_case create a private node of that number in the case's folder (1,7 is a
+// full device, 1,5 zero, 1,3 null), so that no test ever touches the machine's own nodes.
+std::string device_text(unsigned major, unsigned minor);
+// Whether this process may create device nodes (it runs as root).
+bool can_make_devices();
+// Creates the device node that text (from device_text) describes at path; false when it is no
+// such text.
+bool make_device(const std::string& path, const std::string& text);
 
 }  // namespace swug::testing

@@ -2,42 +2,47 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <numeric>
 
 namespace swug::testing {
 
 namespace {
 
-std::uint32_t byte_sum(const bytes& part) {
-    return std::accumulate(part.begin(), part.end(), 0u, [](std::uint32_t total, char c) {
-        return total + static_cast<std::uint8_t>(c);
+bool needs_device(const run_case& row) {
+    return std::any_of(row.given.begin(), row.given.end(), [](const auto& entry) {
+        return entry.second.rfind("<character device ", 0) == 0;
     });
 }
 
+// What a failure shows of a file: short texts as they are, anything else by its size.
+std::string shown(const bytes& content) {
+    const bool text =
+        std::all_of(content.begin(), content.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+    return text && content.size() <= 100 ? "\"" + content + "\""
+                                         : std::to_string(content.size()) + " bytes";
+}
+
+// The folder after a run, as folder_contents shows it, when the run changed only row.written.
+std::map<std::string, bytes> expected_contents(const run_case& row) {
+    std::map<std::string, bytes> expected;
+    for (const auto& [name, content] : row.given) {
+        for (auto slash = name.find('/'); slash != std::string::npos;
+             slash = name.find('/', slash + 1)) {
+            expected[name.substr(0, slash + 1)] = "";
+        }
+        expected[name] = content;
+    }
+    for (const auto& [name, content] : row.written) {
+        expected[name] = content;
+    }
+    if (row.remove_cwd) {
+        expected.erase(row.cwd + "/");
+    }
+    return expected;
+}
+
 }  // namespace
-
-std::string replace_all(std::string text, const std::string& from, const std::string& to) {
-    for (std::string::size_type at = 0; (at = text.find(from, at)) != std::string::npos;
-         at += to.size()) {
-        text.replace(at, from.size(), to);
-    }
-    return text;
-}
-
-bytes upgrade_image(const bytes& software, const std::optional<bytes>& mcu) {
-    swug_header fields;
-    fields.length = static_cast<std::uint32_t>(software.size());
-    fields.sum = byte_sum(software);
-    if (mcu) {
-        fields.mcu_ota_flag = 1;
-        fields.mcu_addr = static_cast<std::uint32_t>(header_size + software.size());
-        fields.mcu_len = static_cast<std::uint32_t>(mcu->size());
-        fields.mcu_sum = byte_sum(*mcu);
-    }
-    const header_bytes header = encode_header(fields);
-    return bytes(header.begin(), header.end()) + software + mcu.value_or("");
-}
 
 run_result pack_in_folder(const std::string& folder, const bytes& software,
                           const std::optional<bytes>& mcu, bool native) {
@@ -58,13 +63,19 @@ void lay_out(const std::string& folder, const std::map<std::string, bytes>& give
             std::filesystem::create_directories(path);
         } else {
             std::filesystem::create_directories(path.parent_path());
-            write_file(path.string(), content);
+            if (!make_device(path.string(), content)) {
+                write_file(path.string(), content);
+            }
         }
     }
 }
 
 void check_run_case(const run_case& row, const std::string& program) {
     SCOPED_TRACE(row.name);
+    if (needs_device(row) && !can_make_devices()) {
+        std::cout << "[ SKIPPED  ] " << row.name << ": making a device node needs root\n";
+        return;
+    }
     temp_folder folder;
     lay_out(folder.path(), row.given);
     if (row.prepare) {
@@ -79,37 +90,29 @@ void check_run_case(const run_case& row, const std::string& program) {
     options.cwd = folder.path() + "/" + row.cwd;
     options.remove_cwd = row.remove_cwd;
     const run_result result = run_program(program, args, options);
-    EXPECT_EQ(result.exit_status, row.exit_status);
+    EXPECT_EQ(result.ending, exited(row.exit_status));
     EXPECT_EQ(result.out, replace_all(row.out, "{dir}", dir));
+    EXPECT_EQ(result.err, replace_all(row.err, "{dir}", dir));
 
-    std::map<std::string, bytes> expected;
-    for (const auto& [name, content] : row.given) {
-        if (name.back() != '/') {
-            expected[name] = content;
-        }
-    }
-    for (const auto& [name, content] : row.written) {
-        expected[name] = content;
-    }
+    const std::map<std::string, bytes> expected = expected_contents(row);
     std::map<std::string, bytes> found;
     for (const auto& [name, content] : folder_contents(folder.path())) {
-        if (name.back() != '/') {
-            found[name] = content;
-        }
+        found[name] = content;
     }
-    EXPECT_EQ(found.size(), expected.size());
     for (const auto& [name, content] : expected) {
         const auto it = found.find(name);
         if (it == found.end()) {
             ADD_FAILURE() << name << " is missing";
         } else if (it->second != content) {
-            ADD_FAILURE() << name << " differs: " << it->second.size() << " bytes, expected "
-                          << content.size();
+            const auto [at, ignored] =
+                std::mismatch(content.begin(), content.end(), it->second.begin(), it->second.end());
+            ADD_FAILURE() << name << " differs from byte " << at - content.begin() << " on: it is "
+                          << shown(it->second) << ", expected " << shown(content);
         }
     }
     for (const auto& [name, content] : found) {
         if (expected.count(name) == 0) {
-            ADD_FAILURE() << name << " was left behind";
+            ADD_FAILURE() << name << " was left behind: " << shown(content);
         }
     }
 }

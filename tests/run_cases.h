@@ -8,38 +8,36 @@
 #include <string>
 #include <vector>
 
-#include "image_format.h"
+#include "expected_image.h"
 #include "program_runner.h"
 
 namespace swug::testing {
 
 struct run_case {
     std::string name;
-    std::map<std::string, bytes> given;  // a name ending in "/" is a folder
-    std::vector<std::string> args;       // "{dir}" stands for the folder as the program sees it
+    // A name ending in "/" is a folder; device_text(1, 7) as content is a private device node
+    // (the row is skipped when this process can't make one).
+    std::map<std::string, bytes> given;
+    std::vector<std::string> args;  // "{dir}" stands for the folder as the program sees it
     int exit_status = 0;
     std::string out;                       // "{dir}" as in args
-    std::map<std::string, bytes> written;  // files that differ from given afterwards
+    std::string err;                       // standard error, "{dir}" as in args
+    std::map<std::string, bytes> written;  // files and folders that differ from given afterwards
     std::string cwd;                       // subfolder to run in, when not the folder itself
     std::function<void(const std::string& folder)> prepare;  // links, sparse files...
     bool remove_cwd = false;  // the working folder is gone before the program starts
 };
-
-// What a correct upgrade image for these parts holds, built from the format's own constants.
-bytes upgrade_image(const bytes& software, const std::optional<bytes>& mcu = std::nullopt);
 
 // Writes software as in.bin, and mcu as mcu_ota.bin when given, into folder and runs
 // "swug_gen in.bin up.bin" there (this build's own program when native).
 run_result pack_in_folder(const std::string& folder, const bytes& software,
                           const std::optional<bytes>& mcu, bool native = false);
 
-// Creates the files of given under folder.
+// Creates the files, folders and device nodes of given under folder.
 void lay_out(const std::string& folder, const std::map<std::string, bytes>& given);
 
-// Runs a row with program in a fresh folder and checks exit status, standard output and every
-// file.
+// Runs a row with program in a fresh folder and checks how it ended, standard output, standard
+// error, and every file and folder below the folder.
 void check_run_case(const run_case& row, const std::string& program = "swug_gen");
-
-std::string replace_all(std::string text, const std::string& from, const std::string& to);
 
 }  // namespace swug::testing

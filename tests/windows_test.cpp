@@ -50,11 +50,11 @@ TEST(Windows, ADrivesRootExpandsWithTwoSlashes) {
     const mapped_drive drive("q", folder.path());
     write_file(folder / "in.bin", "abc");
     const run_result missing = run_in(folder.path(), "swug_gen", {"./nope.bin", "./up.bin"});
-    EXPECT_EQ(missing.exit_status, 1);
+    EXPECT_EQ(missing.ending, exited(1));
     EXPECT_EQ(missing.out, "can't find the software file Q://nope.bin \n");
 
     const run_result packed = run_in(folder.path(), "swug_gen", {"./in.bin", "./up.bin"});
-    EXPECT_EQ(packed.exit_status, 0);
+    EXPECT_EQ(packed.ending, exited(0));
     EXPECT_EQ(read_file(folder / "up.bin"), upgrade_image("abc"));
 }
 
@@ -73,7 +73,7 @@ TEST(Windows, ImagesEqualTheNativeBuildsByteForByte) {
         for (const bool native : {false, true}) {
             temp_folder folder;
             const run_result result = pack_in_folder(folder.path(), software, mcu, native);
-            EXPECT_EQ(result.exit_status, 0);
+            EXPECT_EQ(result.ending, exited(0));
             images[native] = read_file(folder / "up.bin").value_or("missing");
             reports[native] = result.out;
         }

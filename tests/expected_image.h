@@ -1,0 +1,30 @@
+// What a correct upgrade image holds, worked out by the tests themselves from the documented
+// layout: the expected side of a test never calls the code it tests.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace swug::testing {
+
+using bytes = std::string;
+
+// Bytes written as hex digits in pairs, the way xxd shows them; blanks between pairs are ignored.
+bytes hex_bytes(const std::string& digits);
+
+// value as four bytes, least significant first.
+bytes le32(std::uint32_t value);
+
+// Every byte of part taken as 0..255 and added up modulo 2^32.
+std::uint32_t byte_sum(const bytes& part);
+
+// The 128-byte header for these parts, then the parts: the magic "ZQ-TR5200 Image" and a zero
+// byte, length at 16, sum at 20, and with an MCU OTA image the flag 1 at 64, its offset at 68,
+// length at 72 and sum at 76; zeros everywhere else.
+bytes upgrade_image(const bytes& software, const std::optional<bytes>& mcu = std::nullopt);
+
+// A file of the source tree, such as "examples/mcu_ota.bin" or a golden image in "tests/golden/".
+bytes source_file(const std::string& relative_path);
+
+}  // namespace swug::testing
