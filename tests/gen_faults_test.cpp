@@ -115,8 +115,8 @@ std::vector<run_case> bad_input_cases() {
          {"./" + std::string(290, 'x'), "up.bin"},
          1,
          "path too long, must be at most 299 characters: {dir}/" + std::string(290, 'x') + "\n"},
-        {"a software image over 4 GiB",
-         {{"big.bin", ""}},
+        {"a software image over 4 GiB, refused before the old image is touched",
+         {{"big.bin", ""}, {"up.bin", "OLD"}},
          {"big.bin", "up.bin"},
          1,
          "the software file big.bin is too big, must be at most 4294967295 bytes\n",
@@ -124,8 +124,8 @@ std::vector<run_case> bad_input_cases() {
          {{"big.bin", large_file_text(0x100000000)}},
          "",
          sparse_file("big.bin", 0x100000000)},
-        {"an MCU OTA offset past 32 bits",
-         {{"big.bin", ""}, {"mcu_ota.bin", "abc"}},
+        {"an MCU OTA offset past 32 bits, refused before the old image is touched",
+         {{"big.bin", ""}, {"mcu_ota.bin", "abc"}, {"up.bin", "OLD"}},
          {"big.bin", "up.bin"},
          1,
          "the software file big.bin is too big, must be at most 4294967167 bytes\n",
@@ -163,12 +163,6 @@ std::vector<run_case> bad_input_cases() {
                          "",
                          {{deep + "/up.bin", upgrade_image(ten)}},
                          deep});
-        // Reading /proc/self/mem at offset 0 fails with EIO once the output exists.
-        cases.push_back({"a read error leaves no upgrade image behind",
-                         {},
-                         {"/proc/self/mem", "up.bin"},
-                         1,
-                         "can't read the software file /proc/self/mem: Input/output error\n"});
         // A private full device: a faulty program can neither damage nor unlink the machine's own.
         cases.push_back({"the output is a full device, which is kept",
                          {{"in.bin", ten}, {"full", device_text(1, 7)}},
@@ -182,6 +176,168 @@ std::vector<run_case> bad_input_cases() {
                          "can't create the upgrade image up: Is a directory\n"});
     }
     return cases;
+}
+
+std::function<void(const std::string&)> symlink(const std::string& target,
+                                                const std::string& name) {
+    return [target, name](const std::string& folder) {
+        fs::create_symlink(target, folder + "/" + name);
+    };
+}
+
+// Runs that fail, and runs that succeed through links: the output path holds its old content or
+// the complete new image, and links stay links.
+std::vector<run_case> kept_output_cases() {
+    // Reading /proc/self/mem at offset 0 fails, after the new file has been created.
+    const std::string read_error =
+        "can't read the software file /proc/self/mem: " +
+        std::string(target_is_windows() ? "Invalid argument" : "Input/output error") + "\n";
+    std::vector<run_case> cases = {
+        {"a read error keeps the old image",
+         {{"up.bin", "OLD"}},
+         {"/proc/self/mem", "up.bin"},
+         1,
+         read_error},
+    };
+    if (target_is_windows()) {
+        return cases;
+    }
+    const bytes mcu_ok = ten + "abc";
+    cases.push_back({"a read error keeps a linked image and the link",
+                     {{"store/release.bin", "OLD"}},
+                     {"/proc/self/mem", "link.bin"},
+                     1,
+                     read_error,
+                     "",
+                     {{"link.bin", "-> store/release.bin"}},
+                     "",
+                     symlink("store/release.bin", "link.bin")});
+    cases.push_back(
+        {"the file a link names is replaced, the link stays",
+         {{"in.bin", ten}, {"store/release.bin", "OLD"}},
+         {"in.bin", "link.bin"},
+         0,
+         ten_summary,
+         "",
+         {{"link.bin", "-> store/release.bin"}, {"store/release.bin", upgrade_image(ten)}},
+         "",
+         symlink("store/release.bin", "link.bin")});
+    cases.push_back({"a dangling link names the new file",
+                     {{"in.bin", ten}, {"store/", ""}},
+                     {"in.bin", "link.bin"},
+                     0,
+                     ten_summary,
+                     "",
+                     {{"link.bin", "-> store/new.bin"}, {"store/new.bin", upgrade_image(ten)}},
+                     "",
+                     symlink("store/new.bin", "link.bin")});
+    cases.push_back({"a hard link to the old image keeps the old content",
+                     {{"in.bin", ten}, {"up.bin", "OLD"}},
+                     {"in.bin", "up.bin"},
+                     0,
+                     ten_summary,
+                     "",
+                     {{"up.bin", upgrade_image(ten)}, {"keep.bin", "OLD"}},
+                     "",
+                     [](const std::string& folder) {
+                         fs::create_hard_link(folder + "/up.bin", folder + "/keep.bin");
+                     }});
+    cases.push_back({"standard output fails: the summary is lost, so is the new image",
+                     {{"in.bin", ten}, {"up.bin", "OLD"}, {"full", device_text(1, 7)}},
+                     {"in.bin", "up.bin"},
+                     1,
+                     "",
+                     "can't write to standard output: No space left on device\n",
+                     {},
+                     "",
+                     {},
+                     false,
+                     "full"});
+    cases.push_back({"the output is standard output, appended to",
+                     {{"in.bin", ten}, {"out.img", "KEEP"}},
+                     {"in.bin", "/proc/self/fd/1"},
+                     1,
+                     "",
+                     "the upgrade image /proc/self/fd/1 is the standard output, refusing to write "
+                     "the image and the report into one file\n",
+                     {},
+                     "",
+                     {},
+                     false,
+                     "out.img"});
+    cases.push_back({"the output is the standard output's pipe",
+                     {{"in.bin", ten}},
+                     {"in.bin", "/proc/self/fd/1"},
+                     1,
+                     "",
+                     "the upgrade image /proc/self/fd/1 is the standard output, refusing to write "
+                     "the image and the report into one file\n"});
+    cases.push_back({"a software image of exactly 4294967295 bytes packs",
+                     {{"big.bin", ""}, {"null", device_text(1, 3)}},
+                     {"big.bin", "null"},
+                     0,
+                     "| gen image file checksum=00000000,size=ffffffff |\n",
+                     "",
+                     {{"big.bin", large_file_text(0xFFFFFFFF)}},
+                     "",
+                     sparse_file("big.bin", 0xFFFFFFFF)});
+    cases.push_back({"a software image of exactly 4294967167 bytes packs with an MCU OTA image",
+                     {{"big.bin", ""}, {"mcu_ota.bin", "abc"}, {"null", device_text(1, 3)}},
+                     {"big.bin", "null"},
+                     0,
+                     "| gen image file checksum=00000000,size=ffffff7f , MCU ota "
+                     "checksum=00000126,size=00000003 |\n",
+                     "",
+                     {{"big.bin", large_file_text(0xFFFFFF7F)}},
+                     "",
+                     sparse_file("big.bin", 0xFFFFFF7F)});
+    cases.push_back({"an mcu_ota.bin whose size can't be told is too big",
+                     {{"in.bin", ten}, {"zero", device_text(1, 5)}},
+                     {"in.bin", "up.bin"},
+                     0,
+                     "| MCU ota file is too big, must <96KB |\n" + ten_summary,
+                     "",
+                     {{"up.bin", upgrade_image(ten)}, {"mcu_ota.bin", "-> zero"}},
+                     "",
+                     symlink("zero", "mcu_ota.bin")});
+    cases.push_back(
+        {"an mcu_ota.bin FIFO never blocks the run",
+         {{"in.bin", ten}},
+         {"in.bin", "up.bin"},
+         0,
+         "| MCU ota file is too big, must <96KB |\n" + ten_summary,
+         "",
+         {{"up.bin", upgrade_image(ten)}, {"mcu_ota.bin", "<not a regular file>"}},
+         "",
+         [](const std::string& folder) { mkfifo((folder + "/mcu_ota.bin").c_str(), 0600); }});
+    cases.push_back({"a read error in mcu_ota.bin names it and keeps the old image",
+                     {{"in.bin", ten}, {"up.bin", "OLD"}},
+                     {"in.bin", "up.bin"},
+                     1,
+                     "can't read the MCU ota file mcu_ota.bin: Input/output error\n",
+                     "",
+                     {{"mcu_ota.bin", "-> /proc/self/mem"}},
+                     "",
+                     symlink("/proc/self/mem", "mcu_ota.bin")});
+    // /proc/kallsyms tells a size of 0 and then delivers far more than 96 KiB.
+    if (access("/proc/kallsyms", R_OK) == 0) {
+        cases.push_back({"an mcu_ota.bin that grows past 96 KiB while it is read",
+                         {{"in.bin", ten}, {"up.bin", "OLD"}},
+                         {"in.bin", "up.bin"},
+                         1,
+                         "the MCU ota file mcu_ota.bin grew beyond 98304 bytes while it was read\n",
+                         "",
+                         {{"mcu_ota.bin", "-> /proc/kallsyms"}},
+                         "",
+                         symlink("/proc/kallsyms", "mcu_ota.bin")});
+    }
+    return cases;
+}
+
+TEST(SwugGenFaults, TheOutputHoldsItsOldContentOrTheCompleteNewImage) {
+    for (const run_case& row : kept_output_cases()) {
+        check_run_case(row);
+    }
 }
 
 TEST(SwugGenFaults, OutputIsOneOfTheInputs) {
@@ -215,11 +371,13 @@ TEST(SwugGenFaults, OutputsThatAreNoFilesAreReportedAndNeverRemoved) {
     };
     for (const auto& c : cases) {
         const run_result result = run_in(folder.path(), "swug_gen", {"in.bin", c.output});
-        EXPECT_EQ(result.exit_status, 1);
+        EXPECT_EQ(result.ending, exited(1));
         EXPECT_EQ(result.out, "can't write the upgrade image " + c.output + ": " + c.reason + "\n");
         struct stat after {};
         ASSERT_EQ(stat(c.output.c_str(), &after), 0);
         EXPECT_EQ(after.st_mode & S_IFMT, c.kind) << c.output;
+        char arrived[64];
+        EXPECT_LE(read(reader, arrived, sizeof arrived), 0) << "bytes reached the FIFO";
     }
     EXPECT_EQ(read_file(folder / "in.bin"), ten);
     close(reader);

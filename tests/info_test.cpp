@@ -2,6 +2,7 @@
 // parts written out byte for byte, and every misuse answered with exit status 2.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 
 #include "run_cases.h"
@@ -346,6 +347,164 @@ std::vector<run_case> misuse_cases() {
                          "swug_info: can't write full: No space left on device\n"});
     }
     return cases;
+}
+
+// Outputs checked against each other, the image and standard output before any is created, and
+// replaced only once complete: a refused or failed run leaves every file as it was.
+std::vector<run_case> kept_output_cases() {
+    const bytes ten = ten_bytes();
+    const bytes image = upgrade_image(ten, bytes("abc"));
+    const std::string same = "swug_info: --sw keep.txt and --mcu keep.txt are the same file\n";
+    std::vector<run_case> cases = {
+        {"--sw and --mcu name one existing file",
+         {{"up.bin", image}, {"keep.txt", "KEEP"}},
+         {"--sw", "keep.txt", "--mcu", "keep.txt", "up.bin"},
+         2,
+         valid_ten_abc,
+         same},
+        {"--sw and --mcu name one new file, spelled two ways",
+         {{"up.bin", image}},
+         {"--sw", "a.out", "--mcu", "./a.out", "up.bin"},
+         2,
+         valid_ten_abc,
+         "swug_info: --sw a.out and --mcu ./a.out are the same file\n"},
+        {"--mcu names the image, --sw an existing file",
+         {{"up.bin", image}, {"keep.txt", "KEEP"}},
+         {"--sw", "keep.txt", "--mcu", "up.bin", "up.bin"},
+         2,
+         valid_ten_abc,
+         "swug_info: up.bin is the upgrade image up.bin, refusing to overwrite it\n"},
+        {"--mcu into a missing folder, --sw an existing file",
+         {{"up.bin", image}, {"keep.txt", "KEEP"}},
+         {"--sw", "keep.txt", "--mcu", "nodir/m.bin", "up.bin"},
+         2,
+         valid_ten_abc,
+         "swug_info: can't create nodir/m.bin: No such file or directory\n"},
+        {"--mcu alone writes the MCU OTA image only",
+         {{"up.bin", image}},
+         {"--mcu", "mcu.out", "up.bin"},
+         0,
+         valid_ten_abc + "| wrote the MCU ota image to mcu.out, size=00000003 |\n",
+         "",
+         {{"mcu.out", "abc"}}},
+        {"both parts replace existing files",
+         {{"up.bin", image}, {"sw.out", "OLD"}, {"mcu.out", "OLD"}},
+         {"--sw", "sw.out", "--mcu", "mcu.out", "up.bin"},
+         0,
+         valid_ten_abc + "| wrote the software image to sw.out, size=0000000a |\n" +
+             "| wrote the MCU ota image to mcu.out, size=00000003 |\n",
+         "",
+         {{"sw.out", ten}, {"mcu.out", "abc"}}},
+    };
+    if (target_is_windows()) {
+        return cases;
+    }
+    cases.push_back({"a linked part's file is replaced, the link stays",
+                     {{"up.bin", image}, {"store/sw.bin", "OLD"}},
+                     {"--sw", "link.out", "up.bin"},
+                     0,
+                     valid_ten_abc + "| wrote the software image to link.out, size=0000000a |\n",
+                     "",
+                     {{"link.out", "-> store/sw.bin"}, {"store/sw.bin", ten}},
+                     "",
+                     [](const std::string& folder) {
+                         std::filesystem::create_symlink("store/sw.bin", folder + "/link.out");
+                     }});
+    cases.push_back({"--sw names the standard output's pipe",
+                     {{"up.bin", image}},
+                     {"--sw", "/proc/self/fd/1", "up.bin"},
+                     2,
+                     valid_ten_abc,
+                     "swug_info: /proc/self/fd/1 is the standard output, refusing to write a part "
+                     "and the report into one file\n"});
+    cases.push_back({"standard output fails: no part replaces its file",
+                     {{"up.bin", image}, {"sw.out", "OLD"}, {"full", device_text(1, 7)}},
+                     {"--sw", "sw.out", "up.bin"},
+                     2,
+                     "",
+                     "swug_info: can't write to standard output: No space left on device\n",
+                     {},
+                     "",
+                     {},
+                     false,
+                     "full"});
+    cases.push_back({"standard output fails without unpacking",
+                     {{"up.bin", image}, {"full", device_text(1, 7)}},
+                     {"up.bin"},
+                     2,
+                     "",
+                     "swug_info: can't write to standard output: No space left on device\n",
+                     {},
+                     "",
+                     {},
+                     false,
+                     "full"});
+    cases.push_back(
+        {"a read error in the image",
+         {},
+         {"/proc/self/mem"},
+         2,
+         "",
+         "swug_info: can't read the upgrade image /proc/self/mem: Input/output error\n"});
+    cases.push_back({"an endless device ends one byte past the expected end",
+                     {{"zero", device_text(1, 5)}},
+                     {"zero"},
+                     1,
+                     "| image zero |\n| size=00000081 |\n| magic=" +
+                         replace_all(std::string(15 * 4, ' '), "    ", "\\x00") +
+                         " |\n| length=00000000 |\n| sum=00000000 |\n| upgrade_boot=00000000 |\n"
+                         "| mcu_ota_flag=00000000 |\n| mcu_addr=00000000 |\n| mcu_len=00000000 |\n"
+                         "| mcu_sum=00000000 |\n| check size: ok |\n| check magic: FAILED, "
+                         "expected ZQ-TR5200 Image, found " +
+                         replace_all(std::string(15 * 4, ' '), "    ", "\\x00") +
+                         " |\n| check length: ok |\n| check sum: ok |\n"
+                         "| check upgrade_boot: ok |\n| check unused_bytes: ok |\n"
+                         "| check mcu_ota_flag: ok |\n| check mcu_fields: ok |\n"
+                         "| check file_end: FAILED, expected 128 bytes, found more than 128 bytes "
+                         "|\n| image is NOT valid: 2 checks failed |\n"});
+    return cases;
+}
+
+std::vector<run_case> option_cases() {
+    const bytes image = upgrade_image(ten_bytes());
+    const bytes version_file = source_file("VERSION");
+    const std::string version = version_file.substr(0, version_file.find('\n'));
+    return {
+        {"--version", {}, {"--version"}, 0, "swug_info " + version + "\n"},
+        {"--help",
+         {},
+         {"--help"},
+         0,
+         usage +
+             "Checks an upgrade image field by field and can write its parts out again.\n"
+             "\n"
+             "  --json      print the report as one JSON object\n"
+             "  --sw FILE   write the software image of a valid image to FILE\n"
+             "  --mcu FILE  write the MCU OTA image of a valid image to FILE\n"
+             "  --          end of the options: the next word is the image\n"
+             "  -h, --help  print this help and exit\n"
+             "  --version   print the version and exit\n"
+             "\n"
+             "Exit status: 0 the image is valid, 1 it fails a check, 2 wrong usage or a file that\n"
+             "can't be read or written.\n"},
+        {"-- ends the options",
+         {{"-up.bin", image}},
+         {"--", "-up.bin"},
+         0,
+         replace_all(valid_ten, "| image up.bin |", "| image -up.bin |")},
+    };
+}
+
+TEST(SwugInfo, OutputsHoldTheirOldContentOrTheCompletePart) {
+    for (const run_case& row : kept_output_cases()) {
+        check_run_case(row, "swug_info");
+    }
+}
+
+TEST(SwugInfo, Options) {
+    for (const run_case& row : option_cases()) {
+        check_run_case(row, "swug_info");
+    }
 }
 
 TEST(SwugInfo, Reports) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <thread>
 
 #include "program_runner.h"
@@ -29,9 +30,28 @@ TEST(KeyWait, OneRawKeyOnATerminalEndsTheRunAndRestoresTheTerminal) {
     if (target_is_windows()) {
         GTEST_SKIP() << "a POSIX terminal";
     }
-    // Ctrl-C, Ctrl-Z and Ctrl-\ are keys like any other while the program waits.
-    for (const char key : {'x', '\x03', '\x1A', '\x1C', '\r'}) {
-        SCOPED_TRACE(static_cast<int>(key));
+    // Ctrl-C, Ctrl-Z and Ctrl-\ are keys like any other while the program waits; a key of several
+    // bytes leaves none behind; a signal from outside ends the run but never leaves the terminal
+    // without echo.
+    const struct {
+        std::string keys;
+        int signal_number;
+        std::string ending;
+    } cases[] = {
+        {"x", 0, exited(0)},
+        {"\x03", 0, exited(0)},
+        {"\x1A", 0, exited(0)},
+        {"\x1C", 0, exited(0)},
+        {"\r", 0, exited(0)},
+        {"\x1b[A", 0, exited(0)},
+        {"\xC3\xA9", 0, exited(0)},
+        {"", SIGUSR1, "killed by SIGUSR1"},
+        {"", SIGALRM, "killed by SIGALRM"},
+        {"", SIGTERM, "killed by SIGTERM"},
+        {"", SIGHUP, "killed by SIGHUP"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.keys + c.ending);
         int master = -1;
         int slave = -1;
         ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
@@ -54,14 +74,26 @@ TEST(KeyWait, OneRawKeyOnATerminalEndsTheRunAndRestoresTheTerminal) {
         }
         // The key must not be echoed, nor wait for Enter, nor end the process as a signal.
         EXPECT_TRUE(wait_for_lflag(slave, ECHO | ICANON | ISIG, false));
-        ASSERT_EQ(write(master, &key, 1), 1);
+        if (c.signal_number != 0) {
+            kill(program.pid, c.signal_number);
+        } else {
+            ASSERT_EQ(write(master, c.keys.data(), c.keys.size()),
+                      static_cast<ssize_t>(c.keys.size()));
+        }
         const run_result result = finish_program(program, out);
-        EXPECT_EQ(result.ending, exited(0));
+        EXPECT_EQ(result.ending, c.ending);
         EXPECT_EQ(result.out, wrong_count_run);
 
         termios after{};
         ASSERT_EQ(tcgetattr(slave, &after), 0);
         EXPECT_EQ(after.c_lflag, before.c_lflag);
+        // Nothing of the key is left for the next program to read.
+        after.c_lflag &= ~static_cast<tcflag_t>(ICANON);
+        after.c_cc[VMIN] = 0;
+        after.c_cc[VTIME] = 0;
+        ASSERT_EQ(tcsetattr(slave, TCSANOW, &after), 0);
+        char left[8];
+        EXPECT_EQ(read(slave, left, sizeof left), 0);
         close(slave);
         close(master);
     }

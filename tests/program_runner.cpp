@@ -40,18 +40,9 @@ std::vector<std::string> split_words(const std::string& text) {
 }
 
 std::string signal_name(int signal) {
-    static const std::pair<int, const char*> names[] = {
-        {SIGHUP, "SIGHUP"},   {SIGINT, "SIGINT"},   {SIGQUIT, "SIGQUIT"}, {SIGILL, "SIGILL"},
-        {SIGTRAP, "SIGTRAP"}, {SIGABRT, "SIGABRT"}, {SIGBUS, "SIGBUS"},   {SIGFPE, "SIGFPE"},
-        {SIGKILL, "SIGKILL"}, {SIGSEGV, "SIGSEGV"}, {SIGPIPE, "SIGPIPE"}, {SIGALRM, "SIGALRM"},
-        {SIGTERM, "SIGTERM"}, {SIGXCPU, "SIGXCPU"}, {SIGXFSZ, "SIGXFSZ"}, {SIGSYS, "SIGSYS"},
-    };
-    for (const auto& [number, name] : names) {
-        if (number == signal) {
-            return name;
-        }
-    }
-    return "signal " + std::to_string(signal);
+    const char* abbreviation = sigabbrev_np(signal);
+    return abbreviation != nullptr ? "SIG" + std::string(abbreviation)
+                                   : "signal " + std::to_string(signal);
 }
 
 // Appends what fd holds now to text; at its end, closes fd and sets it to -1. True at the end.
@@ -198,7 +189,10 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
         } else {
             setpgid(0, 0);  // a group of its own, so that a hang is ended with every process in it
         }
-        dup2(out_pipe[1], STDOUT_FILENO);
+        const int out_fd = options.stdout_path.empty()
+                               ? out_pipe[1]
+                               : open(options.stdout_path.c_str(), O_WRONLY | O_APPEND);
+        dup2(out_fd, STDOUT_FILENO);
         dup2(err_fd, STDERR_FILENO);
         execvp(argv[0], argv.data());
         _exit(127);

@@ -89,6 +89,7 @@ void check_run_case(const run_case& row, const std::string& program) {
     run_options options;
     options.cwd = folder.path() + "/" + row.cwd;
     options.remove_cwd = row.remove_cwd;
+    options.stdout_path = row.stdout_to;
     const run_result result = run_program(program, args, options);
     EXPECT_EQ(result.ending, exited(row.exit_status));
     EXPECT_EQ(result.out, replace_all(row.out, "{dir}", dir));

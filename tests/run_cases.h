@@ -26,6 +26,7 @@ struct run_case {
     std::string cwd;                       // subfolder to run in, when not the folder itself
     std::function<void(const std::string& folder)> prepare;  // links, sparse files...
     bool remove_cwd = false;  // the working folder is gone before the program starts
+    std::string stdout_to;    // a given file that standard output is appended to, like ">>"
 };
 
 // Writes software as in.bin, and mcu as mcu_ota.bin when given, into folder and runs
