@@ -25,21 +25,24 @@ TEST(CheckSum32, EmptyOrNegativeLengthIsZero) {
     EXPECT_EQ(check_sum32(nullptr, 0), 0u);
 }
 
-TEST(CheckSum32, FullChunkOfOddLengthsMatchesPlainSum) {
-    // Lengths around vector widths catch a wide loop that drops or repeats its tail.
-    std::vector<std::uint8_t> data(1024);
+TEST(CheckSum32, OddLengthsUpToAFullBufferMatchThePlainSum) {
+    // Lengths around the widths of the wide loops (16, 32 and 128 bytes at a time) catch one that
+    // drops or repeats its tail.
+    std::vector<std::uint8_t> data(262144);
     for (std::size_t i = 0; i < data.size(); ++i) {
         data[i] = static_cast<std::uint8_t>(255 - i * 7);
     }
-    for (std::int32_t length : {1, 7, 15, 16, 17, 31, 33, 63, 65, 1023, 1024}) {
+    for (std::int32_t length : {1, 7, 15, 16, 17, 31, 33, 63, 65, 127, 128, 129, 255, 257, 1023,
+                                1024, 262143, 262144}) {
         const std::uint32_t expected = std::accumulate(data.begin(), data.begin() + length, 0u);
         EXPECT_EQ(check_sum32(data.data(), length), expected) << "length " << length;
     }
 }
 
-TEST(CheckSum32, AFullChunkOfFFNeitherOverflowsNorLosesBytes) {
-    const std::vector<std::uint8_t> ones(1024, 0xFF);
+TEST(CheckSum32, AFullBufferOfFFNeitherOverflowsNorLosesBytes) {
+    const std::vector<std::uint8_t> ones(262144, 0xFF);
     EXPECT_EQ(check_sum32(ones.data(), 1024), 261120u);
+    EXPECT_EQ(check_sum32(ones.data(), 262144), 66846720u);
 }
 
 TEST(CheckSum32, WrapsModulo2To32) {

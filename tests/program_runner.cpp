@@ -172,6 +172,14 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
     unlink(err_pattern.c_str());
     const pid_t child = fork();
     if (child == 0) {
+        // Every signal at its default and none blocked, as for a shell's foreground job, even
+        // when the tests themselves run in the background with SIGINT and SIGQUIT ignored.
+        for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
+            signal(signal_number, SIG_DFL);
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
         if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) {
             _exit(126);
         }
