@@ -266,6 +266,10 @@ void copy_buffer::add_zeros(std::size_t count) {
 copy_result copy_summing(byte_source& source, std::uint64_t max_bytes, copy_buffer& buffer,
                          byte_sink* sink, copy_totals& totals) {
     std::uint64_t remaining = max_bytes;
+    // Without a sink the bytes are only counted, so whatever the buffer held can go.
+    if (sink == nullptr) {
+        buffer.clear();
+    }
     while (remaining > 0) {
         if (buffer.room_size() == 0) {
             if (const copy_result written = flush(buffer, *sink);

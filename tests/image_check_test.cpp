@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "expected_image.h"
@@ -127,6 +128,18 @@ TEST(CheckImage, EveryTruncationIsCaught) {
         EXPECT_FALSE(report.valid()) << "cut to " << length;
         EXPECT_EQ(report.size, length);
     }
+}
+
+TEST(CheckImage, ExpectedValuesNeverNeedMoreThan32Bits) {
+    // A length near 4 GiB puts 128 + length beyond what mcu_addr can hold.
+    bytes header = testing::upgrade_image("", bytes());
+    header.replace(16, 4, testing::le32(0xFFFFFFF0u));
+    const image_report report = check_bytes(header);
+    const auto mcu_addr = std::find_if(report.checks.begin(), report.checks.end(),
+                                       [](const check_result& c) { return c.name == "mcu_addr"; });
+    ASSERT_NE(mcu_addr, report.checks.end());
+    EXPECT_EQ(mcu_addr->expected, "128 + length, which does not fit 32 bits");
+    EXPECT_EQ(mcu_addr->found, "00000080");
 }
 
 }  // namespace

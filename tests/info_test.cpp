@@ -150,6 +150,14 @@ std::vector<run_case> report_cases() {
          1,
          invalid_ten,
          "swug_info: not writing the parts of an image that is not valid\n"},
+        {"trailing data: a file's size comes from the system",
+         {{"up.bin", upgrade_image(ten) + "tail!"}},
+         {"up.bin"},
+         1,
+         replace_all(replace_all(replace_all(valid_ten, "| size=0000008a |", "| size=0000008f |"),
+                                 "| check file_end: ok |",
+                                 "| check file_end: FAILED, expected 138 bytes, found 143 bytes |"),
+                     "| image is valid |", "| image is NOT valid: 1 check failed |")},
     };
 }
 
