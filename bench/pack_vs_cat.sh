@@ -27,11 +27,13 @@ sync
 
 # Seconds that a command takes. Its output file (- for none) is removed afterwards, but only
 # inside the benchmark's own folders, and everything written is flushed before the clock starts,
-# so that no run pays for the previous one's writeback.
+# with a moment for the file system to settle, so that no run pays for the previous one's
+# writeback or removal.
 seconds() {
     local output=$1
     shift
     sync
+    sleep 0.2
     local start=$EPOCHREALTIME
     "$@" >/dev/null
     local end=$EPOCHREALTIME
