@@ -118,6 +118,9 @@ int find_output_target(const char* path, output_target& target) {
     target = output_target();
     target.path = path;
     target.final_path = path;
+    if (path[0] == '\0') {
+        return ENOENT;  // no name to give the new file
+    }
     platform::file_status status;
     const int error = platform::status_of_path(path, status);
     if (error != 0 && error != ENOENT) {
