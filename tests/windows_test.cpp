@@ -1,5 +1,6 @@
-// What only the Windows build meets: drive letters, and text-mode bytes that must stay binary.
-// These run when the tests are pointed at the .exe files (SWUG_EXE_SUFFIX=.exe under Wine).
+// What only the Windows build meets: drive letters, names beyond the console's code page, and
+// text-mode bytes that must stay binary. These run when the tests are pointed at the .exe files
+// (SWUG_EXE_SUFFIX=.exe under Wine); the names run on every build.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -40,6 +41,53 @@ bytes console_bytes(std::size_t size) {
         data[i] = pattern[i % sizeof pattern];
     }
     return data;
+}
+
+// Folders and files named in German, Japanese and with an emoji, in both run modes: every name is
+// found, written and shown as it is.
+std::vector<run_case> unicode_name_cases() {
+    const std::string folder =
+        "J\xC3\xB6rg/\xE3\x83\x95\xE3\x82\xA1\xE3\x83\xBC\xE3\x83\xA0/\xF0\x9F\x98\x80";
+    const bytes software = "\x01\x02\x03";
+    const std::string summary = "| gen image file checksum=00000006,size=00000003 |\n";
+    const std::string mcu_summary =
+        "| gen image file checksum=00000006,size=00000003 , MCU ota "
+        "checksum=00000126,size=00000003 "
+        "|\n";
+    return {
+        {"command mode",
+         {{folder + "/fw \xC3\xBC.bin", software}},
+         {"./fw \xC3\xBC.bin", "./\xE5\x87\xBA\xE5\x8A\x9B \xF0\x9F\x93\xA6.bin"},
+         0,
+         summary,
+         "",
+         {{folder + "/\xE5\x87\xBA\xE5\x8A\x9B \xF0\x9F\x93\xA6.bin", upgrade_image(software)}},
+         folder},
+        {"a missing file is named as it is",
+         {{folder + "/", ""}},
+         {"./n\xC3\xB6pe.bin", "./up.bin"},
+         1,
+         "can't find the software file {dir}/n\xC3\xB6pe.bin \n",
+         "",
+         {},
+         folder},
+        {"interactive mode with an MCU OTA image",
+         {{folder + "/data/VRK520_SW.bin", software},
+          {folder + "/out/", ""},
+          {folder + "/mcu_ota.bin", "abc"}},
+         {},
+         0,
+         mcu_summary + "Press any key to exit!",
+         "",
+         {{folder + "/out/VRK520_UPGRADE_SW.bin", upgrade_image(software, bytes("abc"))}},
+         folder},
+    };
+}
+
+TEST(Windows, NamesBeyondTheConsolesCodePage) {
+    for (const run_case& row : unicode_name_cases()) {
+        check_run_case(row);
+    }
 }
 
 TEST(Windows, ADrivesRootExpandsWithTwoSlashes) {
