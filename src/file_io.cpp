@@ -274,7 +274,7 @@ copy_result copy_summing(byte_source& source, std::uint64_t max_bytes, copy_buff
         buffer.clear();
     }
     while (remaining > 0) {
-        if (buffer.room_size() == 0) {
+        if (sink != nullptr && buffer.room_size() == 0) {
             if (const copy_result written = flush(buffer, *sink);
                 written.status != copy_status::ok) {
                 return written;

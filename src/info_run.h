@@ -45,6 +45,7 @@ enum class info_problem {
 struct info_error {
     // Implicit, so that a bare problem reads as its error.
     // NOLINTNEXTLINE(google-explicit-constructor)
+    // cppcheck-suppress noExplicitConstructor
     info_error(info_problem problem_, std::string path_ = {}, std::string other_ = {},
                int error_ = 0)
         : problem(problem_), path(std::move(path_)), other(std::move(other_)), error(error_) {}

@@ -32,8 +32,8 @@ TEST(CheckSum32, OddLengthsUpToAFullBufferMatchThePlainSum) {
     for (std::size_t i = 0; i < data.size(); ++i) {
         data[i] = static_cast<std::uint8_t>(255 - i * 7);
     }
-    for (std::int32_t length : {1, 7, 15, 16, 17, 31, 33, 63, 65, 127, 128, 129, 255, 257, 1023,
-                                1024, 262143, 262144}) {
+    for (std::int32_t length :
+         {1, 7, 15, 16, 17, 31, 33, 63, 65, 127, 128, 129, 255, 257, 1023, 1024, 262143, 262144}) {
         const std::uint32_t expected = std::accumulate(data.begin(), data.begin() + length, 0u);
         EXPECT_EQ(check_sum32(data.data(), length), expected) << "length " << length;
     }
