@@ -25,19 +25,24 @@ bool is_separator(char c) {
     return c == '/' || (c == '\\' && platform::backslash_is_separator());
 }
 
-// Up to and including the last separator, or empty for a name without a folder.
+// A Windows drive prefix such as "C:", which stands for a folder of its own.
+bool has_drive(const std::string& path) {
+    return platform::backslash_is_separator() && path.size() > 1 && path[1] == ':';
+}
+
+// Up to and including the last separator (or a drive's "C:"), or empty for a name without a
+// folder.
 std::string folder_part(const std::string& path) {
     for (std::size_t at = path.size(); at > 0; --at) {
         if (is_separator(path[at - 1])) {
             return path.substr(0, at);
         }
     }
-    return {};
+    return has_drive(path) ? path.substr(0, 2) : std::string();
 }
 
 bool is_absolute(const std::string& path) {
-    return (!path.empty() && is_separator(path[0])) ||
-           (platform::backslash_is_separator() && path.size() > 1 && path[1] == ':');
+    return (!path.empty() && is_separator(path[0])) || has_drive(path);
 }
 
 // The hidden name of a new file beside final_path: ".NAME.swug-" and random letters, so that a
@@ -69,12 +74,16 @@ const char* reason_text(int error) {
     return std::strerror(error != 0 ? error : EIO);
 }
 
-int flush_standard_output() {
-    errno = 0;
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        return platform::last_error();
+int write_standard_output(const std::string& text) {
+    // The reason is taken right after the call that failed; a later call may change errno.
+    static int failed_with = 0;
+    if (failed_with == 0) {
+        errno = 0;
+        if (std::fputs(text.c_str(), stdout) == EOF || std::fflush(stdout) != 0) {
+            failed_with = platform::last_error();
+        }
     }
-    return 0;
+    return failed_with;
 }
 
 input_file::~input_file() {
@@ -140,8 +149,11 @@ int find_output_target(const char* path, output_target& target) {
     // links stay links.
     for (int hops = 0;; ++hops) {
         std::string link;
-        if (platform::read_link(target.final_path.c_str(), link) != 0) {
-            break;
+        if (const int link_error = platform::read_link(target.final_path.c_str(), link);
+            link_error == EINVAL || link_error == ENOENT) {
+            break;  // not a link, or nothing there yet: this is the file
+        } else if (link_error != 0) {
+            return link_error;
         }
         if (hops == max_link_hops) {
             return ELOOP;
@@ -161,6 +173,13 @@ int find_output_target(const char* path, output_target& target) {
 
 bool same_destination(const output_target& a, const output_target& b) {
     return (a.exists && b.is(a.status.identity)) || a.location == b.location;
+}
+
+bool is_standard_output(const output_target& target) {
+    platform::file_status report_file;
+    return platform::status_of(platform::standard_output, report_file) == 0 &&
+           report_file.kind != platform::file_kind::character_device &&
+           target.is(report_file.identity);
 }
 
 int output_file::create(const output_target& target) {

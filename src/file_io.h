@@ -15,8 +15,9 @@ namespace swug {
 // Text of an error number; EIO's for 0, so that a failure never reads as "Success".
 const char* reason_text(int error);
 
-// Flushes standard output: 0, or the reason it can't be written (a closed pipe, a full disk).
-int flush_standard_output();
+// Writes text to standard output and flushes it: 0, or the reason it can't be written (a closed
+// pipe, a full disk), as the first failed write gave it; once failed, it fails every time.
+int write_standard_output(const std::string& text);
 
 // Where file data comes from and where it goes: the files below, or a test's stand-ins.
 class byte_source {
@@ -62,23 +63,29 @@ private:
 struct output_target {
     std::string path;        // as given
     std::string final_path;  // the file that is replaced, symbolic links followed
-    std::string location;    // final_path made absolute, to compare two targets
+    std::string location;    // final_path made absolute (as given for a device or FIFO)
     bool exists = false;
     platform::file_status status;  // of the existing file
 
     bool replaced() const { return !exists || status.kind == platform::file_kind::regular; }
+    // True for an existing FIFO, which can't go back to its start.
+    bool is_fifo() const { return exists && status.kind == platform::file_kind::fifo; }
     // True when the output is the existing file with this identity, however it is spelled.
     bool is(const platform::file_identity& identity) const {
         return exists && status.identity == identity;
     }
 };
 
-// Finds where path leads. Fails with EISDIR for a folder, and with the system's reason when
-// the folder it would go into does not exist.
+// Finds where path leads. Fails with EISDIR for a folder, with ENOENT for an empty name, and with
+// the system's reason when the folder it would go into does not exist.
 int find_output_target(const char* path, output_target& target);
 
 // True when two targets would write the same file.
 bool same_destination(const output_target& a, const output_target& b);
+
+// True when the target is the file the tool's standard output goes to, where a report written
+// there would land inside the output. A device such as /dev/null may be both.
+bool is_standard_output(const output_target& target);
 
 // An output being written. The object keeps its own copy of the target; destroyed unfinished or
 // uncommitted, it removes its temporary file, and never anything else.
@@ -99,7 +106,8 @@ public:
     int write(const std::uint8_t* data, std::size_t size) override;
     int write_at(std::uint64_t offset, const std::uint8_t* data, std::size_t size) override;
 
-    // Gives the new file the old one's permission bits, flushes it to the disk and closes it.
+    // A new file gets the old one's permission bits and is flushed to the disk; then the file is
+    // closed. An output written in place is only closed.
     int finish();
 
     struct commit_result {

@@ -177,16 +177,20 @@ message message_for(const build_outcome& o) {
 }
 
 // Prints the outcome's message. Returns 0, or the reason standard output can't be written,
-// which it then says on standard error.
+// which it then says on standard error, after an error line that could not reach standard output.
 int report(const build_outcome& outcome) {
     const message line = message_for(outcome);
-    std::fputs(line.text.c_str(), line.on_standard_error ? stderr : stdout);
-    const int error = flush_standard_output();
+    if (line.on_standard_error) {
+        std::fputs(line.text.c_str(), stderr);
+        return 0;
+    }
+    const int error = write_standard_output(line.text);
     if (error != 0) {
         build_outcome lost;
         lost.event = build_event::report_failed;
         lost.error = error;
-        std::fputs(message_for(lost).text.c_str(), stderr);
+        const std::string said = outcome.event == build_event::done ? "" : line.text;
+        std::fputs((said + message_for(lost).text).c_str(), stderr);
     }
     return error;
 }
@@ -256,7 +260,7 @@ build_outcome build(const char* openname, const char* fname, output_file& image)
     const bool mcu_accepted = mcu_present && mcu.status().size >= 0 &&
                               mcu.status().size <= std::int64_t{mcu_ota_max_size};
     outcome.mcu_refused = mcu_present && !mcu_accepted;
-    outcome.length_limit = mcu_accepted ? field_max - header_size : field_max;
+    outcome.length_limit = software_length_limit(mcu_accepted);
 
     // Refuse sizes the header can't hold before anything is written, where the size is known.
     const std::int64_t software_size = software.status().size;
@@ -274,19 +278,18 @@ build_outcome build(const char* openname, const char* fname, output_file& image)
     if (mcu_present && target.is(mcu.status().identity)) {
         return failed(outcome, build_event::same_as_mcu);
     }
-    // The summary line would land inside the image; a device such as /dev/null may be both.
-    platform::file_status report_file;
-    if (platform::status_of(platform::standard_output, report_file) == 0 &&
-        report_file.kind != platform::file_kind::character_device &&
-        target.is(report_file.identity)) {
+    if (is_standard_output(target)) {
         return failed(outcome, build_event::same_as_report);
     }
-
+    // The header is written last, over its place at the start. A FIFO can't go back there, and
+    // is refused before it is opened, which would wait for a reader; a terminal is refused once
+    // it is open, before a byte reaches it.
+    if (target.is_fifo()) {
+        return failed(outcome, build_event::image_write, ESPIPE);
+    }
     if (const int error = image.create(target); error != 0) {
         return failed(outcome, build_event::cannot_create, error);
     }
-    // The header is written last, over its place at the start; a FIFO or terminal can't go back
-    // there, so it is refused before a byte reaches it.
     if (const int error = image.check_seekable(); error != 0) {
         return failed(outcome, build_event::image_write, error);
     }

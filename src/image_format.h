@@ -37,6 +37,12 @@ constexpr std::uint32_t mcu_ota_max_size = 98304;
 // Largest value a 32-bit header field can hold.
 constexpr std::uint64_t field_max = 0xFFFFFFFFu;
 
+// Longest software image a header can describe: its length must fit 32 bits, and so must the MCU
+// OTA image's offset, 128 + length, when one follows.
+constexpr std::uint64_t software_length_limit(bool with_mcu) {
+    return with_mcu ? field_max - header_size : field_max;
+}
+
 using header_bytes = std::array<std::uint8_t, header_size>;
 
 // The values of a header's named fields; the magic and the zero bytes are implied.

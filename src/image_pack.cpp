@@ -24,8 +24,7 @@ pack_outcome pack_upgrade_image(byte_source& software, byte_source* mcu, byte_si
     buffer.clear();
     buffer.add_zeros(header_size);
 
-    // With an MCU OTA image, its offset length + 128 must fit 32 bits as well.
-    const std::uint64_t length_limit = mcu != nullptr ? field_max - header_size : field_max;
+    const std::uint64_t length_limit = software_length_limit(mcu != nullptr);
     copy_totals software_totals;
     if (const copy_result copied =
             copy_summing(software, length_limit + 1, buffer, &image, software_totals);

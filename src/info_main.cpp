@@ -83,13 +83,11 @@ int main(int argc, char** argv) {
         case parsed::run:
             return swug::run_swug_info(chosen);
         case parsed::help:
-            std::fputs(help_text, stdout);
-            break;
+            return swug::print_report(help_text, swug::info_valid);
         case parsed::version:
-            std::fputs("swug_info " SWUG_VERSION "\n", stdout);
-            break;
+            return swug::print_report("swug_info " SWUG_VERSION "\n", swug::info_valid);
         case parsed::wrong:
-            return swug::info_trouble;
+            break;
     }
-    return std::fflush(stdout) == 0 ? swug::info_valid : swug::info_trouble;
+    return swug::info_trouble;
 }

@@ -1,6 +1,5 @@
 #include "info_run.h"
 
-#include <cinttypes>
 #include <cstdio>
 
 #include "file_io.h"
@@ -76,14 +75,6 @@ int trouble(const info_error& error) {
     return info_trouble;
 }
 
-// Flushes the report; exit status given, or trouble when standard output can't be written.
-int finish_report(int status) {
-    if (const int error = flush_standard_output(); error != 0) {
-        return trouble({info_problem::report_failed, "", "", error});
-    }
-    return status;
-}
-
 int unpack(const info_options& options, input_file& image, const swug_header& header,
            copy_buffer& buffer) {
     if (options.mcu_path != nullptr && header.mcu_ota_flag != 1) {
@@ -94,9 +85,6 @@ int unpack(const info_options& options, input_file& image, const swug_header& he
     part* const parts[] = {&software, &mcu};  // cppcheck-suppress constVariable
 
     // Every argument is checked against every other before any file is created.
-    platform::file_status report_file;
-    const bool report_known = platform::status_of(platform::standard_output, report_file) == 0 &&
-                              report_file.kind != platform::file_kind::character_device;
     for (part* p : parts) {
         if (p->path == nullptr) {
             continue;
@@ -107,7 +95,7 @@ int unpack(const info_options& options, input_file& image, const swug_header& he
         if (p->target.is(image.status().identity)) {
             return trouble({info_problem::same_as_image, p->path, options.image_path});
         }
-        if (report_known && p->target.is(report_file.identity)) {
+        if (is_standard_output(p->target)) {
             return trouble({info_problem::same_as_report, p->path});
         }
     }
@@ -116,6 +104,11 @@ int unpack(const info_options& options, input_file& image, const swug_header& he
         return trouble({info_problem::same_parts, software.path, mcu.path});
     }
 
+    // The parts are read again from just behind the header; an image that can't go back there
+    // (a pipe) is refused before any file is created, too.
+    if (const int error = image.seek_to(header_size); error != 0) {
+        return trouble({info_problem::cannot_read_image, options.image_path, "", error});
+    }
     for (part* p : parts) {
         if (p->path == nullptr) {
             continue;
@@ -123,9 +116,6 @@ int unpack(const info_options& options, input_file& image, const swug_header& he
         if (const int error = p->file.create(p->target); error != 0) {
             return trouble({info_problem::cannot_create, p->path, "", error});
         }
-    }
-    if (const int error = image.seek_to(header_size); error != 0) {
-        return trouble({info_problem::cannot_read_image, options.image_path, "", error});
     }
     const unpack_outcome outcome =
         unpack_image(image, header, software.path != nullptr ? &software.file : nullptr,
@@ -145,6 +135,7 @@ int unpack(const info_options& options, input_file& image, const swug_header& he
         case unpack_outcome::status::changed:
             return trouble({info_problem::changed, options.image_path});
     }
+    std::string notes;
     for (part* p : parts) {
         if (p->path == nullptr) {
             continue;
@@ -153,12 +144,14 @@ int unpack(const info_options& options, input_file& image, const swug_header& he
             return trouble({info_problem::cannot_write, p->path, "", error});
         }
         if (!options.json) {
-            std::printf("| wrote the %s to %s, size=%08" PRIx32 " |\n", p->what, p->path,
-                        p->length);
+            notes += "| wrote the " + std::string(p->what) + " to " + p->path +
+                     ", size=" + format_hex(p->length) + " |\n";
         }
     }
-    // The report must reach its reader before the parts take the old files' places.
-    if (const int status = finish_report(info_valid); status != info_valid) {
+    // The report must reach its reader before the parts take the old files' places. The parts
+    // are renamed one after the other: should the second rename fail, the first file already
+    // holds its new part.
+    if (const int status = print_report(notes, info_valid); status != info_valid) {
         return status;
     }
     for (part* p : parts) {
@@ -177,6 +170,13 @@ int unpack(const info_options& options, input_file& image, const swug_header& he
 }
 
 }  // namespace
+
+int print_report(const std::string& text, int status) {
+    if (const int error = write_standard_output(text); error != 0) {
+        return trouble({info_problem::report_failed, "", "", error});
+    }
+    return status;
+}
 
 void report_error(const info_error& error) {
     std::fprintf(stderr, "swug_info: %s\n", text_of(error).c_str());
@@ -197,17 +197,20 @@ int run_swug_info(const info_options& options) {
     if (const int error = check_image(image, image.status().size, buffer, report); error != 0) {
         return trouble({info_problem::cannot_read_image, options.image_path, "", error});
     }
-    std::fputs(options.json ? render_json(report, options.image_path).c_str()
-                            : render_plain(report, options.image_path).c_str(),
-               stdout);
-
+    const int verdict = report.valid() ? info_valid : info_invalid;
+    if (const int status = print_report(options.json ? render_json(report, options.image_path)
+                                                     : render_plain(report, options.image_path),
+                                        verdict);
+        status != verdict) {
+        return status;
+    }
     const bool unpacking = options.sw_path != nullptr || options.mcu_path != nullptr;
     if (!unpacking) {
-        return finish_report(report.valid() ? info_valid : info_invalid);
+        return verdict;
     }
-    if (!report.valid()) {
+    if (verdict != info_valid) {
         report_error({info_problem::not_valid, ""});
-        return finish_report(info_invalid);
+        return verdict;
     }
     return unpack(options, image, report.header, buffer);
 }

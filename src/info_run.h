@@ -59,6 +59,10 @@ struct info_error {
 // Prints the error's line on standard error, and the usage line after a usage error.
 void report_error(const info_error& error);
 
+// Writes text on standard output; returns status, or info_trouble when standard output can't be
+// written, which it then says on standard error.
+int print_report(const std::string& text, int status);
+
 // Runs swug_info on the options; returns the exit status.
 int run_swug_info(const info_options& options);
 

@@ -3,8 +3,8 @@
 // this layer; on Windows it converts them to UTF-16 at its edge.
 //
 // Files are descriptors of the C library (POSIX descriptors; the C runtime's on Windows). Every
-// function that can fail returns 0 or the system's error number, and never leaves the caller to
-// read errno.
+// function that can fail returns 0 or the system's error number, so that callers never read
+// errno after the fact; last_error() is for the layer's own use and the one stdio call above it.
 #pragma once
 
 #include <cerrno>
@@ -23,6 +23,8 @@ inline int last_error() {
 // Ignores the signals that would end the process instead of failing a write (a closed pipe, a
 // file-size limit), and arranges for the ending signals (Ctrl-C and the like) to remove this
 // run's temporary files and restore the terminal before the process ends as it would have.
+// Standard input, output and error that the caller closed are opened on the null device, so that
+// no file the tools open can take their place.
 void prepare_process();
 
 // The command line as UTF-8 words; on Windows taken from the system in UTF-16. The words live
@@ -49,7 +51,7 @@ int current_directory(char* buffer, std::size_t capacity);
 // it instead, so that end of input ends the wait at once. Nothing of the key is left behind.
 void wait_for_key();
 
-enum class file_kind { regular, directory, character_device, other };
+enum class file_kind { regular, directory, character_device, fifo, other };
 
 // What identifies a file whatever its name: device and inode, or volume and file index.
 struct file_identity {

@@ -33,7 +33,8 @@ volatile std::sig_atomic_t temporary_armed[temporary_slots] = {};
 termios saved_terminal;
 volatile std::sig_atomic_t terminal_is_raw = 0;
 
-// Async-signal-safe: unlink, tcsetattr, tcflush and raise only.
+// Async-signal-safe: unlink, tcflush, tcsetattr, signal, sigprocmask and raise only. Every
+// ending signal is held back while it runs, so a second Ctrl-C can't cut the clean-up short.
 void clean_up_and_end(int signal_number) {
     for (int slot = 0; slot < temporary_slots; ++slot) {
         if (temporary_armed[slot] != 0) {
@@ -44,7 +45,12 @@ void clean_up_and_end(int signal_number) {
         tcflush(STDIN_FILENO, TCIFLUSH);
         tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
     }
-    // SA_RESETHAND has put the default action back and SA_NODEFER lets it act at once.
+    // Then the signal does what it would have done: its default action, let through at once.
+    std::signal(signal_number, SIG_DFL);
+    sigset_t this_one;
+    sigemptyset(&this_one);
+    sigaddset(&this_one, signal_number);
+    sigprocmask(SIG_UNBLOCK, &this_one, nullptr);
     raise(signal_number);
 }
 
@@ -92,6 +98,8 @@ int fill_status(const struct stat& info, file_status& status) {
         status.kind = file_kind::directory;
     } else if (S_ISCHR(info.st_mode)) {
         status.kind = file_kind::character_device;
+    } else if (S_ISFIFO(info.st_mode)) {
+        status.kind = file_kind::fifo;
     }
     status.identity.device = static_cast<std::uint64_t>(info.st_dev);
     status.identity.index = static_cast<std::uint64_t>(info.st_ino);
@@ -105,12 +113,20 @@ int fill_status(const struct stat& info, file_status& status) {
 }  // namespace
 
 void prepare_process() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF &&
+            open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY) != fd) {
+            _exit(127);  // the lowest free descriptor is fd; anything else is beyond repair
+        }
+    }
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
     struct sigaction action {};
     action.sa_handler = clean_up_and_end;
-    action.sa_flags = SA_RESETHAND | SA_NODEFER;
     sigemptyset(&action.sa_mask);
+    for (int signal_number : ending_signals) {
+        sigaddset(&action.sa_mask, signal_number);
+    }
     for (int signal_number : ending_signals) {
         struct sigaction previous {};
         // A signal the caller chose to ignore (nohup, a background job) stays ignored.

@@ -136,6 +136,15 @@ void fill_status(const struct _stat64& info, file_status& status) {
 }  // namespace
 
 void prepare_process() {
+    // A closed standard stream is opened on NUL, as on POSIX systems.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (_get_osfhandle(fd) == -1) {
+            const int opened = _wopen(L"NUL", fd == 0 ? _O_RDONLY : _O_WRONLY);
+            if (opened >= 0 && opened != fd) {
+                _close(opened);
+            }
+        }
+    }
     InitializeCriticalSection(&temporary_lock);
     SetConsoleCtrlHandler(clean_up_and_end, TRUE);
     // Names are UTF-8 inside the tools; the console shows them as such.
@@ -204,19 +213,27 @@ int status_of(int fd, file_status& status) {
 
 int status_of_path(const char* path, file_status& status) {
     const std::wstring wide = widen(path);
-    struct _stat64 info {};
-    if (_wstat64(wide.c_str(), &info) != 0) {
-        return last_error();
-    }
-    fill_status(info, status);
     // Opening with no access rights and every sharing mode leaves the file untouched.
     HANDLE handle =
         CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    file_identity identity;
+    const bool is_device = handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_CHAR;
     if (handle != INVALID_HANDLE_VALUE) {
-        identify(handle, status.identity);
+        identify(handle, identity);
         CloseHandle(handle);
     }
+    // A device such as NUL is no file to the C runtime.
+    struct _stat64 info {};
+    if (is_device) {
+        status = file_status();
+        status.kind = file_kind::character_device;
+    } else if (_wstat64(wide.c_str(), &info) != 0) {
+        return last_error();
+    } else {
+        fill_status(info, status);
+    }
+    status.identity = identity;
     return 0;
 }
 
@@ -268,8 +285,17 @@ int seek_to(int fd, std::uint64_t offset) {
 }
 
 int check_seekable(int fd) {
-    // Only a file on a disk can go back; a pipe or the console can't.
-    return GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) == FILE_TYPE_DISK ? 0 : ESPIPE;
+    // A file on a disk can go back, and so can a device such as NUL; a pipe or the console can't.
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    DWORD console_mode = 0;
+    switch (GetFileType(handle)) {
+        case FILE_TYPE_DISK:
+            return 0;
+        case FILE_TYPE_CHAR:
+            return GetConsoleMode(handle, &console_mode) != 0 ? ESPIPE : 0;
+        default:
+            return ESPIPE;
+    }
 }
 
 int sync(int fd) {

@@ -436,6 +436,22 @@ std::vector<run_case> kept_output_cases() {
                      {},
                      false,
                      "full"});
+    // A report longer than the output buffer fails inside the write, not the flush.
+    std::string deep;
+    for (int i = 0; i < 15; ++i) {
+        deep += std::string(250, static_cast<char>('a' + i)) + "/";
+    }
+    cases.push_back({"standard output fails in the middle of a long report",
+                     {{deep + "up.bin", image}, {"full", device_text(1, 7)}},
+                     {deep + "up.bin"},
+                     2,
+                     "",
+                     "swug_info: can't write to standard output: No space left on device\n",
+                     {},
+                     "",
+                     {},
+                     false,
+                     "full"});
     cases.push_back({"standard output fails without unpacking",
                      {{"up.bin", image}, {"full", device_text(1, 7)}},
                      {"up.bin"},

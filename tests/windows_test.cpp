@@ -90,6 +90,34 @@ TEST(Windows, NamesBeyondTheConsolesCodePage) {
     }
 }
 
+TEST(Windows, TheNullDeviceIsWrittenInPlace) {
+    if (!target_is_windows()) {
+        GTEST_SKIP() << "runs against the Windows build";
+    }
+    check_run_case({"swug_gen into NUL",
+                    {{"in.bin", "abc"}},
+                    {"in.bin", "NUL"},
+                    0,
+                    "| gen image file checksum=00000126,size=00000003 |\n"});
+    std::string report =
+        "| image up.bin |\n| size=00000083 |\n| magic=ZQ-TR5200 Image |\n"
+        "| length=00000003 |\n| sum=00000126 |\n";
+    for (const char* field : {"upgrade_boot", "mcu_ota_flag", "mcu_addr", "mcu_len", "mcu_sum"}) {
+        report += "| " + std::string(field) + "=00000000 |\n";
+    }
+    for (const char* check : {"size", "magic", "length", "sum", "upgrade_boot", "unused_bytes",
+                              "mcu_ota_flag", "mcu_fields", "file_end"}) {
+        report += "| check " + std::string(check) + ": ok |\n";
+    }
+    check_run_case(
+        {"swug_info unpacks into NUL",
+         {{"up.bin", upgrade_image("abc")}},
+         {"--sw", "NUL", "up.bin"},
+         0,
+         report + "| image is valid |\n| wrote the software image to NUL, size=00000003 |\n"},
+        "swug_info");
+}
+
 TEST(Windows, ADrivesRootExpandsWithTwoSlashes) {
     if (!target_is_windows()) {
         GTEST_SKIP() << "runs against the Windows build";
