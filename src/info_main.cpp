@@ -4,14 +4,15 @@
 // written.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "info_run.h"
 #include "platform.h"
 
 namespace {
 
+// Follows the usage line.
 constexpr char help_text[] =
-    "usage: swug_info [--json] [--sw FILE] [--mcu FILE] IMAGE\n"
     "Checks an upgrade image field by field and can write its parts out again.\n"
     "\n"
     "  --json      print the report as one JSON object\n"
@@ -83,7 +84,7 @@ int main(int argc, char** argv) {
         case parsed::run:
             return swug::run_swug_info(chosen);
         case parsed::help:
-            return swug::print_report(help_text, swug::info_valid);
+            return swug::print_report(std::string(swug::usage_line) + help_text, swug::info_valid);
         case parsed::version:
             return swug::print_report("swug_info " SWUG_VERSION "\n", swug::info_valid);
         case parsed::wrong:

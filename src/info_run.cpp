@@ -11,8 +11,6 @@ namespace swug {
 
 namespace {
 
-constexpr char usage_line[] = "usage: swug_info [--json] [--sw FILE] [--mcu FILE] IMAGE\n";
-
 std::string text_of(const info_error& e) {
     const std::string reason = reason_text(e.error);
     switch (e.problem) {

@@ -15,6 +15,9 @@ struct info_options {
     const char* image_path = nullptr;
 };
 
+// The one-line usage that follows a usage error and opens the help.
+constexpr char usage_line[] = "usage: swug_info [--json] [--sw FILE] [--mcu FILE] IMAGE\n";
+
 // Exit statuses.
 constexpr int info_valid = 0;
 constexpr int info_invalid = 1;
