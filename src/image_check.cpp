@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstring>
+#include <tuple>
 
 namespace swug {
 
@@ -10,41 +11,6 @@ namespace {
 
 std::string byte_count(std::uint64_t value) {
     return std::to_string(value) + " bytes";
-}
-
-class judge {
-public:
-    explicit judge(std::vector<check_result>& checks) : checks_(checks) {}
-
-    void check(const char* name, bool ok, std::string expected, std::string found) {
-        check_result result;
-        result.name = name;
-        result.ok = ok;
-        if (!ok) {
-            result.expected = std::move(expected);
-            result.found = std::move(found);
-        }
-        checks_.push_back(std::move(result));
-    }
-
-    void equal32(const char* name, std::uint32_t expected, std::uint32_t found) {
-        check(name, expected == found, format_hex(expected), format_hex(found));
-    }
-
-private:
-    std::vector<check_result>& checks_;
-};
-
-// Offset of the first non-zero byte outside the named fields, or header_size when there is none.
-std::size_t first_stray_byte(const header_bytes& raw) {
-    for (const byte_range& unused : unused_header_ranges) {
-        for (std::size_t i = unused.begin; i < unused.end; ++i) {
-            if (raw[i] != 0) {
-                return i;
-            }
-        }
-    }
-    return header_size;
 }
 
 }  // namespace
@@ -101,18 +67,83 @@ std::string printable_magic(const header_bytes& raw) {
 
 namespace {
 
-// Reads until size bytes or the end of the source.
-platform::read_result read_fully(byte_source& source, std::uint8_t* data, std::size_t size) {
-    platform::read_result total;
-    while (total.count < size) {
-        const platform::read_result got = source.read(data + total.count, size - total.count);
-        if (got.error != 0 || got.count == 0) {
-            total.error = got.error;
-            break;
-        }
-        total.count += got.count;
+// check_sum32 for the verifier, which may hand it more bytes than it takes at once.
+extern "C" std::uint32_t sum_for_verifier(const std::uint8_t* data, std::size_t size) {
+    constexpr std::size_t most = 1u << 30;
+    std::uint32_t total = 0;
+    for (; size > most; data += most, size -= most) {
+        total += check_sum32(data, static_cast<std::int32_t>(most));
     }
-    return total;
+    return total + check_sum32(data, static_cast<std::int32_t>(size));
+}
+
+// The words a failed check is reported with, made from its numbers: expected, then found.
+std::pair<std::string, std::string> explain(swug_verify_check check,
+                                            const swug_verify_result& verdict,
+                                            const image_report& report) {
+    const std::uint64_t expected = verdict.expected[check];
+    const std::uint64_t found = verdict.found[check];
+    const swug_header& h = report.header;
+    switch (check) {
+        case SWUG_CHECK_SIZE:
+            return {(found < expected ? "at least " : "at most ") + byte_count(expected),
+                    byte_count(found)};
+        case SWUG_CHECK_MAGIC: {
+            header_bytes expected_magic{};
+            std::memcpy(expected_magic.data(), magic_text, magic_size);
+            return {printable_magic(expected_magic), printable_magic(report.raw)};
+        }
+        case SWUG_CHECK_LENGTH:
+            return {"at most " + byte_count(expected), byte_count(found)};
+        case SWUG_CHECK_UNUSED_BYTES:
+            return {"zero",
+                    "byte " + std::to_string(found) + " = " + format_hex(report.raw[found])};
+        case SWUG_CHECK_MCU_OTA_FLAG:
+            return {"00000000 or 00000001", format_hex(found)};
+        case SWUG_CHECK_MCU_FIELDS:
+            return {"mcu_addr, mcu_len and mcu_sum 00000000", format_hex(h.mcu_addr) + ", " +
+                                                                  format_hex(h.mcu_len) + " and " +
+                                                                  format_hex(h.mcu_sum)};
+        case SWUG_CHECK_MCU_ADDR:
+            // A field holds 32 bits; an end beyond them can't be written there at all.
+            return {expected <= field_max ? format_hex(expected)
+                                          : "128 + length, which does not fit 32 bits",
+                    format_hex(found)};
+        case SWUG_CHECK_MCU_LEN:
+            return {"at most " + format_hex(expected), format_hex(found)};
+        case SWUG_CHECK_FILE_END:
+            return {byte_count(expected),
+                    report.size_exact ? byte_count(found) : "more than " + byte_count(found - 1)};
+        default:  // sum, upgrade_boot and mcu_sum compare two 32-bit values
+            return {format_hex(expected), format_hex(found)};
+    }
+}
+
+// The verifier's verdict as swug_info shows it.
+void describe(const swug_verify& verifier, const swug_verify_result& verdict,
+              std::uint64_t position, bool size_exact, image_report& report) {
+    static const char* const names[SWUG_CHECK_COUNT] = SWUG_VERIFY_CHECK_NAMES;
+    report.size = verdict.found[SWUG_CHECK_SIZE];
+    report.size_exact = size_exact;
+    report.has_header = (verdict.ran & (1u << SWUG_CHECK_MAGIC)) != 0;
+    std::copy(verifier.header, verifier.header + std::min<std::uint64_t>(position, header_size),
+              report.raw.begin());
+    if (report.has_header) {
+        report.header = decode_header(report.raw);
+    }
+    for (unsigned check = 0; check < SWUG_CHECK_COUNT; ++check) {
+        if ((verdict.ran & (1u << check)) == 0) {
+            continue;
+        }
+        check_result result;
+        result.name = names[check];
+        result.ok = (verdict.failed & (1u << check)) == 0;
+        if (!result.ok) {
+            std::tie(result.expected, result.found) =
+                explain(static_cast<swug_verify_check>(check), verdict, report);
+        }
+        report.checks.push_back(std::move(result));
+    }
 }
 
 }  // namespace
@@ -120,92 +151,46 @@ platform::read_result read_fully(byte_source& source, std::uint8_t* data, std::s
 int check_image(byte_source& source, std::int64_t known_size, copy_buffer& buffer,
                 image_report& report) {
     report = image_report();
-    judge rules(report.checks);
-
-    const platform::read_result got = read_fully(source, report.raw.data(), header_size);
-    report.size = got.count;
-    if (got.error != 0) {
-        return got.error;
-    }
-    if (got.count < header_size) {
-        rules.check("size", false, "at least " + byte_count(header_size), byte_count(got.count));
-        return 0;
-    }
-    report.has_header = true;
-    rules.check("size", true, "", "");
-    const header_bytes& raw = report.raw;
-    const swug_header& hdr = report.header = decode_header(raw);
-
-    header_bytes expected_magic{};
-    std::memcpy(expected_magic.data(), magic_text, magic_size);
-    rules.check("magic", magic_matches(raw), printable_magic(expected_magic), printable_magic(raw));
-
-    // The software image: as much of it as the file holds, summed on the way.
-    copy_totals software;
-    if (const copy_result read = copy_summing(source, hdr.length, buffer, nullptr, software);
-        read.status != copy_status::ok) {
-        return read.error;
-    }
-    // The MCU OTA image sits right behind it; whatever follows that is trailing data.
-    const bool mcu_present = hdr.mcu_ota_flag == 1 && software.count == hdr.length;
-    copy_totals mcu;
-    if (mcu_present) {
-        if (const copy_result read = copy_summing(source, hdr.mcu_len, buffer, nullptr, mcu);
-            read.status != copy_status::ok) {
-            return read.error;
+    swug_verify verifier;
+    swug_verify_start(
+        &verifier, SWUG_VERIFY_NO_LIMIT,
+        known_size >= 0 ? static_cast<std::uint64_t>(known_size) : SWUG_VERIFY_UNKNOWN_SIZE);
+    swug_verify_use_sum(&verifier, sum_for_verifier);
+    // Whatever an earlier copy left in the buffer is not this image's.
+    buffer.clear();
+    std::uint64_t position = 0;
+    bool read_past_parts = false;
+    int error = 0;
+    for (;;) {
+        std::uint32_t part_left = 0;
+        const bool past_parts = swug_verify_next(&verifier, &part_left) == SWUG_PART_NONE;
+        const bool size_covers =
+            known_size >= 0 && static_cast<std::uint64_t>(known_size) >= position;
+        // The rest of the part being read; once the parts are in, one byte more tells a pipe or
+        // a device from a file that ends there. A regular file's size comes from the system, so
+        // its trailing data is never read.
+        const std::uint64_t wanted = !past_parts                      ? part_left
+                                     : read_past_parts || size_covers ? 0
+                                                                      : 1;
+        if (wanted == 0) {
+            break;
         }
-    }
-    const std::uint64_t read_so_far = header_size + software.count + mcu.count;
-    if (known_size >= 0 && static_cast<std::uint64_t>(known_size) >= read_so_far) {
-        // A regular file's size comes from the system: trailing data is never read.
-        report.size = static_cast<std::uint64_t>(known_size);
-    } else {
-        // Anything else (a pipe, /dev/zero) is read one byte past the expected end at most.
-        copy_totals trailing;
-        if (const copy_result read = copy_summing(source, 1, buffer, nullptr, trailing);
-            read.status != copy_status::ok) {
-            return read.error;
+        const platform::read_result got = source.read(
+            buffer.room(),
+            static_cast<std::size_t>(std::min<std::uint64_t>(wanted, buffer.room_size())));
+        if (got.error != 0 || got.count == 0) {
+            error = got.error;
+            break;
         }
-        report.size = read_so_far + trailing.count;
-        report.size_exact = trailing.count == 0;
+        swug_verify_feed(&verifier, buffer.room(), got.count);
+        position += got.count;
+        read_past_parts = past_parts;
     }
-    const std::string found_size =
-        report.size_exact ? byte_count(report.size) : "more than " + byte_count(report.size - 1);
-
-    rules.check("length", software.count == hdr.length,
-                "at most " + byte_count(report.size - header_size), byte_count(hdr.length));
-    rules.equal32("sum", hdr.sum, software.sum);
-    rules.equal32("upgrade_boot", 0, hdr.upgrade_boot);
-    const std::size_t stray = first_stray_byte(raw);
-    rules.check("unused_bytes", stray == header_size, "zero",
-                stray < header_size
-                    ? "byte " + std::to_string(stray) + " = " + format_hex(raw[stray])
-                    : std::string());
-    rules.check("mcu_ota_flag", hdr.mcu_ota_flag <= 1, "00000000 or 00000001",
-                format_hex(hdr.mcu_ota_flag));
-
-    const std::uint64_t software_end = header_size + std::uint64_t{hdr.length};
-    if (hdr.mcu_ota_flag == 0) {
-        rules.check("mcu_fields", hdr.mcu_addr == 0 && hdr.mcu_len == 0 && hdr.mcu_sum == 0,
-                    "mcu_addr, mcu_len and mcu_sum 00000000",
-                    format_hex(hdr.mcu_addr) + ", " + format_hex(hdr.mcu_len) + " and " +
-                        format_hex(hdr.mcu_sum));
-        rules.check("file_end", report.size == software_end && report.size_exact,
-                    byte_count(software_end), found_size);
-    } else if (hdr.mcu_ota_flag == 1) {
-        // A field holds 32 bits; an end beyond them can't be written there at all.
-        rules.check("mcu_addr", hdr.mcu_addr == software_end,
-                    software_end <= field_max ? format_hex(software_end)
-                                              : "128 + length, which does not fit 32 bits",
-                    format_hex(hdr.mcu_addr));
-        rules.check("mcu_len", hdr.mcu_len <= mcu_ota_max_size,
-                    "at most " + format_hex(mcu_ota_max_size), format_hex(hdr.mcu_len));
-        const std::uint64_t mcu_end = software_end + hdr.mcu_len;
-        rules.check("file_end", report.size == mcu_end && report.size_exact, byte_count(mcu_end),
-                    found_size);
-        rules.equal32("mcu_sum", hdr.mcu_sum, mcu.sum);
-    }
-    return 0;
+    swug_verify_result verdict;
+    swug_verify_finish(&verifier, &verdict);
+    const bool size_covers = known_size >= 0 && static_cast<std::uint64_t>(known_size) >= position;
+    describe(verifier, verdict, position, !read_past_parts || size_covers, report);
+    return error;
 }
 
 }  // namespace swug

@@ -1,6 +1,7 @@
 // Reading an upgrade image back: every header field decoded and every rule of the format checked
 // by name, reading the file once, front to back, in constant memory, and no further than the
-// verdict needs.
+// verdict needs. The rules are the verifier's (verify/swug_verify.h), the same that devices run;
+// this module reads the file into it and puts its verdict into words.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 // The upgrade image format: a 128-byte little-endian header, the software image, and an optional
-// MCU OTA image. This module is the one place that knows the offsets, the magic and the limits;
+// MCU OTA image. This module is where the C++ code finds the offsets, the magic and the limits;
 // the writer, the reader and the tests all take them from here.
 #pragma once
 
@@ -7,32 +7,38 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "swug_verify.h"
+
 namespace swug {
 
-constexpr std::size_t header_size = 128;
+// The values come from the verifier's C header, so that the packer, swug_info's checks and the
+// devices that take the images share one definition.
+constexpr std::size_t header_size = SWUG_VERIFY_HEADER_SIZE;
 
 // 15 characters and the terminating zero byte fill the 16-byte magic field.
-constexpr char magic_text[] = "ZQ-TR5200 Image";
-constexpr std::size_t magic_size = 16;
+constexpr char magic_text[] = SWUG_VERIFY_MAGIC;
+constexpr std::size_t magic_size = SWUG_VERIFY_MAGIC_SIZE;
 static_assert(sizeof(magic_text) == magic_size, "the magic is 15 characters and a zero byte");
 
-constexpr std::size_t length_offset = 16;
-constexpr std::size_t sum_offset = 20;
-constexpr std::size_t upgrade_boot_offset = 24;
-constexpr std::size_t mcu_ota_flag_offset = 64;
-constexpr std::size_t mcu_addr_offset = 68;
-constexpr std::size_t mcu_len_offset = 72;
-constexpr std::size_t mcu_sum_offset = 76;
+constexpr std::size_t length_offset = SWUG_VERIFY_LENGTH_OFFSET;
+constexpr std::size_t sum_offset = SWUG_VERIFY_SUM_OFFSET;
+constexpr std::size_t upgrade_boot_offset = SWUG_VERIFY_UPGRADE_BOOT_OFFSET;
+constexpr std::size_t mcu_ota_flag_offset = SWUG_VERIFY_MCU_OTA_FLAG_OFFSET;
+constexpr std::size_t mcu_addr_offset = SWUG_VERIFY_MCU_ADDR_OFFSET;
+constexpr std::size_t mcu_len_offset = SWUG_VERIFY_MCU_LEN_OFFSET;
+constexpr std::size_t mcu_sum_offset = SWUG_VERIFY_MCU_SUM_OFFSET;
 
 // The bytes between the named fields that must stay zero: [begin, end).
 struct byte_range {
     std::size_t begin;
     std::size_t end;
 };
-constexpr std::array<byte_range, 2> unused_header_ranges{{{28, 64}, {80, 128}}};
+constexpr std::array<byte_range, 2> unused_header_ranges{
+    {{SWUG_VERIFY_ZERO_BYTES_1_BEGIN, SWUG_VERIFY_ZERO_BYTES_1_END},
+     {SWUG_VERIFY_ZERO_BYTES_2_BEGIN, SWUG_VERIFY_ZERO_BYTES_2_END}}};
 
 // Largest MCU OTA image that is appended (96 KiB, inclusive).
-constexpr std::uint32_t mcu_ota_max_size = 98304;
+constexpr std::uint32_t mcu_ota_max_size = SWUG_VERIFY_MCU_OTA_MAX_SIZE;
 
 // Largest value a 32-bit header field can hold.
 constexpr std::uint64_t field_max = 0xFFFFFFFFu;
