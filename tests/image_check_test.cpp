@@ -130,6 +130,44 @@ TEST(CheckImage, EveryTruncationIsCaught) {
     }
 }
 
+TEST(CheckImage, AFileThatChangesWhileReadIsJudgedByWhatWasThere) {
+    // The system's size is taken when the file is opened; the bytes read are what counts.
+    const bytes zero_tail = testing::upgrade_image("ten bytes!", bytes("mcu\0\0", 5));
+    const bytes with_mcu = testing::upgrade_image("ten bytes!", bytes("mcu"));
+    struct row {
+        const char* what;
+        bytes data;
+        std::int64_t known_size;
+        std::vector<std::string> failed;
+        std::uint64_t size;
+    };
+    const row rows[] = {
+        {"shrank by the zero bytes that ended it: never valid",
+         zero_tail.substr(0, zero_tail.size() - 2),
+         static_cast<std::int64_t>(zero_tail.size()),
+         {"file_end"},
+         zero_tail.size() - 2},
+        {"grew past the size it had",
+         with_mcu,
+         static_cast<std::int64_t>(with_mcu.size()) - 2,
+         {"size"},
+         with_mcu.size()},
+        {"as large as it was",
+         with_mcu,
+         static_cast<std::int64_t>(with_mcu.size()),
+         {},
+         with_mcu.size()},
+    };
+    for (const row& r : rows) {
+        testing::fake_file source(r.data);
+        copy_buffer buffer;
+        image_report report;
+        ASSERT_EQ(check_image(source, r.known_size, buffer, report), 0);
+        EXPECT_EQ(failed_checks(report), r.failed) << r.what;
+        EXPECT_EQ(report.size, r.size) << r.what;
+    }
+}
+
 TEST(CheckImage, ExpectedValuesNeverNeedMoreThan32Bits) {
     // A length near 4 GiB puts 128 + length beyond what mcu_addr can hold.
     bytes header = testing::upgrade_image("", bytes());
