@@ -27,51 +27,90 @@ constexpr char help_text[] =
 
 enum class parsed { run, help, version, wrong };
 
-parsed parse_arguments(int argc, char** argv, swug::info_options& chosen) {
-    using swug::info_problem;
+// What the command line asks for. The first usage error, --help or --version decides; the words
+// after it are still read, so that a usage error is told as JSON when --json comes later.
+struct parse_outcome {
+    parsed what = parsed::run;
+    swug::info_error error = swug::info_problem::no_image;  // when wrong
+};
+
+void settle(parse_outcome& outcome, parsed what) {
+    if (outcome.what == parsed::run) {
+        outcome.what = what;
+    }
+}
+
+void refuse(parse_outcome& outcome, swug::info_problem problem, const char* word) {
+    if (outcome.what == parsed::run) {
+        outcome.what = parsed::wrong;
+        outcome.error = {problem, word};
+    }
+}
+
+// The image, or a second one.
+void take_image(const char* word, swug::info_options& chosen, parse_outcome& outcome) {
+    if (chosen.image_path != nullptr) {
+        refuse(outcome, swug::info_problem::second_image, word);
+        return;
+    }
+    chosen.image_path = word;
+}
+
+// --sw FILE or --mcu FILE at words[at]: the file is the next word, which at moves to.
+void take_file(int& at, int count, char** words, const char*& file, parse_outcome& outcome) {
+    const char* option = words[at];
+    if (file != nullptr) {
+        refuse(outcome, swug::info_problem::repeated_option, option);
+    }
+    if (at + 1 == count) {
+        refuse(outcome, swug::info_problem::missing_value, option);
+        return;
+    }
+    ++at;
+    if (file == nullptr) {
+        file = words[at];
+    }
+}
+
+// The option at words[at]; one that takes a file moves at to it.
+void take_option(int& at, int count, char** words, swug::info_options& chosen, bool& options_ended,
+                 parse_outcome& outcome) {
+    const char* word = words[at];
+    if (std::strcmp(word, "--") == 0) {
+        options_ended = true;
+    } else if (std::strcmp(word, "-h") == 0 || std::strcmp(word, "--help") == 0) {
+        settle(outcome, parsed::help);
+    } else if (std::strcmp(word, "--version") == 0) {
+        settle(outcome, parsed::version);
+    } else if (std::strcmp(word, "--json") == 0) {
+        if (chosen.json) {
+            refuse(outcome, swug::info_problem::repeated_option, word);
+        }
+        chosen.json = true;
+    } else if (std::strcmp(word, "--sw") == 0) {
+        take_file(at, count, words, chosen.sw_path, outcome);
+    } else if (std::strcmp(word, "--mcu") == 0) {
+        take_file(at, count, words, chosen.mcu_path, outcome);
+    } else {
+        refuse(outcome, swug::info_problem::unknown_option, word);
+    }
+}
+
+parse_outcome parse_arguments(int argc, char** argv, swug::info_options& chosen) {
+    parse_outcome outcome;
     bool options_ended = false;
-    for (int i = 1; i < argc; ++i) {
-        const char* word = argv[i];
-        const bool is_option = !options_ended && word[0] == '-' && word[1] != '\0';
-        if (!is_option) {
-            if (chosen.image_path != nullptr) {
-                swug::report_error({info_problem::second_image, word});
-                return parsed::wrong;
-            }
-            chosen.image_path = word;
-        } else if (std::strcmp(word, "--") == 0) {
-            options_ended = true;
-        } else if (std::strcmp(word, "-h") == 0 || std::strcmp(word, "--help") == 0) {
-            return parsed::help;
-        } else if (std::strcmp(word, "--version") == 0) {
-            return parsed::version;
-        } else if (std::strcmp(word, "--json") == 0) {
-            if (chosen.json) {
-                swug::report_error({info_problem::repeated_option, word});
-                return parsed::wrong;
-            }
-            chosen.json = true;
-        } else if (std::strcmp(word, "--sw") == 0 || std::strcmp(word, "--mcu") == 0) {
-            const char*& target = word[2] == 's' ? chosen.sw_path : chosen.mcu_path;
-            if (target != nullptr) {
-                swug::report_error({info_problem::repeated_option, word});
-                return parsed::wrong;
-            }
-            if (i + 1 == argc) {
-                swug::report_error({info_problem::missing_value, word});
-                return parsed::wrong;
-            }
-            target = argv[++i];
+    for (int at = 1; at < argc; ++at) {
+        const char* word = argv[at];
+        if (!options_ended && word[0] == '-' && word[1] != '\0') {
+            take_option(at, argc, argv, chosen, options_ended, outcome);
         } else {
-            swug::report_error({info_problem::unknown_option, word});
-            return parsed::wrong;
+            take_image(word, chosen, outcome);
         }
     }
     if (chosen.image_path == nullptr) {
-        swug::report_error({info_problem::no_image, ""});
-        return parsed::wrong;
+        refuse(outcome, swug::info_problem::no_image, "");
     }
-    return parsed::run;
+    return outcome;
 }
 
 }  // namespace
@@ -80,7 +119,8 @@ int main(int argc, char** argv) {
     swug::platform::prepare_process();
     swug::platform::command_line words(argc, argv);
     swug::info_options chosen;
-    switch (parse_arguments(words.argc(), words.argv(), chosen)) {
+    const parse_outcome outcome = parse_arguments(words.argc(), words.argv(), chosen);
+    switch (outcome.what) {
         case parsed::run:
             return swug::run_swug_info(chosen);
         case parsed::help:
@@ -90,5 +130,5 @@ int main(int argc, char** argv) {
         case parsed::wrong:
             break;
     }
-    return swug::info_trouble;
+    return swug::end_before_report(outcome.error, chosen.json, nullptr);
 }

@@ -114,7 +114,7 @@ std::string render_plain(const image_report& report, std::string_view image_path
 }
 
 std::string render_json(const image_report& report, std::string_view image_path) {
-    std::string out = "{\"valid\":";
+    std::string out = "{\"schema\":" + std::to_string(json_schema) + ",\"valid\":";
     out += report.valid() ? "true" : "false";
     out += ",\"image\":" + json_string(image_path);
     out += ",\"size\":" + std::to_string(report.size);
@@ -139,7 +139,17 @@ std::string render_json(const image_report& report, std::string_view image_path)
     for (std::size_t i = 0; i < problems.size(); ++i) {
         out += (i == 0 ? "" : ",") + json_string(problems[i]);
     }
-    return out + "]}\n";
+    return out + "],\"error\":null}\n";
+}
+
+std::string render_json_error(const char* image_path, std::string_view message) {
+    std::string out = "{\"schema\":" + std::to_string(json_schema) + ",\"valid\":false";
+    out += ",\"image\":" + (image_path != nullptr ? json_string(image_path) : "null");
+    out += ",\"size\":null,\"magic\":null";
+    for (const auto& [name, value] : named_fields(swug_header())) {
+        out += ",\"" + std::string(name) + "\":null";
+    }
+    return out + ",\"checks\":null,\"problems\":null,\"error\":" + json_string(message) + "}\n";
 }
 
 }  // namespace swug

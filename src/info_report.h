@@ -12,8 +12,18 @@ namespace swug {
 // One "| ... |" line per header field and per check, then the verdict.
 std::string render_plain(const image_report& report, std::string_view image_path);
 
-// One JSON object with the keys valid, image, size, magic, the header fields, checks and problems.
+// The version of the JSON documents' layout, their first member; it grows when a member changes
+// its meaning or goes away, never when one is added.
+constexpr int json_schema = 1;
+
+// One JSON object: schema, valid, image, size, magic, the header fields, checks, problems and
+// error (null). The README's "JSON output" section is the contract.
 std::string render_json(const image_report& report, std::string_view image_path);
+
+// The JSON object of a run that ended before any report (exit status 2): valid false, error the
+// message, and null for every member a report fills. image_path is null when the command line
+// named no image to speak of (a usage error).
+std::string render_json_error(const char* image_path, std::string_view message);
 
 // text as a JSON string literal: quotes, backslashes and control characters escaped, and any
 // byte sequence that is not UTF-8 replaced by U+FFFD, so the result is always valid JSON.

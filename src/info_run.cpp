@@ -183,17 +183,27 @@ void report_error(const info_error& error) {
     }
 }
 
+int end_before_report(const info_error& error, bool json, const char* image) {
+    report_error(error);
+    if (json) {
+        return print_report(render_json_error(image, text_of(error)), info_trouble);
+    }
+    return info_trouble;
+}
+
 int run_swug_info(const info_options& options) {
     input_file image;
     if (const int error = image.open(options.image_path); error != 0) {
-        return trouble(
+        return end_before_report(
             {error == EISDIR ? info_problem::image_is_folder : info_problem::cannot_open_image,
-             options.image_path, "", error});
+             options.image_path, "", error},
+            options.json, options.image_path);
     }
     copy_buffer buffer;
     image_report report;
     if (const int error = check_image(image, image.status().size, buffer, report); error != 0) {
-        return trouble({info_problem::cannot_read_image, options.image_path, "", error});
+        return end_before_report({info_problem::cannot_read_image, options.image_path, "", error},
+                                 options.json, options.image_path);
     }
     const int verdict = report.valid() ? info_valid : info_invalid;
     if (const int status = print_report(options.json ? render_json(report, options.image_path)

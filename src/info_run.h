@@ -62,6 +62,11 @@ struct info_error {
 // Prints the error's line on standard error, and the usage line after a usage error.
 void report_error(const info_error& error);
 
+// Ends a run that printed no report, with exit status 2: the error's line on standard error and,
+// when json is true, one JSON document on standard output that holds its message. image is the
+// image the error concerns, or null for a usage error.
+int end_before_report(const info_error& error, bool json, const char* image);
+
 // Writes text on standard output; returns status, or info_trouble when standard output can't be
 // written, which it then says on standard error.
 int print_report(const std::string& text, int status);

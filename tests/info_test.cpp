@@ -127,23 +127,24 @@ std::vector<run_case> report_cases() {
          {{"up.bin", upgrade_image(ten)}},
          {"--json", "up.bin"},
          0,
-         "{\"valid\":true,\"image\":\"up.bin\",\"size\":138,\"magic\":\"ZQ-TR5200 Image\","
+         "{\"schema\":1,\"valid\":true,\"image\":\"up.bin\",\"size\":138,\"magic\":\"ZQ-TR5200 "
+         "Image\","
          "\"length\":10,\"sum\":55,\"upgrade_boot\":0,\"mcu_ota_flag\":0,\"mcu_addr\":0,"
          "\"mcu_len\":0,\"mcu_sum\":0,\"checks\":[{\"name\":\"size\",\"ok\":true},{\"name\":"
          "\"magic\",\"ok\":true},{\"name\":\"length\",\"ok\":true},{\"name\":\"sum\",\"ok\":true},"
          "{\"name\":\"upgrade_boot\",\"ok\":true},{\"name\":\"unused_bytes\",\"ok\":true},"
          "{\"name\":\"mcu_ota_flag\",\"ok\":true},{\"name\":\"mcu_fields\",\"ok\":true},"
-         "{\"name\":\"file_end\",\"ok\":true}],\"problems\":[]}\n"},
+         "{\"name\":\"file_end\",\"ok\":true}],\"problems\":[],\"error\":null}\n"},
         {"a short file as JSON, with a name to escape",
          {{quoted_name, "short"}},
          {"--json", quoted_name},
          1,
-         "{\"valid\":false,\"image\":" + quoted_json +
+         "{\"schema\":1,\"valid\":false,\"image\":" + quoted_json +
              ",\"size\":5,\"magic\":null,\"length\":null,"
              "\"sum\":null,\"upgrade_boot\":null,\"mcu_ota_flag\":null,\"mcu_addr\":null,"
              "\"mcu_len\":null,\"mcu_sum\":null,\"checks\":[{\"name\":\"size\",\"ok\":false,"
              "\"expected\":\"at least 128 bytes\",\"found\":\"5 bytes\"}],\"problems\":[\"size: "
-             "expected at least 128 bytes, found 5 bytes\"]}\n"},
+             "expected at least 128 bytes, found 5 bytes\"],\"error\":null}\n"},
         {"a damaged image is not unpacked",
          {{"up.bin", bad_sum}},
          {"--sw", "sw.out", "up.bin"},
@@ -184,14 +185,14 @@ std::vector<run_case> unpack_cases() {
          {{"up.bin", ten_abc}},
          {"--json", "--sw", "sw.out", "--mcu", "mcu.out", "up.bin"},
          0,
-         R"({"valid":true,"image":"up.bin","size":141,"magic":"ZQ-TR5200 Image","length":10,)"
+         R"({"schema":1,"valid":true,"image":"up.bin","size":141,"magic":"ZQ-TR5200 Image","length":10,)"
          R"("sum":55,"upgrade_boot":0,"mcu_ota_flag":1,"mcu_addr":138,"mcu_len":3,"mcu_sum":294,)"
          R"("checks":[{"name":"size","ok":true},{"name":"magic","ok":true},)"
          R"({"name":"length","ok":true},{"name":"sum","ok":true},)"
          R"({"name":"upgrade_boot","ok":true},{"name":"unused_bytes","ok":true},)"
          R"({"name":"mcu_ota_flag","ok":true},{"name":"mcu_addr","ok":true},)"
          R"({"name":"mcu_len","ok":true},{"name":"file_end","ok":true},)"
-         R"({"name":"mcu_sum","ok":true}],"problems":[]})"
+         R"({"name":"mcu_sum","ok":true}],"problems":[],"error":null})"
          "\n",
          "",
          {{"sw.out", ten}, {"mcu.out", "abc"}}},
@@ -265,7 +266,7 @@ std::vector<run_case> damaged_header_cases() {
          {{"up.bin", three_faults}},
          {"--json", "up.bin"},
          1,
-         R"({"valid":false,"image":"up.bin","size":138,"magic":"ZQ\\x5cTR5200 Image",)"
+         R"({"schema":1,"valid":false,"image":"up.bin","size":138,"magic":"ZQ\\x5cTR5200 Image",)"
          R"("length":10,"sum":56,"upgrade_boot":0,"mcu_ota_flag":256,"mcu_addr":0,"mcu_len":0,)"
          R"("mcu_sum":0,"checks":[{"name":"size","ok":true},)"
          R"({"name":"magic","ok":false,"expected":"ZQ-TR5200 Image",)"
@@ -275,9 +276,88 @@ std::vector<run_case> damaged_header_cases() {
          R"({"name":"mcu_ota_flag","ok":false,"expected":"00000000 or 00000001",)"
          R"("found":"00000100"}],"problems":["magic: expected ZQ-TR5200 Image, found )"
          R"(ZQ\\x5cTR5200 Image","sum: expected 00000038, found 00000037",)"
-         R"("mcu_ota_flag: expected 00000000 or 00000001, found 00000100"]})"
+         R"("mcu_ota_flag: expected 00000000 or 00000001, found 00000100"],"error":null})"
          "\n"},
     };
+}
+
+// The document --json prints when a run ends before any report: image as JSON text, the message.
+std::string json_error(const std::string& image, const std::string& message) {
+    return R"({"schema":1,"valid":false,"image":)" + image +
+           R"(,"size":null,"magic":null,"length":null,"sum":null,"upgrade_boot":null,)"
+           R"("mcu_ota_flag":null,"mcu_addr":null,"mcu_len":null,"mcu_sum":null,"checks":null,)"
+           R"("problems":null,"error":")" +
+           message + "\"}\n";
+}
+
+// With --json, a run that ends with exit status 2 before its report still prints one document;
+// the line on standard error stays as it is.
+std::vector<run_case> json_trouble_cases() {
+    const bytes image = upgrade_image(ten_bytes());
+    std::vector<run_case> cases = {
+        {"an unknown option after --json",
+         {{"up.bin", image}},
+         {"--json", "--bogus", "up.bin"},
+         2,
+         json_error("null", "unknown option --bogus"),
+         "swug_info: unknown option --bogus\n" + usage},
+        {"an unknown option before --json",
+         {{"up.bin", image}},
+         {"--bogus", "--json", "up.bin"},
+         2,
+         json_error("null", "unknown option --bogus"),
+         "swug_info: unknown option --bogus\n" + usage},
+        {"--json given twice",
+         {{"up.bin", image}},
+         {"--json", "--json", "up.bin"},
+         2,
+         json_error("null", "--json is given twice"),
+         "swug_info: --json is given twice\n" + usage},
+        {"--mcu without its file, then --json",
+         {{"up.bin", image}},
+         {"up.bin", "--json", "--mcu"},
+         2,
+         json_error("null", "--mcu needs a file name"),
+         "swug_info: --mcu needs a file name\n" + usage},
+        {"a missing image",
+         {},
+         {"--json", "nope.bin"},
+         2,
+         json_error(R"("nope.bin")",
+                    "can't open the upgrade image nope.bin: No such file or directory"),
+         "swug_info: can't open the upgrade image nope.bin: No such file or directory\n"},
+        {"an image that is a folder",
+         {{"up/", ""}},
+         {"--json", "up"},
+         2,
+         json_error(R"("up")", "can't read the upgrade image up: Is a directory"),
+         "swug_info: can't read the upgrade image up: Is a directory\n"},
+        // Writing the parts comes after the report: the report stays the one document.
+        {"--mcu on an image without one: the report, then the error",
+         {{"up.bin", image}},
+         {"--json", "--mcu", "mcu.out", "up.bin"},
+         2,
+         R"({"schema":1,"valid":true,"image":"up.bin","size":138,"magic":"ZQ-TR5200 Image",)"
+         R"("length":10,"sum":55,"upgrade_boot":0,"mcu_ota_flag":0,"mcu_addr":0,"mcu_len":0,)"
+         R"("mcu_sum":0,"checks":[{"name":"size","ok":true},{"name":"magic","ok":true},)"
+         R"({"name":"length","ok":true},{"name":"sum","ok":true},)"
+         R"({"name":"upgrade_boot","ok":true},{"name":"unused_bytes","ok":true},)"
+         R"({"name":"mcu_ota_flag","ok":true},{"name":"mcu_fields","ok":true},)"
+         R"({"name":"file_end","ok":true}],"problems":[],"error":null})"
+         "\n",
+         "swug_info: up.bin holds no MCU ota image to write to mcu.out\n"},
+    };
+    if (!target_is_windows()) {
+        cases.push_back(
+            {"a read error in the image",
+             {},
+             {"--json", "/proc/self/mem"},
+             2,
+             json_error(R"("/proc/self/mem")",
+                        "can't read the upgrade image /proc/self/mem: Input/output error"),
+             "swug_info: can't read the upgrade image /proc/self/mem: Input/output error\n"});
+    }
+    return cases;
 }
 
 std::vector<run_case> misuse_cases() {
@@ -290,7 +370,12 @@ std::vector<run_case> misuse_cases() {
          2,
          "",
          "swug_info: unknown option --bogus\n" + usage},
-        {"--json alone", {}, {"--json"}, 2, "", "swug_info: no image given\n" + usage},
+        {"--json alone",
+         {},
+         {"--json"},
+         2,
+         json_error("null", "no image given"),
+         "swug_info: no image given\n" + usage},
         {"two images",
          {{"up.bin", image}},
          {"up.bin", "up.bin"},
@@ -545,6 +630,12 @@ TEST(SwugInfo, UnpacksAndSaysWhatItWrote) {
 
 TEST(SwugInfo, DamagedHeaders) {
     for (const run_case& row : damaged_header_cases()) {
+        check_run_case(row, "swug_info");
+    }
+}
+
+TEST(SwugInfo, WithJsonTroubleIsOneDocumentToo) {
+    for (const run_case& row : json_trouble_cases()) {
         check_run_case(row, "swug_info");
     }
 }
