@@ -1,5 +1,7 @@
 #include "expected_image.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -67,6 +69,16 @@ bytes source_file(const std::string& relative_path) {
         throw std::runtime_error("can't read " + relative_path + " of the source tree");
     }
     return bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> source_folder_names(const std::string& relative_path) {
+    std::vector<std::string> names;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::string(SWUG_SOURCE_DIR) + "/" + relative_path)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 }  // namespace swug::testing

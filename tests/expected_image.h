@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace swug::testing {
 
@@ -26,5 +27,8 @@ bytes upgrade_image(const bytes& software, const std::optional<bytes>& mcu = std
 
 // A file of the source tree, such as "examples/mcu_ota.bin" or a golden image in "tests/golden/".
 bytes source_file(const std::string& relative_path);
+
+// The names of the files in a folder of the source tree, sorted.
+std::vector<std::string> source_folder_names(const std::string& relative_path);
 
 }  // namespace swug::testing

@@ -604,6 +604,58 @@ std::vector<run_case> option_cases() {
     };
 }
 
+// The frozen corpus: every later release must judge these images the same way.
+struct golden_row {
+    const char* file;  // in tests/golden/
+    std::vector<std::string> failed;
+};
+
+const golden_row golden_rows[] = {
+    {"VRK520_UPGRADE_SW.bin", {}},
+    {"VRK520_UPGRADE_SW_mcu.bin", {}},
+    {"file_end_trailing_byte.bin", {"file_end"}},
+    {"length_past_end.bin", {"length", "file_end"}},
+    {"magic_wrong_byte.bin", {"magic"}},
+    {"mcu_addr_off_by_one.bin", {"mcu_addr"}},
+    {"mcu_fields_sum_without_flag.bin", {"mcu_fields"}},
+    {"mcu_len_98305.bin", {"mcu_len"}},
+    {"mcu_ota_flag_2.bin", {"mcu_ota_flag"}},
+    {"mcu_sum_wrong.bin", {"mcu_sum"}},
+    {"size_header_cut.bin", {"size"}},
+    {"sum_wrong.bin", {"sum"}},
+    {"unused_bytes_byte_80.bin", {"unused_bytes"}},
+    {"upgrade_boot_1.bin", {"upgrade_boot"}},
+    {"valid_empty_mcu.bin", {}},
+    {"valid_empty_software.bin", {}},
+    {"valid_mcu_98304.bin", {}},
+    {"valid_with_mcu.bin", {}},
+    {"valid_without_mcu.bin", {}},
+};
+
+TEST(SwugInfo, TheGoldenImagesKeepTheirVerdicts) {
+    std::vector<std::string> listed;
+    for (const golden_row& row : golden_rows) {
+        SCOPED_TRACE(row.file);
+        listed.push_back(row.file);
+        temp_folder folder;
+        write_file(folder / row.file, source_file(std::string("tests/golden/") + row.file));
+        const run_result info = run_in(folder.path(), "swug_info", {row.file});
+        EXPECT_EQ(info.ending, exited(row.failed.empty() ? 0 : 1));
+        std::vector<std::string> failed;
+        const std::string mark = "| check ";
+        for (std::size_t at = info.out.find(mark); at != std::string::npos;
+             at = info.out.find(mark, at + 1)) {
+            const std::size_t colon = info.out.find(':', at);
+            if (info.out.compare(colon, 8, ": FAILED") == 0) {
+                failed.push_back(info.out.substr(at + mark.size(), colon - at - mark.size()));
+            }
+        }
+        EXPECT_EQ(failed, row.failed);
+    }
+    // A new golden image gets its row, so that its verdict is frozen too.
+    EXPECT_EQ(source_folder_names("tests/golden"), listed);
+}
+
 TEST(SwugInfo, OutputsHoldTheirOldContentOrTheCompletePart) {
     for (const run_case& row : kept_output_cases()) {
         check_run_case(row, "swug_info");
