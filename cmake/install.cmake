@@ -3,7 +3,11 @@
 # Linux and other POSIX hosts:
 #   bin/swug_gen, bin/swug_info
 #   lib/cmake/swug/                 CMake package: find_package(swug CONFIG), swug::swug_gen,
-#                                   swug::swug_info and swug_add_upgrade_image()
+#                                   swug::swug_info, swug::verify and swug_add_upgrade_image()
+#   lib/libswug_verify.a, include/swug_verify.h
+#                                   the verifier for host projects (swug::verify)
+#   share/swug/verify/              its source, which a cross build for a microcontroller
+#                                   compiles with its own toolchain as swug::verify
 #   share/man/man1/swug_*.1         man pages, when scdoc was found
 #   share/doc/swug/README.md, LICENSE
 #   cpack: a .deb and a .tar.gz in packages/, each listed in packages/SHA256SUMS
@@ -24,12 +28,23 @@ else()
   set(SWUG_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/swug CACHE STRING
       "Where the CMake package is installed, below the prefix")
   include(CMakePackageConfigHelpers)
+  set(SWUG_VERIFY_SOURCE ${CMAKE_INSTALL_DATADIR}/swug/verify)
   configure_package_config_file(cmake/package/swugConfig.cmake.in
     ${PROJECT_BINARY_DIR}/swugConfig.cmake
-    INSTALL_DESTINATION ${SWUG_INSTALL_CMAKEDIR})
+    INSTALL_DESTINATION ${SWUG_INSTALL_CMAKEDIR}
+    PATH_VARS SWUG_VERIFY_SOURCE)
   write_basic_package_version_file(${PROJECT_BINARY_DIR}/swugConfigVersion.cmake
     COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
   install(EXPORT swugTargets NAMESPACE swug:: DESTINATION ${SWUG_INSTALL_CMAKEDIR})
+
+  # The verifier: built here for hosts like this one, and as source for every other target.
+  install(TARGETS swug_verify EXPORT swugVerifyTargets
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  install(EXPORT swugVerifyTargets NAMESPACE swug:: DESTINATION ${SWUG_INSTALL_CMAKEDIR})
+  install(FILES verify/swug_verify.h verify/swug_verify.c
+    DESTINATION ${SWUG_VERIFY_SOURCE})
+
   install(FILES
       ${PROJECT_BINARY_DIR}/swugConfig.cmake
       ${PROJECT_BINARY_DIR}/swugConfigVersion.cmake

@@ -2,8 +2,13 @@
 # project in consumer/ against it with find_package(swug) and swug_add_upgrade_image(), and checks
 # the upgrade images byte for byte, that a build with nothing changed repacks nothing, that a
 # changed MCU OTA image repacks its image only, and that a too big MCU OTA image fails the build.
+# Its host tool check_upgrade judges the images with swug::verify; with CORTEX_M_TOOLCHAIN, the
+# device side in consumer/firmware is cross-built for a Cortex-M0+ with swug::verify from source.
 #   cmake -DSWUG_BUILD_DIR=<swug's build> -DSWUG_CONFIG=<config> -DWORK_DIR=<scratch folder>
-#         -DGENERATOR=<generator> -DCXX_COMPILER=<compiler> -P consumer_test.cmake
+#         -DGENERATOR=<generator> -DC_COMPILER=<compiler> -DCXX_COMPILER=<compiler>
+#         [-DCORTEX_M_TOOLCHAIN=<toolchain file>] [-DSANITIZE=<sanitizers>] -P consumer_test.cmake
+# SANITIZE names the sanitizers swug was built with, whose run-time the consumer's programs then
+# link too: the installed swug::verify carries their checks.
 cmake_minimum_required(VERSION 3.20)
 
 set(consumer_source "${CMAKE_CURRENT_LIST_DIR}/consumer")
@@ -18,9 +23,16 @@ function(run what)
   set(out "${out}" PARENT_SCOPE)
 endfunction()
 
+set(sanitize_link "")
+if(SANITIZE)
+  set(sanitize_link "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=${SANITIZE}")
+endif()
+
 function(configure_consumer mcu_ota_image)
   run("configuring the consumer" "${CMAKE_COMMAND}" -S "${consumer_source}" -B "${build}"
-      -G "${GENERATOR}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}" -DCMAKE_BUILD_TYPE=Release
+      ${sanitize_link}
+      -G "${GENERATOR}" "-DCMAKE_C_COMPILER=${C_COMPILER}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}"
+      -DCMAKE_BUILD_TYPE=Release
       "-DCMAKE_PREFIX_PATH=${prefix}" -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF
       "-DSWUG_TEST_MCU=${mcu_ota_image}")
 endfunction()
@@ -90,6 +102,20 @@ expect_bytes("${build}/out/upgrade_with_mcu.bin"
   "${magic} ${sizes} ${zero} ${zero} 01000000 88000000 07000000 b6020000 ${zero} ${zero} ${zero}"
   "${firmware} 6d 63 75 2d 6f 74 61")
 
+# The host tool judges the images with swug::verify, and one with a byte appended as not valid.
+function(expect_verdict file verdict)
+  execute_process(COMMAND "${build}/check_upgrade" "${file}" OUTPUT_VARIABLE said
+                  RESULT_VARIABLE status)
+  if(NOT said STREQUAL "${verdict}\n")
+    message(FATAL_ERROR "check_upgrade ${file} said (${status}): ${said}, not ${verdict}")
+  endif()
+endfunction()
+expect_verdict("${build}/out/upgrade.bin" "valid")
+expect_verdict("${build}/out/upgrade_with_mcu.bin" "valid")
+file(COPY_FILE "${build}/out/upgrade_with_mcu.bin" "${WORK_DIR}/trailing.bin")
+file(APPEND "${WORK_DIR}/trailing.bin" "!")
+expect_verdict("${WORK_DIR}/trailing.bin" "invalid: file_end")
+
 # Nothing changed, even after configuring again: nothing is packed.
 configure_consumer("${WORK_DIR}/mcu.bin")
 build_consumer()
@@ -121,4 +147,29 @@ if(EXISTS "${build}/out/upgrade_with_mcu.bin")
   message(FATAL_ERROR "the build with a too big MCU OTA image left out/upgrade_with_mcu.bin")
 endif()
 expect_bytes("${build}/out/upgrade.bin" "${upgrade_image}")
+
+# The device side, cross-built for a Cortex-M0+: swug::verify comes from the installed source,
+# compiled with the firmware's own toolchain and flags.
+if(CORTEX_M_TOOLCHAIN)
+  set(firmware_build "${WORK_DIR}/firmware")
+  run("configuring the firmware" "${CMAKE_COMMAND}" -S "${consumer_source}/firmware"
+      -B "${firmware_build}" -G "${GENERATOR}" "-DCMAKE_TOOLCHAIN_FILE=${CORTEX_M_TOOLCHAIN}"
+      "-DCMAKE_C_FLAGS=-mcpu=cortex-m0plus -mthumb -Os" "-DCMAKE_PREFIX_PATH=${prefix}"
+      -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF)
+  run("building the firmware" "${CMAKE_COMMAND}" --build "${firmware_build}")
+  file(STRINGS "${firmware_build}/CMakeCache.txt" objdump REGEX "^CMAKE_OBJDUMP:")
+  string(REGEX REPLACE "^[^=]*=" "" objdump "${objdump}")
+  file(GLOB_RECURSE archives "${firmware_build}/*.a")
+  foreach(archive IN LISTS archives)
+    run("looking into ${archive}" "${objdump}" -f "${archive}")
+    if(NOT out MATCHES "elf32-littlearm")
+      message(FATAL_ERROR "${archive} is not built for an Arm CPU:\n${out}")
+    endif()
+  endforeach()
+  list(LENGTH archives archive_count)
+  if(NOT archive_count EQUAL 2)
+    message(FATAL_ERROR "expected the updater and swug::verify, found: ${archives}")
+  endif()
+  message(STATUS "the firmware's updater builds for a Cortex-M0+ with swug::verify")
+endif()
 message(STATUS "the consumer project packs its firmware with swug's CMake package")
