@@ -58,7 +58,7 @@ static uint32_t mcu_length(const struct swug_verify* v) {
 }
 
 /* True when the caller said the image has at least at bytes; at is never below 128, so an
- * unknown size, kept as 0, reaches nothing. */
+ * unknown size, 0, reaches nothing. */
 static bool known_to_reach(const struct swug_verify* v, uint64_t at) {
     return v->known_size >= at;
 }
@@ -126,25 +126,16 @@ static const uint8_t compared[SWUG_CHECK_COUNT][2] = {
     {SWUG_VERIFY_MCU_SUM_OFFSET, NUMBER_MCU_SUM},
 };
 
+/* The numbers worked out from the state, indexed from NUMBER_WORKED_OUT up: room for every
+ * number below the fields. */
+typedef uint64_t worked_out_numbers[NUMBER_FIELD - NUMBER_WORKED_OUT];
 #define AT(number) worked_out[(number)-NUMBER_WORKED_OUT]
 
-/* Runs every check that applies, on what was fed or, when best is true, on the best that may
- * still come: the parts complete, with the sums their fields announce, and nothing past them.
- * Returns the failed checks' bits and, when result is not NULL, records the verdict there.
- * Without the whole header only the size check runs, and fails. */
-static unsigned judge(const struct swug_verify* v, bool best, struct swug_verify_result* result) {
-    static const uint16_t checks_for_flag[2] = {COMMON_CHECKS | NO_MCU_CHECKS,
-                                                COMMON_CHECKS | MCU_CHECKS};
-    const uint32_t flag = field(v, SWUG_VERIFY_MCU_OTA_FLAG_OFFSET);
-    unsigned ran = flag <= 1 ? checks_for_flag[flag] : COMMON_CHECKS;
-    unsigned failed = 0;
-    unsigned check;
-    uint64_t worked_out[NUMBER_MCU_FIELDS + 1 - NUMBER_WORKED_OUT];
-
-    AT(NUMBER_BOUND) = v->phase == PHASE_HEADER ? HEADER_SIZE : v->bound;
+/* The image's size and the parts' sums that the checks judge: what was fed or, when best is true,
+ * the best that may still come (the parts complete, with the sums their fields announce, and
+ * nothing past them). */
+static void work_out_facts(const struct swug_verify* v, bool best, worked_out_numbers worked_out) {
     AT(NUMBER_SIZE) = v->fed;
-    AT(NUMBER_SOFTWARE_END) = software_end(v);
-    AT(NUMBER_PARTS_END) = AT(NUMBER_SOFTWARE_END) + mcu_length(v);
     AT(NUMBER_SUM) = v->sum;
     AT(NUMBER_MCU_SUM) = v->mcu_sum;
     if (best) {
@@ -163,6 +154,14 @@ static unsigned judge(const struct swug_verify* v, bool best, struct swug_verify
     if ((best || v->phase >= PHASE_END) && known_to_reach(v, AT(NUMBER_SIZE))) {
         AT(NUMBER_SIZE) = v->known_size;
     }
+}
+
+static void work_out_numbers(const struct swug_verify* v, bool best,
+                             worked_out_numbers worked_out) {
+    AT(NUMBER_BOUND) = v->phase == PHASE_HEADER ? HEADER_SIZE : v->bound;
+    AT(NUMBER_SOFTWARE_END) = software_end(v);
+    AT(NUMBER_PARTS_END) = AT(NUMBER_SOFTWARE_END) + mcu_length(v);
+    work_out_facts(v, best, worked_out);
     AT(NUMBER_ROOM) = AT(NUMBER_SIZE) < v->bound ? AT(NUMBER_SIZE) : v->bound;
     AT(NUMBER_ROOM) = AT(NUMBER_ROOM) > HEADER_SIZE ? AT(NUMBER_ROOM) - HEADER_SIZE : 0;
     AT(NUMBER_MAGIC) = magic_bytes_matching(v);
@@ -170,20 +169,43 @@ static unsigned judge(const struct swug_verify* v, bool best, struct swug_verify
     AT(NUMBER_MCU_FIELDS) = field(v, SWUG_VERIFY_MCU_ADDR_OFFSET) |
                             field(v, SWUG_VERIFY_MCU_LEN_OFFSET) |
                             field(v, SWUG_VERIFY_MCU_SUM_OFFSET);
+}
 
+static uint64_t number(const struct swug_verify* v, const worked_out_numbers worked_out,
+                       unsigned which) {
+    return which >= NUMBER_FIELD       ? field(v, which)
+           : which < NUMBER_WORKED_OUT ? constants[which]
+                                       : AT(which);
+}
+
+/* The checks that apply: all of them but size need the whole header, and the flag decides
+ * which of the MCU OTA image's run. */
+static unsigned checks_that_apply(const struct swug_verify* v) {
+    static const uint16_t checks_for_flag[2] = {COMMON_CHECKS | NO_MCU_CHECKS,
+                                                COMMON_CHECKS | MCU_CHECKS};
+    const uint32_t flag = field(v, SWUG_VERIFY_MCU_OTA_FLAG_OFFSET);
     if (v->phase == PHASE_HEADER) {
-        ran = BIT(SWUG_CHECK_SIZE);
-        failed = BIT(SWUG_CHECK_SIZE);
+        return BIT(SWUG_CHECK_SIZE);
     }
+    return flag <= 1 ? checks_for_flag[flag] : COMMON_CHECKS;
+}
+
+/* Runs every check that applies, on what was fed or, when best is true, on the best that may
+ * still come. Returns the failed checks' bits and, when result is not NULL, records the verdict
+ * there. Without the whole header only the size check runs, and fails. */
+static unsigned judge(const struct swug_verify* v, bool best, struct swug_verify_result* result) {
+    const unsigned ran = checks_that_apply(v);
+    unsigned failed = v->phase == PHASE_HEADER ? BIT(SWUG_CHECK_SIZE) : 0;
+    unsigned check;
+    worked_out_numbers worked_out;
+
+    work_out_numbers(v, best, worked_out);
     for (check = 0; check < SWUG_CHECK_COUNT; ++check) {
         uint64_t numbers[2] = {0, 0}; /* expected, found */
         if ((ran & BIT(check)) != 0) {
             unsigned side;
             for (side = 0; side < 2; ++side) {
-                const unsigned which = compared[check][side];
-                numbers[side] = which >= NUMBER_FIELD       ? field(v, which)
-                                : which < NUMBER_WORKED_OUT ? constants[which]
-                                                            : AT(which);
+                numbers[side] = number(v, worked_out, compared[check][side]);
             }
             if ((AT_MOST_CHECKS & BIT(check)) != 0 ? numbers[1] > numbers[0]
                                                    : numbers[1] != numbers[0]) {
@@ -205,8 +227,9 @@ static unsigned judge(const struct swug_verify* v, bool best, struct swug_verify
 
 void swug_verify_start(struct swug_verify* v, uint64_t capacity, uint64_t known_size) {
     v->fed = 0;
-    v->bound = capacity < known_size ? capacity : known_size;
-    v->known_size = known_size == SWUG_VERIFY_UNKNOWN_SIZE ? 0 : known_size;
+    v->bound =
+        known_size != SWUG_VERIFY_UNKNOWN_SIZE && known_size < capacity ? known_size : capacity;
+    v->known_size = known_size;
     v->left = HEADER_SIZE;
     v->phase = PHASE_HEADER;
     v->sum = 0;
@@ -218,6 +241,32 @@ void swug_verify_use_sum(struct swug_verify* v, swug_verify_sum_fn* sum) {
     v->add_bytes = sum;
 }
 
+/* Takes count bytes (at most those left) of the part being fed: the header's are kept, the
+ * software and MCU OTA images' summed. */
+static void take_part_bytes(struct swug_verify* v, const uint8_t* data, size_t count) {
+    if (v->phase == PHASE_HEADER) {
+        uint8_t* to = v->header + (HEADER_SIZE - v->left);
+        size_t at;
+        for (at = 0; at < count; ++at) {
+            to[at] = data[at];
+        }
+    } else if (v->phase == PHASE_SOFTWARE) {
+        v->sum += v->add_bytes(data, count);
+    } else {
+        v->mcu_sum += v->add_bytes(data, count);
+    }
+}
+
+/* Moves on past every part that is complete; an empty part is complete at once. */
+static void skip_complete_parts(struct swug_verify* v) {
+    while (v->left == 0 && v->phase < PHASE_END) {
+        ++v->phase;
+        v->left = v->phase == PHASE_SOFTWARE ? field(v, SWUG_VERIFY_LENGTH_OFFSET)
+                  : v->phase == PHASE_MCU    ? mcu_length(v)
+                                             : 0;
+    }
+}
+
 void swug_verify_feed(struct swug_verify* v, const uint8_t* data, size_t size) {
     while (size > 0) {
         size_t count = size;
@@ -227,25 +276,9 @@ void swug_verify_feed(struct swug_verify* v, const uint8_t* data, size_t size) {
             if (count > v->left) {
                 count = v->left;
             }
-            if (v->phase == PHASE_HEADER) {
-                uint8_t* to = v->header + (HEADER_SIZE - v->left);
-                size_t at;
-                for (at = 0; at < count; ++at) {
-                    to[at] = data[at];
-                }
-            } else if (v->phase == PHASE_SOFTWARE) {
-                v->sum += v->add_bytes(data, count);
-            } else {
-                v->mcu_sum += v->add_bytes(data, count);
-            }
+            take_part_bytes(v, data, count);
             v->left -= (uint32_t)count;
-            /* On past every part that is complete; an empty part is complete at once. */
-            while (v->left == 0 && v->phase < PHASE_END) {
-                ++v->phase;
-                v->left = v->phase == PHASE_SOFTWARE ? field(v, SWUG_VERIFY_LENGTH_OFFSET)
-                          : v->phase == PHASE_MCU    ? mcu_length(v)
-                                                     : 0;
-            }
+            skip_complete_parts(v);
         }
         v->fed += count;
         data += count;

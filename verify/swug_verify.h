@@ -58,9 +58,10 @@ extern "C" {
 /* Largest MCU OTA image, inclusive (96 KiB). */
 #define SWUG_VERIFY_MCU_OTA_MAX_SIZE 98304u
 
-/* For swug_verify_start: a slot that takes any size, and a size not known beforehand. */
+/* For swug_verify_start: a slot that takes any size, and a size not known beforehand (an image of
+ * no bytes is never valid, so a size of 0 tells nothing). */
 #define SWUG_VERIFY_NO_LIMIT UINT64_MAX
-#define SWUG_VERIFY_UNKNOWN_SIZE UINT64_MAX
+#define SWUG_VERIFY_UNKNOWN_SIZE 0u
 
 /* The parts of an image, in their order. */
 enum swug_verify_part {

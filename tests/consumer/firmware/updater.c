@@ -17,10 +17,10 @@ bool receive_upgrade(void) {
     struct swug_verify v;
     struct swug_verify_result verdict;
     uint32_t written[2] = {0, 0}; /* bytes in each bank so far */
-    const uint32_t announced = radio_announced_length();
     size_t size;
 
-    swug_verify_start(&v, SLOT_SIZE, announced != 0 ? announced : SWUG_VERIFY_UNKNOWN_SIZE);
+    /* None announced is SWUG_VERIFY_UNKNOWN_SIZE, 0. */
+    swug_verify_start(&v, SLOT_SIZE, radio_announced_length());
     while ((size = radio_receive(chunk, sizeof chunk)) != 0) {
         const uint8_t* at = chunk;
         while (size > 0) {
