@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <string_view>
 
 namespace swug {
 
@@ -22,5 +24,10 @@ enum class path_status { ok, too_long, no_work_dir };
 // "name"; any other argument is taken unchanged. An empty work_dir means it is not known.
 path_status expand_argument(const char* argument, const char* work_dir,
                             char (&path)[path_capacity]);
+
+// A path as the tools print it in a message or report line: control characters (a line break, an
+// escape) shown as \n, \r, \t or \xNN, so that one message stays one line and no name reaches a
+// terminal as a command. Other paths come back unchanged.
+std::string printable(std::string_view path);
 
 }  // namespace swug

@@ -77,12 +77,12 @@ constexpr int standard_output = 1;
 int status_of(int fd, file_status& status);
 // Follows symbolic links; ENOENT when nothing is there.
 int status_of_path(const char* path, file_status& status);
+// True when fd is a terminal or console.
+bool is_terminal(int fd);
 
 // Opens path for reading. never_block: a FIFO or device can't stall the open (use it only where
 // such a file will be refused anyway).
 int open_for_reading(const char* path, bool never_block, int& fd);
-// Opens an existing file that is not a regular one (a device, a FIFO) for writing, in place.
-int open_for_writing_in_place(const char* path, int& fd);
 
 // Reads up to size bytes; count 0 with error 0 is the end of the file. Retries interruptions.
 struct read_result {
@@ -97,31 +97,118 @@ int write_all_at(int fd, std::uint64_t offset, const void* data, std::size_t siz
 int seek_to(int fd, std::uint64_t offset);
 // 0 when the file can be positioned at all (a FIFO or terminal gives ESPIPE).
 int check_seekable(int fd);
+// Cuts or extends the file to size bytes.
+int resize(int fd, std::uint64_t size);
 // Flushes the file's data to the disk.
 int sync(int fd);
 int close_file(int fd);
 
-// Temporary files of this run: created exclusively (never an existing file), readable by the
-// owner only, and removed by a signal that ends the process. At most two at a time.
-int create_temporary(const char* path, int& fd);
-// Renames the temporary file over final_path in one step (the old file stays until then) and
-// stops watching it.
-int commit_temporary(const char* path, const char* final_path);
-// Removes the temporary file (closed or not) and stops watching it.
-void discard_temporary(const char* path);
-// Flushes a folder's entries to the disk, so that a rename in it survives a power cut. 0 where
-// the system has no such step.
-int sync_folder(const char* folder);
+// A folder or file held open without being read or written, closed with the object. Move-only.
+class held_handle {
+public:
+    held_handle() = default;
+    explicit held_handle(std::intptr_t native) : native_(native) {}
+    ~held_handle() { reset(); }
+    held_handle(held_handle&& other) noexcept : native_(other.release()) {}
+    held_handle& operator=(held_handle&& other) noexcept {
+        if (this != &other) {
+            reset(other.release());
+        }
+        return *this;
+    }
+    held_handle(const held_handle&) = delete;
+    held_handle& operator=(const held_handle&) = delete;
 
-// Permission bits for a new file: 0666 without the process's umask (0 where there are none).
-unsigned new_file_permissions();
-int set_permissions(int fd, unsigned permissions);
-// Gives the file owner and group, where the process may; a refusal is not an error.
+    bool is_open() const { return native_ != closed; }
+    std::intptr_t native() const { return native_; }
+    std::intptr_t release() {
+        const std::intptr_t native = native_;
+        native_ = closed;
+        return native;
+    }
+    void reset(std::intptr_t native = closed);
+
+    static constexpr std::intptr_t closed = -1;
+
+private:
+    std::intptr_t native_ = closed;
+};
+
+// Why an output is refused before a byte is written, where the system gives no error number.
+// In a folder that others may write and that only lets owners remove their own entries (a
+// sticky folder such as /tmp), what another user put there is neither followed nor written.
+enum class output_refusal {
+    none,
+    foreign_link,  // the path leads through such a folder's symbolic link of another user
+    foreign_file,  // the file is such a folder's file of another user
+};
+
+// Where an output path leads, found once, so that no later step can be sent elsewhere: the
+// folder of the final name is held open, and every later step acts relative to it.
+struct output_place {
+    held_handle folder;         // the folder that holds name
+    file_identity folder_identity;
+    std::string folder_path;    // the folder as reached, for the layer's own use
+    std::string name;           // the final name in the folder: symbolic links followed
+    // Held instead when the path names one of the process's own descriptors (/dev/stdout,
+    // /proc/self/fd/N): such a file has no folder and name to be found by, and is written in
+    // place.
+    held_handle descriptor;
+    bool exists = false;
+    file_status status;         // of the existing file
+    // The folder lets this process put a new file in the existing one's place (a sticky folder
+    // lets only a file's or the folder's owner do so).
+    bool may_replace = true;
+};
+
+struct place_result {
+    int error = 0;
+    output_refusal refusal = output_refusal::none;
+};
+
+// Resolves path as an output: symbolic links are followed to the file they finally name (none
+// that another user put in a shared folder), the final name's folder is opened, and an existing
+// file is looked at without being opened. Fails with EISDIR for a folder, ENOENT for an empty
+// name, and the system's reason when the folder it would go into does not exist.
+place_result find_output_place(const char* path, output_place& place);
+
+// True when two names in one folder name the same entry as the file system compares names: byte
+// for byte on POSIX systems; on Windows without regard to case or to trailing dots and blanks.
+bool same_name(const std::string& a, const std::string& b);
+
+// Opens place's existing regular file for writing without emptying it: the access check that a
+// plain open for writing makes (a read-only file gives EACCES), and the descriptor through which
+// it is written when it can't be replaced.
+int open_existing_for_writing(const output_place& place, int& fd);
+// Opens place's existing file that is not a regular one (a device, a FIFO) for writing, in place.
+int open_in_place(const output_place& place, int& fd);
+
+// Temporary files of this run in place's folder: created exclusively (never an existing file) and
+// removed by any signal that ends the process. private_file: readable by the owner only, else with
+// the mode a plain create gives (0666 less the umask, or the folder's default ACL). At most two at
+// a time.
+int create_temporary(const output_place& place, const std::string& name, bool private_file,
+                     int& fd);
+// Renames the temporary file over place's final name in one step (the old file stays until then)
+// and stops watching it.
+int commit_temporary(const output_place& place, const std::string& name);
+// Removes the temporary file (closed or not), when it is still this run's, and stops watching it.
+void discard_temporary(const output_place& place, const std::string& name);
+// Flushes the folder's entries to the disk, so that a rename in it survives a power cut. 0 where
+// the system has no such step, or the folder can't be read.
+int sync_folder(const output_place& place);
+
+// A nameless file in the system's temporary folder, open for reading and writing and gone once
+// closed: where an image is built when it can't be built beside its output.
+int create_scratch(int& fd);
+
+// What a replacement takes over from the file it replaces, as a plain write would keep it. The
+// ACL and extended attributes: 0, or why an ACL could not be copied (the only attribute whose
+// loss could open the file to more users). The group: 0, or why it can't be set.
+int copy_extended_attributes(int from_fd, int to_fd);
+int set_group(int fd, unsigned group);
+// Gives the file owner and group where the process may; a refusal is not an error.
 void try_set_owner(int fd, unsigned owner, unsigned group);
-
-// The target of a symbolic link as stored; EINVAL when path is not a symbolic link.
-int read_link(const char* path, std::string& target);
-// The absolute path of an existing folder, with every link resolved.
-int absolute_folder(const char* folder, std::string& absolute);
+int set_permissions(int fd, unsigned permissions);
 
 }  // namespace swug::platform
