@@ -285,6 +285,8 @@ int output_file::finish() {
             platform::try_set_owner(fd_, old.owner, old.group);
             error = platform::set_permissions(fd_, old.permissions & 0777u);
         }
+        // Not needed any more, and on Windows an open file can't be replaced.
+        target_.existing.reset();
     }
     if (error == 0 && !temporary_name_.empty()) {
         error = platform::sync(fd_);

@@ -133,6 +133,47 @@ void fill_status(const struct _stat64& info, file_status& status) {
     }
 }
 
+// A Windows drive prefix such as "C:", which stands for that drive's current folder.
+bool has_drive(const std::string& path) {
+    return path.size() > 1 && path[1] == ':';
+}
+
+// The path of name in place's folder, as given: "." joins to the name alone.
+std::string joined(const output_place& place, const std::string& name) {
+    const std::string& folder = place.folder_path;
+    if (folder == ".") {
+        return name;
+    }
+    const char last = folder.back();
+    return last == '/' || last == '\\' || (folder.size() == 2 && folder[1] == ':')
+               ? folder + name
+               : folder + "/" + name;
+}
+
+std::string joined(const output_place& place) {
+    return joined(place, place.name);
+}
+
+// A folder opened without access rights, and its identity; INVALID_HANDLE_VALUE with the error
+// left for GetLastError when it can't be opened or is no folder.
+HANDLE open_folder(const std::string& folder, file_identity& identity) {
+    HANDLE handle = CreateFileW(widen(folder.c_str()).c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return handle;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileInformationByHandle(handle, &info) == 0 ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        CloseHandle(handle);
+        SetLastError(ERROR_DIRECTORY);
+        return INVALID_HANDLE_VALUE;
+    }
+    identify(handle, identity);
+    return handle;
+}
+
 }  // namespace
 
 void prepare_process() {
@@ -242,9 +283,9 @@ int open_for_reading(const char* path, bool, int& fd) {
     return fd < 0 ? last_error() : 0;
 }
 
-int open_for_writing_in_place(const char* path, int& fd) {
-    fd = _wopen(widen(path).c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT);
-    return fd < 0 ? last_error() : 0;
+bool is_terminal(int fd) {
+    DWORD console_mode = 0;
+    return GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), &console_mode) != 0;
 }
 
 read_result read_some(int fd, void* data, std::size_t size) {
@@ -298,6 +339,10 @@ int check_seekable(int fd) {
     }
 }
 
+int resize(int fd, std::uint64_t size) {
+    return _chsize_s(fd, static_cast<__int64>(size)) != 0 ? last_error() : 0;
+}
+
 int sync(int fd) {
     return _commit(fd) != 0 ? last_error() : 0;
 }
@@ -306,8 +351,87 @@ int close_file(int fd) {
     return _close(fd) != 0 ? last_error() : 0;
 }
 
-int create_temporary(const char* path, int& fd) {
-    const std::wstring wide = widen(path);
+void held_handle::reset(std::intptr_t native) {
+    if (native_ != closed) {
+        CloseHandle(reinterpret_cast<HANDLE>(native_));
+    }
+    native_ = native;
+}
+
+place_result find_output_place(const char* path, output_place& place) {
+    place = output_place();
+    const std::string given = path;
+    if (given.empty()) {
+        return {ENOENT};  // no name to give the new file
+    }
+    // The folder: up to the last separator, or a drive's "C:", or the current folder.
+    std::size_t name_at = given.find_last_of("/\\");
+    name_at = name_at == std::string::npos ? (has_drive(given) ? 2 : 0) : name_at + 1;
+    place.folder_path = name_at == 0 ? std::string(".") : given.substr(0, name_at);
+    place.name = given.substr(name_at);
+    HANDLE folder = open_folder(place.folder_path, place.folder_identity);
+    if (folder == INVALID_HANDLE_VALUE) {
+        return {last_windows_error()};
+    }
+    place.folder.reset(reinterpret_cast<std::intptr_t>(folder));
+    // A name that ends in a separator, or is "." or "..", names a folder.
+    if (place.name.empty() || place.name == "." || place.name == "..") {
+        return {EISDIR};
+    }
+    file_status status;
+    const int error = status_of_path(joined(place).c_str(), status);
+    if (error == ENOENT) {
+        return {};
+    }
+    if (error != 0) {
+        return {error};
+    }
+    if (status.kind == file_kind::directory) {
+        return {EISDIR};
+    }
+    place.exists = true;
+    place.status = status;
+    return {};
+}
+
+bool same_name(const std::string& a, const std::string& b) {
+    // Windows drops trailing dots and blanks from a name and compares the rest without case.
+    auto trimmed = [](const std::string& name) {
+        std::wstring wide = widen(name.c_str());
+        while (!wide.empty() && (wide.back() == L'.' || wide.back() == L' ')) {
+            wide.pop_back();
+        }
+        return wide;
+    };
+    const std::wstring x = trimmed(a);
+    const std::wstring y = trimmed(b);
+    return CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(),
+                                static_cast<int>(y.size()), TRUE) == CSTR_EQUAL;
+}
+
+int open_existing_for_writing(const output_place& place, int& fd) {
+    HANDLE handle = CreateFileW(widen(joined(place).c_str()).c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return last_windows_error();
+    }
+    fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return EMFILE;
+    }
+    return 0;
+}
+
+int open_in_place(const output_place& place, int& fd) {
+    fd = _wopen(widen(joined(place).c_str()).c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT);
+    return fd < 0 ? last_error() : 0;
+}
+
+int create_temporary(const output_place& place, const std::string& name, bool, int& fd) {
+    const std::wstring wide = widen(joined(place, name).c_str());
     const lock_held held;
     int slot = 0;
     while (slot < temporary_slots && temporary_armed[slot]) {
@@ -333,10 +457,20 @@ int create_temporary(const char* path, int& fd) {
     return 0;
 }
 
-int commit_temporary(const char* path, const char* final_path) {
-    const std::wstring wide = widen(path);
+int commit_temporary(const output_place& place, const std::string& name) {
+    const std::wstring wide = widen(joined(place, name).c_str());
     const lock_held held;
-    if (MoveFileExW(wide.c_str(), widen(final_path).c_str(),
+    // Windows renames by name only: the folder must still be the one that was found.
+    file_identity now;
+    HANDLE folder = open_folder(place.folder_path, now);
+    if (folder == INVALID_HANDLE_VALUE) {
+        return last_windows_error();
+    }
+    CloseHandle(folder);
+    if (!(now == place.folder_identity)) {
+        return ENOENT;
+    }
+    if (MoveFileExW(wide.c_str(), widen(joined(place).c_str()).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
         return last_windows_error();
     }
@@ -346,53 +480,52 @@ int commit_temporary(const char* path, const char* final_path) {
     return 0;
 }
 
-void discard_temporary(const char* path) {
-    const std::wstring wide = widen(path);
+void discard_temporary(const output_place& place, const std::string& name) {
+    const std::wstring wide = widen(joined(place, name).c_str());
     const lock_held held;
-    DeleteFileW(wide.c_str());
     if (const int slot = slot_of(wide); slot >= 0) {
+        DeleteFileW(wide.c_str());
         temporary_armed[slot] = false;
     }
 }
 
-int sync_folder(const char*) {
+int sync_folder(const output_place&) {
     return 0;  // MOVEFILE_WRITE_THROUGH has done it
 }
 
-unsigned new_file_permissions() {
+int create_scratch(int& fd) {
+    wchar_t folder[MAX_PATH + 1];
+    wchar_t name[MAX_PATH + 1];
+    if (GetTempPathW(MAX_PATH + 1, folder) == 0 || GetTempFileNameW(folder, L"swg", 0, name) == 0) {
+        return last_windows_error();
+    }
+    // Removed by the system once closed, whatever ends the process.
+    HANDLE handle = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const int error = last_windows_error();
+        DeleteFileW(name);
+        return error;
+    }
+    fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return EMFILE;
+    }
     return 0;
 }
 
-int set_permissions(int, unsigned) {
+int copy_extended_attributes(int, int) {
+    return 0;
+}
+
+int set_group(int, unsigned) {
     return 0;
 }
 
 void try_set_owner(int, unsigned, unsigned) {}
 
-int read_link(const char*, std::string&) {
-    return EINVAL;  // the name itself is replaced
-}
-
-int absolute_folder(const char* folder, std::string& absolute) {
-    std::wstring wide = widen(folder);
-    // The C runtime finds no folder behind a trailing separator, except at a drive's root.
-    while (wide.size() > 1 && (wide.back() == L'/' || wide.back() == L'\\') &&
-           wide[wide.size() - 2] != L':') {
-        wide.pop_back();
-    }
-    struct _stat64 info {};
-    if (_wstat64(wide.c_str(), &info) != 0) {
-        return last_error();
-    }
-    if ((info.st_mode & _S_IFMT) != _S_IFDIR) {
-        return ENOTDIR;
-    }
-    wchar_t* full = _wfullpath(nullptr, wide.c_str(), 0);
-    if (full == nullptr) {
-        return last_error();
-    }
-    absolute = narrow(full);
-    std::free(full);
+int set_permissions(int, unsigned) {
     return 0;
 }
 
