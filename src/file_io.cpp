@@ -54,7 +54,8 @@ int copy_over(int from, int to) {
         return error;
     }
     for (;;) {
-        const platform::read_result got = platform::read_some(from, rewrite_chunk, sizeof rewrite_chunk);
+        const platform::read_result got =
+            platform::read_some(from, rewrite_chunk, sizeof rewrite_chunk);
         if (got.error != 0) {
             return got.error;
         }

@@ -173,8 +173,8 @@ public:
     int finish();
 
     struct commit_result {
-        int error = 0;          // why the step failed
-        bool in_place = false;  // the new content is at the output's name
+        int error = 0;                                    // why the step failed
+        bool in_place = false;                            // the new content is at the output's name
         rewrite_reason rewritten = rewrite_reason::none;  // written over the old file, and why
     };
     // Renames the finished file over the target, then syncs the folder, so that a power cut

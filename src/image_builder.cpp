@@ -131,9 +131,10 @@ message message_for(const build_outcome& o) {
             const std::string note =
                 o.mcu_unreadable == 0
                     ? ""
-                    : formatted("can't open the MCU ota file %s: %s; the upgrade image is made "
-                                "without it\n",
-                                mcu_ota_name, reason_text(o.mcu_unreadable));
+                    : formatted(
+                          "can't open the MCU ota file %s: %s; the upgrade image is made "
+                          "without it\n",
+                          mcu_ota_name, reason_text(o.mcu_unreadable));
             const swug_header& hdr = o.header;
             if (hdr.mcu_ota_flag == 1) {
                 return {text + formatted("| gen image file checksum=%08" PRIx32 ",size=%08" PRIx32
@@ -141,10 +142,10 @@ message message_for(const build_outcome& o) {
                                          hdr.sum, hdr.length, hdr.mcu_sum, hdr.mcu_len),
                         false, note};
             }
-            return {text + formatted("| gen image file checksum=%08" PRIx32 ",size=%08" PRIx32
-                                     " |\n",
-                                     hdr.sum, hdr.length),
-                    false, note};
+            return {
+                text + formatted("| gen image file checksum=%08" PRIx32 ",size=%08" PRIx32 " |\n",
+                                 hdr.sum, hdr.length),
+                false, note};
         }
         case build_event::wrong_argc:
             return {formatted("Parameter Error [%d]\n", static_cast<int>(o.argc))};

@@ -2,12 +2,11 @@
 
 #include <cstdio>
 
-#include "paths.h"
-
 #include "file_io.h"
 #include "image_check.h"
 #include "image_unpack.h"
 #include "info_report.h"
+#include "paths.h"
 
 namespace swug {
 
@@ -95,7 +94,8 @@ int check_destinations(const info_options& options, const input_file& image, par
         }
         if (const target_result found = find_output_target(p->path, p->target); !found.ok()) {
             if (found.refusal != target_refusal::none) {
-                return trouble({info_problem::output_refused, p->path, refusal_text(found.refusal)});
+                return trouble(
+                    {info_problem::output_refused, p->path, refusal_text(found.refusal)});
             }
             return trouble({info_problem::cannot_create, p->path, "", found.error});
         }
@@ -128,8 +128,8 @@ int write_parts(const info_options& options, input_file& image, const swug_heade
                 {info_problem::cannot_read_image, options.image_path, "", outcome.error});
         case unpack_outcome::status::write_failed:
             // Only a part that is written can fail to be written.
-            return trouble({info_problem::cannot_write, (outcome.in_mcu ? mcu : software).path,
-                            "", outcome.error});
+            return trouble({info_problem::cannot_write, (outcome.in_mcu ? mcu : software).path, "",
+                            outcome.error});
         case unpack_outcome::status::changed:
             return trouble({info_problem::changed, options.image_path});
     }

@@ -146,16 +146,16 @@ enum class output_refusal {
 // Where an output path leads, found once, so that no later step can be sent elsewhere: the
 // folder of the final name is held open, and every later step acts relative to it.
 struct output_place {
-    held_handle folder;         // the folder that holds name
+    held_handle folder;  // the folder that holds name
     file_identity folder_identity;
-    std::string folder_path;    // the folder as reached, for the layer's own use
-    std::string name;           // the final name in the folder: symbolic links followed
+    std::string folder_path;  // the folder as reached, for the layer's own use
+    std::string name;         // the final name in the folder: symbolic links followed
     // Held instead when the path names one of the process's own descriptors (/dev/stdout,
     // /proc/self/fd/N): such a file has no folder and name to be found by, and is written in
     // place.
     held_handle descriptor;
     bool exists = false;
-    file_status status;         // of the existing file
+    file_status status;  // of the existing file
     // The folder lets this process put a new file in the existing one's place (a sticky folder
     // lets only a file's or the folder's owner do so).
     bool may_replace = true;

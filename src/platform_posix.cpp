@@ -22,8 +22,8 @@ namespace {
 // from outside at any time, and the faults, so that no way of ending but SIGKILL leaves a
 // temporary file behind. SIGPIPE and SIGXFSZ are ignored instead; the real-time signals follow.
 constexpr int ending_signals[] = {
-    SIGHUP,  SIGINT,  SIGQUIT, SIGILL,  SIGTRAP,   SIGABRT, SIGBUS,  SIGFPE,
-    SIGUSR1, SIGSEGV, SIGUSR2, SIGALRM, SIGTERM,   SIGXCPU, SIGVTALRM, SIGPROF, SIGSYS,
+    SIGHUP,    SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT,   SIGBUS,  SIGFPE, SIGUSR1,
+    SIGSEGV,   SIGUSR2, SIGALRM, SIGTERM, SIGXCPU, SIGVTALRM, SIGPROF, SIGSYS,
 #ifdef SIGSTKFLT
     SIGSTKFLT,
 #endif
@@ -453,8 +453,8 @@ place_result find_output_place(const char* path, output_place& place) {
             }
             if (is_on_proc(static_cast<int>(folder.native()))) {
                 // Such a link is followed by the system, to the open file it stands for.
-                held_handle followed(openat(static_cast<int>(folder.native()), part.c_str(),
-                                            O_PATH | O_CLOEXEC));
+                held_handle followed(
+                    openat(static_cast<int>(folder.native()), part.c_str(), O_PATH | O_CLOEXEC));
                 if (!followed.is_open() || fstat(static_cast<int>(followed.native()), &info) != 0) {
                     return {last_error()};
                 }

@@ -412,8 +412,7 @@ bool same_name(const std::string& a, const std::string& b) {
 int open_existing_for_writing(const output_place& place, int& fd) {
     HANDLE handle = CreateFileW(widen(joined(place).c_str()).c_str(), GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return last_windows_error();
     }

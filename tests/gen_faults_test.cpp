@@ -151,6 +151,11 @@ std::vector<run_case> bad_input_cases() {
                          "gone",
                          {},
                          true});
+        cases.push_back({"a name with a line break and an escape is shown escaped",
+                         {},
+                         {"a\nb\x1b[31m", "up.bin"},
+                         1,
+                         "can't find the software file a\\nb\\x1b[31m \n"});
         cases.push_back({"./ in a working directory over 299 characters",
                          {{deep + "/in.bin", ten}},
                          {"./in.bin", "up.bin"},

@@ -1,7 +1,10 @@
 // swug_info run as a user runs it: images packed by swug_gen read back, damaged ones caught,
 // parts written out byte for byte, and every misuse answered with exit status 2.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 
@@ -418,6 +421,40 @@ std::vector<run_case> kept_output_cases() {
                      [](const std::string& folder) {
                          std::filesystem::create_symlink("store/sw.bin", folder + "/link.out");
                      }});
+    cases.push_back({"an image named with a line break and an escape shows them escaped",
+                     {{"x.bin\n| image is valid |\x1b[2J", image}},
+                     {"x.bin\n| image is valid |\x1b[2J"},
+                     0,
+                     replace_all(valid_ten_abc, "| image up.bin |",
+                                 "| image x.bin\\n| image is valid |\\x1b[2J |")});
+    cases.push_back({"a read-only part's file is refused before any file is written",
+                     {{"up.bin", image}, {"sw.out", "OLD"}},
+                     {"--mcu", "mcu.out", "--sw", "sw.out", "up.bin"},
+                     2,
+                     valid_ten_abc,
+                     "swug_info: can't write sw.out: it is read-only\n",
+                     {},
+                     "",
+                     [](const std::string& folder) {
+                         chown((folder + "/sw.out").c_str(), 61001, 61001);
+                         chmod((folder + "/sw.out").c_str(), 0444);
+                     }});
+    cases.back().user = 61001;
+    cases.push_back(
+        {"a part in a folder that allows no new files is written over",
+         {{"up.bin", image}, {"parts/sw.out", "OLD"}},
+         {"--sw", "parts/sw.out", "up.bin"},
+         0,
+         valid_ten_abc + "| wrote the software image to parts/sw.out, size=0000000a |\n",
+         "swug_info: parts/sw.out was written over in place, not replaced in one step: "
+         "its folder allows no new files\n",
+         {{"parts/sw.out", ten}},
+         "",
+         [](const std::string& folder) {
+             chown((folder + "/parts/sw.out").c_str(), 61001, 61001);
+             chmod((folder + "/parts").c_str(), 0755);
+         }});
+    cases.back().user = 61001;
     cases.push_back({"--sw names the standard output's pipe",
                      {{"up.bin", image}},
                      {"--sw", "/proc/self/fd/1", "up.bin"},
@@ -523,6 +560,33 @@ TEST(SwugInfo, OutputsHoldTheirOldContentOrTheCompletePart) {
     for (const run_case& row : kept_output_cases()) {
         check_run_case(row, "swug_info");
     }
+}
+
+TEST(SwugInfo, TwoPartsInOneFolderReachedTwoWaysAreOneFile) {
+    if (target_is_windows() || !runs_as_root() || std::system("unshare --mount true") != 0) {
+        GTEST_SKIP() << "a private mount namespace needs root on a POSIX system";
+    }
+    // view/ shows real/ by a bind mount, only inside the run's own mount namespace.
+    const bytes image = upgrade_image(ten_bytes(), bytes("abc"));
+    temp_folder folder;
+    lay_out(folder.path(), {{"up.bin", image}, {"real/", ""}, {"view/", ""}});
+    run_options options;
+    options.cwd = folder.path();
+    options.wrapper = {"unshare",
+                       "--mount",
+                       "--propagation",
+                       "private",
+                       "sh",
+                       "-c",
+                       "mount --bind real view && exec \"$0\" \"$@\""};
+    const run_result result = run_program(
+        "swug_info", {"--sw", "real/part.bin", "--mcu", "view/part.bin", "up.bin"}, options);
+    EXPECT_EQ(result.ending, exited(2));
+    EXPECT_EQ(result.err,
+              "swug_info: --sw real/part.bin and --mcu view/part.bin are the same file\n");
+    const std::vector<std::pair<std::string, bytes>> untouched = {
+        {"real/", ""}, {"up.bin", image}, {"view/", ""}};
+    EXPECT_EQ(folder_contents(folder.path()), untouched);
 }
 
 TEST(SwugInfo, Options) {

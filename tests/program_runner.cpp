@@ -1,12 +1,14 @@
 #include "program_runner.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -144,8 +147,11 @@ std::string seen_work_dir(const std::string& folder) {
 
 running_program spawn_program(const std::string& name, const std::vector<std::string>& args,
                               const run_options& options) {
-    std::vector<std::string> words =
-        options.native ? std::vector<std::string>() : split_words(environment("SWUG_RUNNER"));
+    std::vector<std::string> words = options.wrapper;
+    if (!options.native) {
+        const std::vector<std::string> runner = split_words(environment("SWUG_RUNNER"));
+        words.insert(words.end(), runner.begin(), runner.end());
+    }
     words.push_back(program_path(name, options.native));
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -180,6 +186,14 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
+        if (options.user != 0) {
+            const std::vector<gid_t> groups(options.groups.begin(), options.groups.end());
+            if (setgroups(groups.size(), groups.data()) != 0 ||
+                setresgid(options.user, options.user, options.user) != 0 ||
+                setresuid(options.user, options.user, options.user) != 0) {
+                _exit(126);
+            }
+        }
         if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) {
             _exit(126);
         }
@@ -353,6 +367,94 @@ bool make_device(const std::string& path, const std::string& text) {
         throw std::runtime_error("can't make the device node " + path);
     }
     return true;
+}
+
+bool runs_as_root() {
+    return geteuid() == 0;
+}
+
+namespace {
+
+// An ACL as stored in its extended attribute, in the short form of the acl tools.
+std::string acl_text(const std::string& value) {
+    std::string text;
+    for (std::size_t at = 4; at + 8 <= value.size(); at += 8) {
+        const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(value[at + i]); };
+        const unsigned tag = byte(0) | byte(1) << 8;
+        const unsigned perm = byte(2) | byte(3) << 8;
+        const unsigned id =
+            byte(4) | byte(5) << 8 | byte(6) << 16 | static_cast<unsigned>(byte(7)) << 24;
+        const char* kind = tag == 0x01 || tag == 0x02   ? "u"
+                           : tag == 0x04 || tag == 0x08 ? "g"
+                           : tag == 0x10                ? "m"
+                                                        : "o";
+        text += (text.empty() ? "" : ",") + std::string(kind) + ":" +
+                (tag == 0x02 || tag == 0x08 ? std::to_string(id) : "") + ":" +
+                ((perm & 4) != 0 ? "r" : "-") + ((perm & 2) != 0 ? "w" : "-") +
+                ((perm & 1) != 0 ? "x" : "-");
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string metadata_text(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) {
+        return "";
+    }
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+    std::string text = std::to_string(info.st_uid) + ":" + std::to_string(info.st_gid) + " " + mode;
+    char names[4096];
+    const ssize_t listed = llistxattr(path.c_str(), names, sizeof names);
+    std::vector<std::string> attributes;
+    for (ssize_t at = 0; at < listed; at += static_cast<ssize_t>(std::strlen(names + at)) + 1) {
+        attributes.emplace_back(names + at);
+    }
+    std::sort(attributes.begin(), attributes.end());
+    for (const std::string& name : attributes) {
+        char value[4096];
+        const ssize_t size = lgetxattr(path.c_str(), name.c_str(), value, sizeof value);
+        const std::string content(value, size > 0 ? static_cast<std::size_t>(size) : 0);
+        if (name == "system.posix_acl_access") {
+            text += " acl=" + acl_text(content);
+        } else if (name == "system.posix_acl_default") {
+            text += " default_acl=" + acl_text(content);
+        } else if (name.rfind("user.", 0) == 0) {
+            text += " " + name + "=" + content;
+        }
+    }
+    return text;
+}
+
+void set_acl(const std::string& path, const std::string& text, bool default_acl) {
+    std::string value("\x02\0\0\0", 4);  // version 2
+    std::istringstream entries(text);
+    for (std::string entry; std::getline(entries, entry, ',');) {
+        const std::size_t colon = entry.find(':', 2);
+        const std::string kind = entry.substr(0, 1);
+        const std::string id = entry.substr(2, colon - 2);
+        const std::string perm = entry.substr(colon + 1);
+        const unsigned tag = kind == "u"   ? (id.empty() ? 0x01 : 0x02)
+                             : kind == "g" ? (id.empty() ? 0x04 : 0x08)
+                             : kind == "m" ? 0x10
+                                           : 0x20;
+        const unsigned bits =
+            (perm[0] == 'r' ? 4 : 0) | (perm[1] == 'w' ? 2 : 0) | (perm[2] == 'x' ? 1 : 0);
+        const std::uint32_t number =
+            id.empty() ? 0xFFFFFFFFu : static_cast<std::uint32_t>(std::stoul(id));
+        const unsigned char bytes[8] = {
+            static_cast<unsigned char>(tag),          0,
+            static_cast<unsigned char>(bits),         0,
+            static_cast<unsigned char>(number),       static_cast<unsigned char>(number >> 8),
+            static_cast<unsigned char>(number >> 16), static_cast<unsigned char>(number >> 24)};
+        value.append(reinterpret_cast<const char*>(bytes), sizeof bytes);
+    }
+    const char* name = default_acl ? "system.posix_acl_default" : "system.posix_acl_access";
+    if (lsetxattr(path.c_str(), name, value.data(), value.size(), 0) != 0) {
+        throw std::runtime_error("can't set the ACL of " + path);
+    }
 }
 
 bool can_make_devices() {

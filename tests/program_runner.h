@@ -36,12 +36,15 @@ private:
 
 struct run_options {
     std::string cwd;
-    std::string stdin_path;         // read-only; empty: an empty pipe, at its end at once
-    int stdin_fd = -1;              // used instead of stdin_path when not -1
-    std::string stdout_path;        // appended to instead of being captured (a file of cwd)
-    bool remove_cwd = false;        // the child removes its working folder before it starts
-    bool terminal_session = false;  // standard input becomes the controlling terminal
-    bool native = false;            // run this build's own program, whatever the target
+    std::string stdin_path;            // read-only; empty: an empty pipe, at its end at once
+    int stdin_fd = -1;                 // used instead of stdin_path when not -1
+    std::string stdout_path;           // appended to instead of being captured (a file of cwd)
+    bool remove_cwd = false;           // the child removes its working folder before it starts
+    bool terminal_session = false;     // standard input becomes the controlling terminal
+    bool native = false;               // run this build's own program, whatever the target
+    std::vector<std::string> wrapper;  // a command that runs the program: its words come first
+    unsigned user = 0;                 // not 0: run as this user and group ID (the suite is root)
+    std::vector<unsigned> groups;      // the supplementary groups of that user
 };
 
 struct run_result {
@@ -109,6 +112,16 @@ std::vector<std::pair<std::string, bytes>> folder_contents(const std::string& fo
 std::string device_text(unsigned major, unsigned minor);
 // Whether this process may create device nodes (it runs as root).
 bool can_make_devices();
+// Whether this process runs as root, and so may run programs as other users.
+bool runs_as_root();
+
+// Owner, group and mode of a file, and its ACL and user attributes, as one line:
+// "1234:5678 0640 acl=u::rw-,u:61001:---,g::r--,m::r--,o::r-- user.build=42". Not following a
+// link; "" when there is nothing there.
+std::string metadata_text(const std::string& path);
+// Sets the ACL of path from the same short form, without following a link; default: the ACL that
+// new files in the folder path get.
+void set_acl(const std::string& path, const std::string& text, bool default_acl = false);
 // Creates the device node that text (from device_text) describes at path; false when it is no
 // such text.
 bool make_device(const std::string& path, const std::string& text);

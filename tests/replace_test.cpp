@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <thread>
 
 #include "run_cases.h"
@@ -16,6 +19,281 @@ namespace swug::testing {
 namespace {
 
 const bytes ten = "0123456789";
+const std::string ten_summary = "| gen image file checksum=0000020d,size=0000000a |\n";
+
+// IDs of nobody on the machine, for files of other users and runs as other users.
+constexpr unsigned other = 61001;
+constexpr unsigned second = 61002;
+constexpr unsigned stranger = 61003;
+constexpr unsigned team = 61500;
+
+using setup_step = std::function<void(const std::string& folder)>;
+
+// A row's setup as root: its steps in order.
+setup_step steps(std::vector<setup_step> list) {
+    return [list](const std::string& folder) {
+        for (const setup_step& step : list) {
+            step(folder);
+        }
+    };
+}
+
+setup_step owner(const std::string& name, unsigned user, unsigned group) {
+    return [=](const std::string& folder) {
+        if (lchown((folder + "/" + name).c_str(), user, group) != 0) {
+            throw std::runtime_error("lchown failed");
+        }
+    };
+}
+
+setup_step mode(const std::string& name, mode_t bits) {
+    return [=](const std::string& folder) {
+        if (chmod((folder + "/" + name).c_str(), bits) != 0) {
+            throw std::runtime_error("chmod failed");
+        }
+    };
+}
+
+setup_step link_of(unsigned user, const std::string& target, const std::string& name) {
+    return [=](const std::string& folder) {
+        std::filesystem::create_symlink(target, folder + "/" + name);
+        owner(name, user, user)(folder);
+    };
+}
+
+setup_step hard_link(const std::string& existing, const std::string& name) {
+    return [=](const std::string& folder) {
+        std::filesystem::create_hard_link(folder + "/" + existing, folder + "/" + name);
+    };
+}
+
+// A row of the table below: the run, its setup as root, who runs it, and what each listed file's
+// owner, mode, ACL and attributes must be afterwards.
+struct plain_write_case {
+    run_case run;
+    setup_step prepare;
+    unsigned user = 0;
+    std::vector<unsigned> groups;
+    std::map<std::string, std::string> metadata;
+};
+
+// What a plain open for writing by the same user would refuse is refused, what it keeps is kept;
+// where a file can't be replaced in one step, it is written over, and said so. "shared/" is a
+// folder like /tmp: anybody may write it, only owners may remove.
+std::vector<run_case> plain_write_cases() {
+    const bytes image = upgrade_image(ten);
+    const setup_step shared = mode("shared", 01777);
+    const std::string rewritten =
+        "the upgrade image {name} was written over in place, not "
+        "replaced in one step: ";
+    const plain_write_case cases[] = {
+        {{"another user's file planted in a shared folder is not written",
+          {{"in.bin", ten}, {"shared/release.bin", "OLD"}},
+          {"in.bin", "shared/release.bin"},
+          1,
+          "can't write the upgrade image shared/release.bin: it is another user's file in a "
+          "shared folder\n"},
+         steps({shared, owner("shared/release.bin", other, other),
+                mode("shared/release.bin", 06777)}),
+         0,
+         {},
+         {{"shared/release.bin", "61001:61001 6777"}}},
+        {{"a sticky folder that a group may write is shared too",
+          {{"in.bin", ten}, {"team/release.bin", "OLD"}},
+          {"in.bin", "team/release.bin"},
+          1,
+          "can't write the upgrade image team/release.bin: it is another user's file in a shared "
+          "folder\n"},
+         steps({mode("team", 01770), owner("team/release.bin", other, other)})},
+        {{"another user's link in a shared folder is not followed",
+          {{"in.bin", ten}, {"shared/", ""}, {"victim.bin", "SECRET"}},
+          {"in.bin", "shared/link.bin"},
+          1,
+          "can't write the upgrade image shared/link.bin: it leads through another user's "
+          "symbolic link in a shared folder\n",
+          "",
+          {{"shared/link.bin", "-> ../victim.bin"}}},
+         steps({shared, link_of(other, "../victim.bin", "shared/link.bin"),
+                mode("victim.bin", 0600)})},
+        {{"nor is such a link on the way to the folder",
+          {{"in.bin", ten}, {"shared/", ""}, {"store/victim.bin", "SECRET"}},
+          {"in.bin", "shared/store/victim.bin"},
+          1,
+          "can't write the upgrade image shared/store/victim.bin: it leads through another "
+          "user's symbolic link in a shared folder\n",
+          "",
+          {{"shared/store", "-> ../store"}}},
+         steps({shared, link_of(other, "../store", "shared/store")})},
+        {{"the runner's own link in a shared folder is followed",
+          {{"in.bin", ten}, {"shared/", ""}, {"store.bin", "OLD"}},
+          {"in.bin", "shared/mine.bin"},
+          0,
+          ten_summary,
+          "",
+          {{"shared/mine.bin", "-> ../store.bin"}, {"store.bin", image}}},
+         steps({shared, link_of(0, "../store.bin", "shared/mine.bin")})},
+        {{"a link of the shared folder's owner is followed",
+          {{"in.bin", ten}, {"box/", ""}, {"store.bin", "OLD"}},
+          {"in.bin", "box/link.bin"},
+          0,
+          ten_summary,
+          "",
+          {{"box/link.bin", "-> ../store.bin"}, {"store.bin", image}}},
+         steps({owner("box", second, second), mode("box", 01777),
+                link_of(second, "../store.bin", "box/link.bin"), owner("store.bin", other, other),
+                mode("store.bin", 0644)}),
+         other,
+         {},
+         {{"store.bin", "61001:61001 0644"}}},
+        {{"a member of the file's group keeps the group",
+          {{"in.bin", ten}, {"up.bin", "OLD"}},
+          {"in.bin", "up.bin"},
+          0,
+          ten_summary,
+          "",
+          {{"up.bin", image}}},
+         steps({owner("up.bin", other, team), mode("up.bin", 0660)}),
+         second,
+         {team},
+         {{"up.bin", "61002:61500 0660"}}},
+        {{"root keeps owner and group",
+          {{"in.bin", ten}, {"up.bin", "OLD"}},
+          {"in.bin", "up.bin"},
+          0,
+          ten_summary,
+          "",
+          {{"up.bin", image}}},
+         steps({owner("up.bin", 1234, 5678), mode("up.bin", 0640)}),
+         0,
+         {},
+         {{"up.bin", "1234:5678 0640"}}},
+        {{"a group that can't be kept: the file is written over",
+          {{"in.bin", ten}, {"up.bin", "OLD"}},
+          {"in.bin", "up.bin"},
+          0,
+          ten_summary,
+          replace_all(rewritten, "{name}", "up.bin") + "a new file can't be given its group\n",
+          {{"up.bin", image}, {"keep.bin", image}}},
+         steps(
+             {owner("up.bin", other, team), mode("up.bin", 0666), hard_link("up.bin", "keep.bin")}),
+         stranger,
+         {},
+         {{"up.bin", "61001:61500 0666"}}},
+        {{"a read-only image is refused",
+          {{"in.bin", ten}, {"up.bin", "OLD"}},
+          {"in.bin", "up.bin"},
+          1,
+          "can't write the upgrade image up.bin: it is read-only\n"},
+         steps({owner("up.bin", other, other), mode("up.bin", 0444)}),
+         other},
+        {{"root replaces a read-only image, which stays read-only",
+          {{"in.bin", ten}, {"up.bin", "OLD"}},
+          {"in.bin", "up.bin"},
+          0,
+          ten_summary,
+          "",
+          {{"up.bin", image}}},
+         steps({mode("up.bin", 0444)}),
+         0,
+         {},
+         {{"up.bin", "0:0 0444"}}},
+        {{"a folder that allows no new files: the writable file is written over",
+          {{"in.bin", ten}, {"upload/up.bin", "OLDOLDOLDOLDOLDOLDOLDOLD"}},
+          {"in.bin", "upload/up.bin"},
+          0,
+          ten_summary,
+          replace_all(rewritten, "{name}", "upload/up.bin") + "its folder allows no new files\n",
+          {{"upload/up.bin", image}, {"upload/keep.bin", image}}},
+         steps({owner("upload/up.bin", other, other), mode("upload/up.bin", 0666),
+                hard_link("upload/up.bin", "upload/keep.bin"), mode("upload", 0755)}),
+         other,
+         {},
+         {{"upload/up.bin", "61001:61001 0666"}}},
+        {{"a sticky folder's own file: written over, as only its owner may replace it",
+          {{"in.bin", ten}, {"box/up.bin", "OLD"}},
+          {"in.bin", "box/up.bin"},
+          0,
+          ten_summary,
+          replace_all(rewritten, "{name}", "box/up.bin") +
+              "its folder lets only the file's owner replace it\n",
+          {{"box/up.bin", image}, {"box/keep.bin", image}}},
+         steps({mode("box/up.bin", 0666), hard_link("box/up.bin", "box/keep.bin"),
+                mode("box", 01777)}),
+         other,
+         {},
+         {{"box/up.bin", "0:0 0666"}}},
+        {{"an mcu_ota.bin that can't be opened is left out, and said so",
+          {{"in.bin", ten}, {"mcu_ota.bin", "abc"}},
+          {"in.bin", "up.bin"},
+          0,
+          ten_summary,
+          "can't open the MCU ota file mcu_ota.bin: Permission denied; the upgrade image is made "
+          "without it\n",
+          {{"up.bin", image}}},
+         steps({mode("mcu_ota.bin", 0600)}),
+         other},
+        {{"set-user-ID and set-group-ID bits don't carry over to new content",
+          {{"in.bin", ten}, {"up.bin", "OLD"}},
+          {"in.bin", "up.bin"},
+          0,
+          ten_summary,
+          "",
+          {{"up.bin", image}}},
+         steps({mode("up.bin", 06755)}),
+         0,
+         {},
+         {{"up.bin", "0:0 0755"}}},
+        {{"the ACL and user attributes are kept",
+          {{"in.bin", ten}, {"up.bin", "OLD"}},
+          {"in.bin", "up.bin"},
+          0,
+          ten_summary,
+          "",
+          {{"up.bin", image}}},
+         steps({mode("up.bin", 0640),
+                [](const std::string& folder) {
+                    set_acl(folder + "/up.bin", "u::rw-,u:61001:---,g::r--,m::r--,o::r--");
+                    setxattr((folder + "/up.bin").c_str(), "user.build", "42", 2, 0);
+                }}),
+         0,
+         {},
+         {{"up.bin", "0:0 0644 acl=u::rw-,u:61001:---,g::r--,m::r--,o::r-- user.build=42"}}},
+        {{"a new image gets the folder's default ACL",
+          {{"in.bin", ten}, {"private/", ""}},
+          {"in.bin", "private/new.bin"},
+          0,
+          ten_summary,
+          "",
+          {{"private/new.bin", image}}},
+         [](const std::string& folder) {
+             set_acl(folder + "/private", "u::rwx,g::r-x,o::---", true);
+         },
+         0,
+         {},
+         {{"private/new.bin", "0:0 0640"}}},
+    };
+    std::vector<run_case> rows;
+    for (const plain_write_case& c : cases) {
+        rows.push_back(c.run);
+        rows.back().prepare = c.prepare;
+        rows.back().user = c.user;
+        rows.back().groups = c.groups;
+        rows.back().metadata = c.metadata;
+    }
+    return rows;
+}
+
+TEST(Replace, NeverLessSafeThanAPlainWrite) {
+    if (target_is_windows()) {
+        GTEST_SKIP() << "POSIX owners, modes and shared folders";
+    }
+    if (!runs_as_root()) {
+        GTEST_SKIP() << "files of other users need root";
+    }
+    for (const run_case& row : plain_write_cases()) {
+        check_run_case(row);
+    }
+}
 
 // A software image that arrives through a FIFO, so that a test decides when the run goes on.
 class fed_input {
@@ -48,9 +326,11 @@ private:
 
 // Names in folder that look like a temporary file of an output named final.
 std::vector<std::string> temporary_files(const temp_folder& folder, const std::string& final) {
+    const std::size_t slash = final.rfind('/') + 1;  // 0 without a folder
+    const std::string prefix = final.substr(0, slash) + "." + final.substr(slash) + ".swug-";
     std::vector<std::string> found;
     for (const auto& [name, content] : folder_contents(folder.path())) {
-        if (name.rfind("." + final + ".swug-", 0) == 0) {
+        if (name.rfind(prefix, 0) == 0) {
             found.push_back(name);
         }
     }
@@ -87,9 +367,18 @@ TEST(Replace, ASignalWhileCopyingKeepsThePreviousImage) {
         std::string ending;
         std::size_t stray_files;
     } cases[] = {
-        {SIGINT, "killed by SIGINT", 0},   {SIGTERM, "killed by SIGTERM", 0},
-        {SIGHUP, "killed by SIGHUP", 0},   {SIGQUIT, "killed by SIGQUIT", 0},
-        {SIGUSR1, "killed by SIGUSR1", 0}, {SIGALRM, "killed by SIGALRM", 0},
+        {SIGINT, "killed by SIGINT", 0},
+        {SIGTERM, "killed by SIGTERM", 0},
+        {SIGHUP, "killed by SIGHUP", 0},
+        {SIGQUIT, "killed by SIGQUIT", 0},
+        {SIGUSR1, "killed by SIGUSR1", 0},
+        {SIGALRM, "killed by SIGALRM", 0},
+        {SIGUSR2, "killed by SIGUSR2", 0},
+        {SIGSEGV, "killed by SIGSEGV", 0},
+        {SIGABRT, "killed by SIGABRT", 0},
+        {SIGBUS, "killed by SIGBUS", 0},
+        {SIGSYS, "killed by SIGSYS", 0},
+        {SIGRTMIN, "killed by signal " + std::to_string(SIGRTMIN), 0},
         {SIGKILL, "killed by SIGKILL", 1},
     };
     for (const auto& c : cases) {
@@ -219,6 +508,76 @@ TEST(Replace, AFileSizeLimitIsAWriteErrorAndKeepsTheOldImage) {
         setrlimit(RLIMIT_FSIZE, &limit);
     };
     check_run_case(row);
+}
+
+TEST(Replace, ANameThatFlickersIntoALinkNeverRedirectsTheImage) {
+    if (target_is_windows()) {
+        GTEST_SKIP() << "POSIX shared folders";
+    }
+    if (!runs_as_root()) {
+        GTEST_SKIP() << "another user's links need root";
+    }
+    // Another user makes shared/up.bin flicker between nothing and a link to the victim's file,
+    // while the victim (and root) write shared/up.bin again and again.
+    temp_folder folder;
+    std::filesystem::permissions(std::filesystem::path(folder.path()).parent_path(),
+                                 std::filesystem::perms(0711));
+    std::filesystem::permissions(folder.path(), std::filesystem::perms(0755));
+    lay_out(folder.path(), {{"in.bin", ten}, {"shared/", ""}, {"victim.bin", "SECRET"}});
+    steps({mode("shared", 01777), owner("victim.bin", second, second), mode("victim.bin", 0600)})(
+        folder.path());
+    const std::string name = folder / "shared/up.bin";
+    // The flickering process, ended with the test however the test ends.
+    struct child_process {
+        pid_t pid;
+        ~child_process() {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    };
+    const child_process flicker{fork()};
+    if (flicker.pid == 0) {
+        if (setresgid(other, other, other) != 0 || setresuid(other, other, other) != 0) {
+            _exit(1);
+        }
+        for (;;) {
+            symlink("../victim.bin", name.c_str());
+            unlink(name.c_str());
+        }
+    }
+    for (int run = 0; run < 100; ++run) {
+        run_options options;
+        options.cwd = folder.path();
+        options.user = run % 2 == 0 ? second : 0;
+        run_program("swug_gen", {"in.bin", "shared/up.bin"}, options);
+        struct stat info {};
+        // What the run wrote is taken away again, so that the name can flicker once more.
+        if (lstat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            unlink(name.c_str());
+        }
+        ASSERT_EQ(read_file(folder / "victim.bin"), "SECRET") << "after run " << run;
+        ASSERT_EQ(metadata_text(folder / "victim.bin"), "61002:61002 0600");
+    }
+}
+
+TEST(Replace, ASignalAfterTheFolderMovedCleansUpWhereItNowIs) {
+    if (target_is_windows()) {
+        GTEST_SKIP() << "POSIX signals and FIFOs";
+    }
+    temp_folder folder;
+    lay_out(folder.path(), {{"out/up.bin", "OLD"}});
+    fed_input input(folder, "in.fifo");
+    run_options options;
+    options.cwd = folder.path();
+    running_program run = spawn_program("swug_gen", {"in.fifo", "out/up.bin"}, options);
+    input.feed(bytes(600000, 'x'));
+    ASSERT_TRUE(wait_for_temporary_data(folder, "out/up.bin"));
+    std::filesystem::rename(folder / "out", folder / "moved");
+    kill(run.pid, SIGTERM);
+    EXPECT_EQ(finish_program(run, "").ending, "killed by SIGTERM");
+    const std::vector<std::pair<std::string, bytes>> expected = {
+        {"in.fifo", "<not a regular file>"}, {"moved/", ""}, {"moved/up.bin", "OLD"}};
+    EXPECT_EQ(folder_contents(folder.path()), expected);
 }
 
 }  // namespace

@@ -27,6 +27,12 @@ struct run_case {
     std::function<void(const std::string& folder)> prepare;  // links, sparse files...
     bool remove_cwd = false;  // the working folder is gone before the program starts
     std::string stdout_to;    // a given file that standard output is appended to, like ">>"
+    // Run as this user and group ID, with these supplementary groups (the row is skipped when
+    // this process is not root, which alone can do so).
+    unsigned user = 0;
+    std::vector<unsigned> groups;
+    // metadata_text of these files afterwards.
+    std::map<std::string, std::string> metadata;
 };
 
 // Writes software as in.bin, and mcu as mcu_ota.bin when given, into folder and runs
