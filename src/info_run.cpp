@@ -19,7 +19,7 @@ std::string text_of(const info_error& error) {
     if (error.problem != info_problem::output_refused && error.problem != info_problem::rewritten) {
         e.other = printable(error.other);
     }
-    const std::string reason = reason_text(e.error);
+    std::string reason = reason_text(e.error);
     switch (e.problem) {
         case info_problem::unknown_option:
             return "unknown option " + e.path;

@@ -411,6 +411,125 @@ int close_file(int fd) {
     return close(fd) != 0 && errno != EINTR ? last_error() : 0;
 }
 
+namespace {
+
+// One walk along an output path: the folder reached so far, and the names still to go.
+struct output_walk {
+    held_handle folder;
+    std::deque<std::string> parts;
+    int hops = 0;
+    bool arrived = false;  // place names the output
+};
+
+// A link in /proc stands for one of the process's open files; the system follows it there.
+place_result follow_descriptor_link(output_walk& walk, const std::string& part, bool last,
+                                    output_place& place) {
+    held_handle followed(
+        openat(static_cast<int>(walk.folder.native()), part.c_str(), O_PATH | O_CLOEXEC));
+    struct stat info {};
+    if (!followed.is_open() || fstat(static_cast<int>(followed.native()), &info) != 0) {
+        return {last_error()};
+    }
+    if (S_ISDIR(info.st_mode)) {
+        walk.folder = std::move(followed);
+        return {};
+    }
+    if (!last) {
+        return {ENOTDIR};
+    }
+    place.descriptor = std::move(followed);
+    place.exists = true;
+    fill_status(info, place.status);
+    place.may_replace = false;
+    walk.arrived = true;
+    return {};
+}
+
+place_result follow_link(output_walk& walk, int link, const struct stat& info,
+                         const struct stat& folder_info, const std::string& part, bool last,
+                         output_place& place) {
+    if (++walk.hops > max_link_hops) {
+        return {ELOOP};
+    }
+    if (is_on_proc(static_cast<int>(walk.folder.native()))) {
+        return follow_descriptor_link(walk, part, last, place);
+    }
+    if (is_shared_folder(folder_info) && is_foreign(info, folder_info)) {
+        return {0, output_refusal::foreign_link};
+    }
+    std::string text;
+    if (const int error = read_link_text(link, text); error != 0) {
+        return {error};
+    }
+    if (text[0] == '/') {
+        if (const int error = open_root(true, walk.folder); error != 0) {
+            return {error};
+        }
+    }
+    push_parts(text, walk.parts);
+    return {};
+}
+
+// The existing file that the path ends in.
+place_result arrive_at_file(output_walk& walk, const struct stat& info,
+                            const struct stat& folder_info, const std::string& part,
+                            output_place& place) {
+    if (is_shared_folder(folder_info) && is_foreign(info, folder_info)) {
+        return {0, output_refusal::foreign_file};
+    }
+    place.name = part;
+    place.exists = true;
+    fill_status(info, place.status);
+    // Where only owners may rename, only the file's or the folder's owner (or root) can put a
+    // new file in the old one's place.
+    place.may_replace = (folder_info.st_mode & S_ISVTX) == 0 || geteuid() == 0 ||
+                        info.st_uid == geteuid() || folder_info.st_uid == geteuid();
+    walk.arrived = true;
+    return {};
+}
+
+// Takes the next name of the path, relative to the folder reached so far.
+place_result take_next_name(output_walk& walk, output_place& place) {
+    const std::string part = walk.parts.front();
+    walk.parts.pop_front();
+    const bool last = walk.parts.empty();
+    if (part.empty() || part == ".") {
+        return {};
+    }
+    const int fd = openat(static_cast<int>(walk.folder.native()), part.c_str(),
+                          O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT || !last) {
+            return {last_error()};
+        }
+        place.name = part;  // nothing there yet: a new file of that name
+        walk.arrived = true;
+        return {};
+    }
+    held_handle entry(fd);
+    struct stat info {};
+    struct stat folder_info {};
+    if (fstat(fd, &info) != 0 || fstat(static_cast<int>(walk.folder.native()), &folder_info) != 0) {
+        return {last_error()};
+    }
+    if (S_ISLNK(info.st_mode)) {
+        return follow_link(walk, fd, info, folder_info, part, last, place);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        if (last) {
+            return {EISDIR};
+        }
+        walk.folder = std::move(entry);
+        return {};
+    }
+    if (!last) {
+        return {ENOTDIR};
+    }
+    return arrive_at_file(walk, info, folder_info, part, place);
+}
+
+}  // namespace
+
 place_result find_output_place(const char* path, output_place& place) {
     place = output_place();
     if (path[0] == '\0') {
@@ -418,112 +537,34 @@ place_result find_output_place(const char* path, output_place& place) {
     }
     // The path is walked one name at a time, each relative to the folder before it, so that what
     // is checked is what is used: a name that changes meanwhile can't lead elsewhere.
-    held_handle folder;
-    if (const int error = open_root(path[0] == '/', folder); error != 0) {
+    output_walk walk;
+    if (const int error = open_root(path[0] == '/', walk.folder); error != 0) {
         return {error};
     }
-    std::deque<std::string> parts;
-    push_parts(path, parts);
-    int hops = 0;
-    while (!parts.empty()) {
-        const std::string part = parts.front();
-        parts.pop_front();
-        const bool last = parts.empty();
-        if (part.empty() || part == ".") {
-            continue;
+    push_parts(path, walk.parts);
+    while (!walk.arrived && !walk.parts.empty()) {
+        if (const place_result taken = take_next_name(walk, place);
+            taken.error != 0 || taken.refusal != output_refusal::none) {
+            return taken;
         }
-        const int fd = openat(static_cast<int>(folder.native()), part.c_str(),
-                              O_PATH | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) {
-            if (errno == ENOENT && last) {
-                place.name = part;  // nothing there yet: a new file of that name
-                break;
-            }
-            return {last_error()};
-        }
-        held_handle entry(fd);
-        struct stat info {};
-        struct stat folder_info {};
-        if (fstat(fd, &info) != 0 || fstat(static_cast<int>(folder.native()), &folder_info) != 0) {
-            return {last_error()};
-        }
-        if (S_ISLNK(info.st_mode)) {
-            if (++hops > max_link_hops) {
-                return {ELOOP};
-            }
-            if (is_on_proc(static_cast<int>(folder.native()))) {
-                // Such a link is followed by the system, to the open file it stands for.
-                held_handle followed(
-                    openat(static_cast<int>(folder.native()), part.c_str(), O_PATH | O_CLOEXEC));
-                if (!followed.is_open() || fstat(static_cast<int>(followed.native()), &info) != 0) {
-                    return {last_error()};
-                }
-                if (S_ISDIR(info.st_mode)) {
-                    folder = std::move(followed);
-                    continue;
-                }
-                if (!last) {
-                    return {ENOTDIR};
-                }
-                place.descriptor = std::move(followed);
-                place.exists = true;
-                fill_status(info, place.status);
-                place.may_replace = false;
-                break;
-            }
-            if (is_shared_folder(folder_info) && is_foreign(info, folder_info)) {
-                return {0, output_refusal::foreign_link};
-            }
-            std::string text;
-            if (const int error = read_link_text(fd, text); error != 0) {
-                return {error};
-            }
-            if (text[0] == '/') {
-                if (const int error = open_root(true, folder); error != 0) {
-                    return {error};
-                }
-            }
-            push_parts(text, parts);
-            continue;
-        }
-        if (S_ISDIR(info.st_mode)) {
-            if (last) {
-                return {EISDIR};
-            }
-            folder = std::move(entry);
-            continue;
-        }
-        if (!last) {
-            return {ENOTDIR};
-        }
-        if (is_shared_folder(folder_info) && is_foreign(info, folder_info)) {
-            return {0, output_refusal::foreign_file};
-        }
-        place.name = part;
-        place.exists = true;
-        fill_status(info, place.status);
-        // Where only owners may rename, only the file's or the folder's owner (or root) can put
-        // a new file in the old one's place.
-        place.may_replace = (folder_info.st_mode & S_ISVTX) == 0 || geteuid() == 0 ||
-                            info.st_uid == geteuid() || folder_info.st_uid == geteuid();
-        break;
     }
-    if (place.name.empty() && !place.descriptor.is_open()) {
+    if (!walk.arrived) {
         return {EISDIR};  // the path ends in a folder: "out/", ".", ".."
     }
     // The folder is opened for reading, so that it can be synced; one that may be searched and
     // written but not read is used as it is.
     const int readable =
-        openat(static_cast<int>(folder.native()), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        openat(static_cast<int>(walk.folder.native()), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (readable >= 0) {
-        folder.reset(readable);
+        walk.folder.reset(readable);
     }
     file_status folder_status;
-    if (const int error = status_of(static_cast<int>(folder.native()), folder_status); error != 0) {
+    if (const int error = status_of(static_cast<int>(walk.folder.native()), folder_status);
+        error != 0) {
         return {error};
     }
     place.folder_identity = folder_status.identity;
-    place.folder = std::move(folder);
+    place.folder = std::move(walk.folder);
     return {};
 }
 
@@ -627,6 +668,30 @@ int create_scratch(int& fd) {
     return 0;
 }
 
+namespace {
+
+// The names of fd's extended attributes, each followed by a zero byte.
+int attribute_names(int fd, std::string& names) {
+    for (int tries = 0;; ++tries) {
+        const ssize_t size = flistxattr(fd, nullptr, 0);
+        if (size < 0) {
+            return last_error();
+        }
+        names.assign(static_cast<std::size_t>(size), '\0');
+        const ssize_t got = flistxattr(fd, names.data(), names.size());
+        if (got >= 0) {
+            names.resize(static_cast<std::size_t>(got));
+            return 0;
+        }
+        // The list grew between the two calls.
+        if (errno != ERANGE || tries == 3) {
+            return last_error();
+        }
+    }
+}
+
+}  // namespace
+
 int copy_extended_attributes(int from_fd, int to_fd) {
     // Taken over by the system or by nobody: a plain write drops a program's capabilities, and
     // the integrity labels belong to the content, which is new.
@@ -643,20 +708,8 @@ int copy_extended_attributes(int from_fd, int to_fd) {
         return false;
     };
     std::string names;
-    for (int tries = 0;; ++tries) {
-        const ssize_t size = flistxattr(from_fd, nullptr, 0);
-        if (size < 0) {
-            return errno == ENOTSUP ? 0 : last_error();
-        }
-        names.assign(static_cast<std::size_t>(size), '\0');
-        const ssize_t got = flistxattr(from_fd, names.data(), names.size());
-        if (got >= 0) {
-            names.resize(static_cast<std::size_t>(got));
-            break;
-        }
-        if (errno != ERANGE || tries == 3) {
-            return last_error();
-        }
+    if (const int error = attribute_names(from_fd, names); error != 0) {
+        return error == ENOTSUP ? 0 : error;
     }
     std::string value;
     for (std::size_t at = 0; at < names.size(); at += std::strlen(names.c_str() + at) + 1) {
