@@ -94,10 +94,13 @@ void check_run_case(const run_case& row, const std::string& program) {
     EXPECT_EQ(result.ending, exited(row.exit_status));
     EXPECT_EQ(result.out, replace_all(row.out, "{dir}", dir));
     EXPECT_EQ(result.err, replace_all(row.err, "{dir}", dir));
+    check_folder(row, folder.path());
+}
 
+void check_folder(const run_case& row, const std::string& folder) {
     const std::map<std::string, bytes> expected = expected_contents(row);
     std::map<std::string, bytes> found;
-    for (const auto& [name, content] : folder_contents(folder.path())) {
+    for (const auto& [name, content] : folder_contents(folder)) {
         found[name] = content;
     }
     for (const auto& [name, content] : expected) {
