@@ -115,6 +115,22 @@ bool identify(HANDLE handle, file_identity& identity) {
     return true;
 }
 
+// True when handle is a console's input or screen buffer, as the console itself says; a device
+// such as NUL is not. GetConsoleMode needs read access, so a handle opened for writing only (an
+// output named CON or CONOUT$) is asked by writing nothing to it, which only a console accepts.
+bool is_console(HANDLE handle) {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE ||
+        GetFileType(handle) != FILE_TYPE_CHAR) {
+        return false;
+    }
+    DWORD mode = 0;
+    DWORD written = 0;
+    INPUT_RECORD no_record{};
+    return GetConsoleMode(handle, &mode) != 0 ||
+           WriteConsoleW(handle, L"", 0, &written, nullptr) != 0 ||
+           WriteConsoleInputW(handle, &no_record, 0, &written) != 0;
+}
+
 void fill_status(const struct _stat64& info, file_status& status) {
     status = file_status();
     switch (info.st_mode & _S_IFMT) {
@@ -133,6 +149,47 @@ void fill_status(const struct _stat64& info, file_status& status) {
     }
 }
 
+// The console's code pages as the tools found them; 0 without a console.
+UINT found_input_code_page = 0;
+UINT found_output_code_page = 0;
+
+// Puts the console's code pages back: the console outlives the tools, and the programs run in it
+// afterwards must show their text as before.
+void restore_code_pages() {
+    if (found_output_code_page != 0) {
+        SetConsoleOutputCP(found_output_code_page);
+    }
+    if (found_input_code_page != 0) {
+        SetConsoleCP(found_input_code_page);
+    }
+}
+
+void restore_code_pages_at_exit() {
+    // What stdio still holds goes out in UTF-8 first; the C runtime would flush it only later.
+    std::fflush(nullptr);
+    restore_code_pages();
+}
+
+BOOL WINAPI restore_code_pages_on_ctrl(DWORD) {
+    restore_code_pages();
+    return FALSE;  // on to the handler that removes the temporary files, then the default one
+}
+
+// Names are UTF-8 inside the tools; while they run, the console shows them as such. Every ending
+// puts the console's own code pages back: a return from main or exit(), Ctrl-C, Ctrl-Break and
+// the console closing alike.
+void switch_console_to_utf8() {
+    found_input_code_page = GetConsoleCP();
+    found_output_code_page = GetConsoleOutputCP();
+    if (found_output_code_page == 0 || found_output_code_page == CP_UTF8) {
+        return;  // no console, or nothing to change
+    }
+    std::atexit(restore_code_pages_at_exit);
+    // Registered after the temporary files' handler, so called before it.
+    SetConsoleCtrlHandler(restore_code_pages_on_ctrl, TRUE);
+    SetConsoleOutputCP(CP_UTF8);
+}
+
 }  // namespace
 
 void prepare_process() {
@@ -147,8 +204,7 @@ void prepare_process() {
     }
     InitializeCriticalSection(&temporary_lock);
     SetConsoleCtrlHandler(clean_up_and_end, TRUE);
-    // Names are UTF-8 inside the tools; the console shows them as such.
-    SetConsoleOutputCP(CP_UTF8);
+    switch_console_to_utf8();
 }
 
 command_line::command_line(int, char**) {
@@ -185,7 +241,9 @@ int current_directory(char* buffer, std::size_t capacity) {
 
 void wait_for_key() {
     const int fd = _fileno(stdin);
-    if (fd >= 0 && _isatty(fd) != 0) {
+    // Only the console itself can tell: NUL is a character device too, and _isatty calls it a
+    // terminal, but no key ever comes from it.
+    if (fd >= 0 && is_console(reinterpret_cast<HANDLE>(_get_osfhandle(fd)))) {
         // A key such as an arrow comes as two codes; the second one is read too.
         const int key = _getch();
         if ((key == 0 || key == 0xE0) && _kbhit() != 0) {
@@ -193,8 +251,8 @@ void wait_for_key() {
         }
         return;
     }
-    // Redirected input: the console is not where the key comes from, and end of input ends
-    // the wait instead of hanging on a console nobody looks at.
+    // NUL, a file or a pipe: one byte of it, so that end of input ends the wait at once instead
+    // of hanging on a console nobody types into.
     unsigned char byte = 0;
     if (fd >= 0) {
         (void)_read(fd, &byte, 1);

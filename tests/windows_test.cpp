@@ -3,8 +3,10 @@
 // (SWUG_EXE_SUFFIX=.exe under Wine); the names run on every build.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "run_cases.h"
 
@@ -157,6 +159,144 @@ TEST(Windows, ImagesEqualTheNativeBuildsByteForByte) {
         EXPECT_EQ(images[0], images[1]);
         EXPECT_EQ(reports[0], reports[1]);
     }
+}
+
+// The programs as cmd finds them in a console, under names without blanks: the Windows build's
+// folder as drive S:, the code page probe's as T:.
+class console_programs {
+public:
+    console_programs()
+        : programs_("s", fs::path(program_path("swug_gen")).parent_path().string()),
+          probe_("t", fs::path(probe()).parent_path().string()) {}
+
+    // The console's code pages, as the probe prints them.
+    static std::string probe() {
+        const char* path = std::getenv("SWUG_CODE_PAGE_PROBE");
+        return path != nullptr ? path : "";
+    }
+    static bool ready() { return target_is_windows() && !probe().empty() && exists(probe()); }
+
+    // command with {swug_gen}, {swug_info} and {code_pages} made the programs' paths.
+    static std::string command(const std::string& text) {
+        std::string command = replace_all(text, "{swug_gen}", "S:\\swug_gen.exe");
+        command = replace_all(command, "{swug_info}", "S:\\swug_info.exe");
+        return replace_all(command, "{code_pages}", "T:\\" + fs::path(probe()).filename().string());
+    }
+
+private:
+    mapped_drive programs_;
+    mapped_drive probe_;
+};
+
+// What "{code_pages}" prints for a console whose code pages are both 850.
+const std::string code_pages_850 = "input 850, output 850\r\n";
+
+// Runs that cmd starts in a console: the command's last step ends as exit_status, and the folder
+// holds given, changed by written, and nothing else. Text that goes to a file keeps the console's
+// "\r\n"; the console's screen must not show hidden_text.
+struct console_case {
+    std::string name;
+    std::map<std::string, bytes> given;
+    std::string command;
+    int exit_status = 0;
+    std::map<std::string, bytes> written;
+    std::string hidden_text;
+};
+
+void check_console_case(const console_case& row) {
+    SCOPED_TRACE(row.name);
+    temp_folder folder;
+    lay_out(folder.path(), row.given);
+    console_session console(folder.path(), console_programs::command(row.command));
+    const run_result result = console.finish();
+    EXPECT_EQ(result.ending, exited(row.exit_status));
+    if (!row.hidden_text.empty()) {
+        EXPECT_EQ(result.out.find(row.hidden_text), std::string::npos) << result.out;
+    }
+    run_case expected;
+    expected.given = row.given;
+    expected.written = row.written;
+    check_folder(expected, folder.path());
+}
+
+TEST(WindowsConsole, StandardInputThatIsNoConsoleNeverWaitsForAKey) {
+    if (!console_programs::ready()) {
+        GTEST_SKIP() << "runs the Windows build in a console, with the code page probe";
+    }
+    const console_programs programs;
+    const std::string prompt = "Press any key to exit!";
+    const console_case cases[] = {
+        {"interactive mode with NUL as standard input",
+         {{"data/VRK520_SW.bin", "abc"}, {"out/", ""}},
+         "chcp 850 & {swug_gen} < NUL > report.txt & {code_pages} > code_pages.txt",
+         0,
+         {{"out/VRK520_UPGRADE_SW.bin", upgrade_image("abc")},
+          {"report.txt", "| gen image file checksum=00000126,size=00000003 |\r\n" + prompt},
+          {"code_pages.txt", code_pages_850}}},
+        {"a wrong count with NUL as standard input",
+         {},
+         "chcp 850 & {swug_gen} a < NUL > report.txt & {code_pages} > code_pages.txt",
+         0,
+         {{"report.txt", "Parameter Error [2]\r\n" + prompt}, {"code_pages.txt", code_pages_850}}},
+        {"a wrong count with a file as standard input",
+         {{"keys.txt", "xyz"}},
+         "{swug_gen} a b c < keys.txt > report.txt",
+         0,
+         {{"report.txt", "Parameter Error [4]\r\n" + prompt}}},
+    };
+    for (const console_case& row : cases) {
+        check_console_case(row);
+    }
+}
+
+TEST(WindowsConsole, AConsoleAsStandardInputWaitsForOneKey) {
+    if (!console_programs::ready()) {
+        GTEST_SKIP() << "runs the Windows build in a console, with the code page probe";
+    }
+    const console_programs programs;
+    temp_folder folder;
+    console_session console(
+        folder.path(),
+        console_programs::command("chcp 850 & {swug_gen} a & {code_pages} > code_pages.txt"));
+    ASSERT_TRUE(console.wait_until([&console] {
+        return console.screen().find("exit!") != std::string::npos;
+    })) << console.screen();
+    // Still waiting a moment later: the next step has not run.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_FALSE(exists(folder / "code_pages.txt"));
+    console.type("x");
+    const run_result result = console.finish();
+    EXPECT_EQ(result.ending, exited(0));
+    EXPECT_EQ(read_file(folder / "code_pages.txt"), code_pages_850);
+}
+
+TEST(WindowsConsole, CtrlCRemovesTheNewFileAndGivesTheCodePagesBack) {
+    if (!console_programs::ready()) {
+        GTEST_SKIP() << "runs the Windows build in a console, with the code page probe";
+    }
+    const console_programs programs;
+    temp_folder folder;
+    write_file(folder / "up.bin", "OLD");
+    // The software image is the console's input, which waits for a line nobody types.
+    console_session console(folder.path(),
+                            console_programs::command("chcp 850 & {swug_gen} CONIN$ up.bin & "
+                                                      "{code_pages} > code_pages.txt"));
+    const auto new_file_exists = [&folder] {
+        for (const auto& [name, content] : folder_contents(folder.path())) {
+            if (name.rfind(".up.bin.swug-", 0) == 0) {
+                return true;
+            }
+        }
+        return false;
+    };
+    ASSERT_TRUE(console.wait_until(new_file_exists)) << console.screen();
+    EXPECT_TRUE(console.interrupt("swug_gen"));
+    const run_result result = console.finish();
+    EXPECT_EQ(result.ending, exited(0));
+    run_case expected;
+    expected.given = {{"up.bin", "OLD"}};
+    expected.written = {{"code_pages.txt", code_pages_850}};
+    check_folder(expected, folder.path());
 }
 
 }  // namespace
