@@ -344,13 +344,13 @@ int seek_to(int fd, std::uint64_t offset) {
 
 int check_seekable(int fd) {
     // A file on a disk can go back, and so can a device such as NUL; a pipe or the console can't.
+    // The console is asked before anything is written, so that no byte reaches the screen.
     const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-    DWORD console_mode = 0;
     switch (GetFileType(handle)) {
         case FILE_TYPE_DISK:
             return 0;
         case FILE_TYPE_CHAR:
-            return GetConsoleMode(handle, &console_mode) != 0 ? ESPIPE : 0;
+            return is_console(handle) ? ESPIPE : 0;
         default:
             return ESPIPE;
     }

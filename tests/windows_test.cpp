@@ -249,6 +249,44 @@ TEST(WindowsConsole, StandardInputThatIsNoConsoleNeverWaitsForAKey) {
     }
 }
 
+TEST(WindowsConsole, TheConsoleIsRefusedAsAnOutputBeforeAByteReachesIt) {
+    if (!console_programs::ready()) {
+        GTEST_SKIP() << "runs the Windows build in a console, with the code page probe";
+    }
+    const console_programs programs;
+    std::vector<console_case> cases;
+    for (const std::string name : {"CON", "conout$", "CONIN$", "\\\\.\\CON"}) {
+        cases.push_back(
+            {"the output is " + name,
+             {{"in.bin", "abc"}},
+             "{swug_gen} in.bin " + name + " > report.txt",
+             1,
+             {{"report.txt", "can't write the upgrade image " + name + ": Illegal seek\r\n"}},
+             "ZQ-TR5200"});
+    }
+    // The console's code pages come back after a failed run too.
+    cases.push_back(
+        {"the code pages after a refusal",
+         {{"in.bin", "abc"}},
+         "chcp 850 & {swug_gen} in.bin CON > report.txt & {code_pages} > code_pages.txt",
+         0,
+         {{"report.txt", "can't write the upgrade image CON: Illegal seek\r\n"},
+          {"code_pages.txt", code_pages_850}},
+         "ZQ-TR5200"});
+    cases.push_back(
+        {"swug_info gives the code pages back",
+         {},
+         "chcp 850 & {swug_info} nope.bin 2> report.txt & {code_pages} > code_pages.txt",
+         0,
+         {{"report.txt",
+           "swug_info: can't open the upgrade image nope.bin: No such file "
+           "or directory\r\n"},
+          {"code_pages.txt", code_pages_850}}});
+    for (const console_case& row : cases) {
+        check_console_case(row);
+    }
+}
+
 TEST(WindowsConsole, AConsoleAsStandardInputWaitsForOneKey) {
     if (!console_programs::ready()) {
         GTEST_SKIP() << "runs the Windows build in a console, with the code page probe";
