@@ -14,19 +14,44 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "extended_paths.h"
 #include "platform.h"
 
 namespace swug::platform {
 
 namespace {
 
-// UTF-8 to UTF-16 and back, at the edge of every call that takes or gives a name.
-std::wstring widen(const char* text) {
+// UTF-8 to UTF-16 and back.
+std::wstring utf16_of(const char* text) {
     const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
     std::wstring wide(length > 0 ? static_cast<std::size_t>(length) : 1, L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), length);
     wide.resize(wide.size() - 1);
     return wide;
+}
+
+// The full path of path, from its drive or server, "." and ".." resolved; empty when the system
+// can't tell. No length limit, unlike the C runtime's _wfullpath.
+std::wstring full_path(const std::wstring& path) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return {};
+    }
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) {
+        return {};
+    }
+    full.resize(length);
+    return full;
+}
+
+// A path as the system's file functions take it, at the edge of every call that takes a name:
+// UTF-16, and in the extended-length form once its full path reaches MAX_PATH characters, so
+// that long paths work whether or not the system allows them in the plain form.
+std::wstring widen(const char* path) {
+    const std::wstring wide = utf16_of(path);
+    return path_for_system(wide, full_path(wide));
 }
 
 std::string narrow(const wchar_t* text) {
@@ -271,26 +296,53 @@ int status_of(int fd, file_status& status) {
 
 int status_of_path(const char* path, file_status& status) {
     const std::wstring wide = widen(path);
-    // Opening with no access rights and every sharing mode leaves the file untouched.
+    // Opening with no access rights and every sharing mode leaves the file untouched; the handle
+    // tells what the file is, for a path of any length. (The C runtime's stat takes no
+    // extended-length path, and knows no device such as NUL.)
     HANDLE handle =
         CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    file_identity identity;
-    const bool is_device = handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_CHAR;
+    bool known = false;
     if (handle != INVALID_HANDLE_VALUE) {
-        identify(handle, identity);
+        status = file_status();
+        BY_HANDLE_FILE_INFORMATION info;
+        switch (GetFileType(handle)) {
+            case FILE_TYPE_CHAR:
+                status.kind = file_kind::character_device;
+                known = true;
+                break;
+            case FILE_TYPE_PIPE:
+                status.kind = file_kind::fifo;
+                known = true;
+                break;
+            case FILE_TYPE_DISK:
+                if (GetFileInformationByHandle(handle, &info) != 0) {
+                    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                        status.kind = file_kind::directory;
+                    } else {
+                        status.kind = file_kind::regular;
+                        status.size = static_cast<std::int64_t>(
+                            (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow);
+                    }
+                    known = true;
+                }
+                break;
+            default:
+                break;
+        }
+        identify(handle, status.identity);
         CloseHandle(handle);
     }
-    // A device such as NUL is no file to the C runtime.
-    struct _stat64 info {};
-    if (is_device) {
-        status = file_status();
-        status.kind = file_kind::character_device;
-    } else if (_wstat64(wide.c_str(), &info) != 0) {
-        return last_error();
-    } else {
-        fill_status(info, status);
+    if (known) {
+        return 0;
     }
+    // What can't be opened so may still be known to the C runtime.
+    struct _stat64 info {};
+    if (_wstat64(wide.c_str(), &info) != 0) {
+        return last_error();
+    }
+    const file_identity identity = status.identity;
+    fill_status(info, status);
     status.identity = identity;
     return 0;
 }
@@ -432,25 +484,24 @@ int read_link(const char*, std::string&) {
 }
 
 int absolute_folder(const char* folder, std::string& absolute) {
-    std::wstring wide = widen(folder);
-    // The C runtime finds no folder behind a trailing separator, except at a drive's root.
-    while (wide.size() > 1 && (wide.back() == L'/' || wide.back() == L'\\') &&
-           wide[wide.size() - 2] != L':') {
-        wide.pop_back();
+    // The system's functions, not the C runtime's, which stop at MAX_PATH characters.
+    std::wstring full = full_path(utf16_of(folder));
+    if (full.empty()) {
+        return last_windows_error();
     }
-    struct _stat64 info {};
-    if (_wstat64(wide.c_str(), &info) != 0) {
-        return last_error();
+    const DWORD attributes = GetFileAttributesW(path_for_system(full, full).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return last_windows_error();
     }
-    if ((info.st_mode & _S_IFMT) != _S_IFDIR) {
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return ENOTDIR;
     }
-    wchar_t* full = _wfullpath(nullptr, wide.c_str(), 0);
-    if (full == nullptr) {
-        return last_error();
+    // No trailing separator, except at a drive's root.
+    while (full.size() > 1 && (full.back() == L'/' || full.back() == L'\\') &&
+           full[full.size() - 2] != L':') {
+        full.pop_back();
     }
-    absolute = narrow(full);
-    std::free(full);
+    absolute = narrow(full.c_str());
     return 0;
 }
 
