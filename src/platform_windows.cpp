@@ -255,9 +255,11 @@ int current_directory(char* buffer, std::size_t capacity) {
     if (wide == nullptr) {
         return last_error();
     }
+    // Counted in UTF-16 code units, as every path is here.
+    const std::size_t length = std::wcslen(wide);
     const std::string utf8 = narrow(wide);
     std::free(wide);
-    if (utf8.size() >= capacity) {
+    if (length > (capacity - 1) / path_character_max_bytes || utf8.size() >= capacity) {
         return ERANGE;
     }
     std::memcpy(buffer, utf8.c_str(), utf8.size() + 1);
