@@ -2,7 +2,6 @@
 #include <windows.h>
 // windows.h first: the headers below rely on its types.
 #include <conio.h>
-#include <direct.h>
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
@@ -251,14 +250,16 @@ bool backslash_is_separator() {
 
 int current_directory(char* buffer, std::size_t capacity) {
     std::memset(buffer, 0, capacity);
-    wchar_t* wide = _wgetcwd(nullptr, 0);
-    if (wide == nullptr) {
-        return last_error();
+    // Asked of the system, whose answer may exceed MAX_PATH, unlike the C runtime's _wgetcwd.
+    const DWORD size = GetCurrentDirectoryW(0, nullptr);
+    std::wstring wide(size, L'\0');
+    const DWORD length = size == 0 ? 0 : GetCurrentDirectoryW(size, wide.data());
+    if (length == 0 || length >= size) {
+        return length == 0 ? last_windows_error() : ERANGE;  // it moved to a longer one meanwhile
     }
+    wide.resize(length);
     // Counted in UTF-16 code units, as every path is here.
-    const std::size_t length = std::wcslen(wide);
-    const std::string utf8 = narrow(wide);
-    std::free(wide);
+    const std::string utf8 = narrow(wide.c_str());
     if (length > (capacity - 1) / path_character_max_bytes || utf8.size() >= capacity) {
         return ERANGE;
     }
