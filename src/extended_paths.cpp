@@ -1,5 +1,7 @@
 #include "extended_paths.h"
 
+#include <algorithm>
+
 namespace swug::platform {
 
 namespace {
@@ -13,11 +15,7 @@ bool is_drive_letter(wchar_t c) {
 }
 
 std::wstring with_backslashes(std::wstring path) {
-    for (wchar_t& c : path) {
-        if (c == L'/') {
-            c = L'\\';
-        }
-    }
+    std::replace(path.begin(), path.end(), L'/', L'\\');
     return path;
 }
 

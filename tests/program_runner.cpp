@@ -437,9 +437,11 @@ run_result console_session::finish() {
     run_result result;
     int status = 0;
     bool ended = false;
-    while (!(ended = waitpid(pid_, &status, WNOHANG) == pid_) &&
-           std::chrono::steady_clock::now() < deadline_) {
-        read_more(10);
+    while (!ended && std::chrono::steady_clock::now() < deadline_) {
+        ended = waitpid(pid_, &status, WNOHANG) == pid_;
+        if (!ended) {
+            read_more(10);
+        }
     }
     if (!ended) {
         kill(-pid_, SIGKILL);
