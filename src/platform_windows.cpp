@@ -298,6 +298,7 @@ int status_of(int fd, file_status& status) {
 }
 
 int status_of_path(const char* path, file_status& status) {
+    status = file_status();
     const std::wstring wide = widen(path);
     // Opening with no access rights and every sharing mode leaves the file untouched; the handle
     // tells what the file is, for a path of any length. (The C runtime's stat takes no
@@ -307,7 +308,6 @@ int status_of_path(const char* path, file_status& status) {
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     bool known = false;
     if (handle != INVALID_HANDLE_VALUE) {
-        status = file_status();
         BY_HANDLE_FILE_INFORMATION info;
         switch (GetFileType(handle)) {
             case FILE_TYPE_CHAR:
@@ -488,23 +488,28 @@ int read_link(const char*, std::string&) {
 
 int absolute_folder(const char* folder, std::string& absolute) {
     // The system's functions, not the C runtime's, which stop at MAX_PATH characters.
-    std::wstring full = full_path(utf16_of(folder));
+    const std::wstring full = full_path(utf16_of(folder));
     if (full.empty()) {
         return last_windows_error();
     }
-    const DWORD attributes = GetFileAttributesW(path_for_system(full, full).c_str());
+    // No trailing separator, except at a drive's root, so that a file is no folder.
+    std::wstring bare = full;
+    while (bare.size() > 1 && (bare.back() == L'/' || bare.back() == L'\\') &&
+           bare[bare.size() - 2] != L':') {
+        bare.pop_back();
+    }
+    DWORD attributes = GetFileAttributesW(path_for_system(bare, bare).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES && bare != full) {
+        // A network share's root is found with its separator only.
+        attributes = GetFileAttributesW(path_for_system(full, full).c_str());
+    }
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return last_windows_error();
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return ENOTDIR;
     }
-    // No trailing separator, except at a drive's root.
-    while (full.size() > 1 && (full.back() == L'/' || full.back() == L'\\') &&
-           full[full.size() - 2] != L':') {
-        full.pop_back();
-    }
-    absolute = narrow(full.c_str());
+    absolute = narrow(bare.c_str());
     return 0;
 }
 

@@ -211,6 +211,31 @@ TEST(Windows, ADrivesRootExpandsWithTwoSlashes) {
     EXPECT_EQ(read_file(folder / "up.bin"), upgrade_image("abc"));
 }
 
+TEST(Windows, AFolderNamedWithATrailingBackslashIsRefusedAsAnOutput) {
+    if (!target_is_windows()) {
+        GTEST_SKIP() << "runs against the Windows build";
+    }
+    check_run_case({"up\\",
+                    {{"in.bin", "abc"}, {"up/", ""}},
+                    {"in.bin", "up\\"},
+                    1,
+                    "can't create the upgrade image up\\: Is a directory\n"});
+}
+
+TEST(Windows, ADriveRelativeOutputGoesToTheDrivesCurrentFolder) {
+    if (!target_is_windows()) {
+        GTEST_SKIP() << "runs against the Windows build";
+    }
+    // Under Wine the working folder is on drive Z:, so Z:name is a name in it.
+    check_run_case({"Z:up.bin",
+                    {{"in.bin", "abc"}},
+                    {"in.bin", "Z:up.bin"},
+                    0,
+                    "| gen image file checksum=00000126,size=00000003 |\n",
+                    "",
+                    {{"up.bin", upgrade_image("abc")}}});
+}
+
 TEST(Windows, ImagesEqualTheNativeBuildsByteForByte) {
     if (!target_is_windows()) {
         GTEST_SKIP() << "compares the Windows build with this one";
