@@ -1,6 +1,7 @@
-// What only the Windows build meets: drive letters, names beyond the console's code page, and
-// text-mode bytes that must stay binary. These run when the tests are pointed at the .exe files
-// (SWUG_EXE_SUFFIX=.exe under Wine); the names run on every build.
+// What only the Windows build meets: drive letters, names beyond the console's code page, the
+// path limit in UTF-16 code units, text-mode bytes that must stay binary, and the console itself
+// (the key wait, its code pages, CON as an output, Ctrl-C). These run when the tests are pointed
+// at the .exe files (SWUG_EXE_SUFFIX=.exe under Wine); the names and the limit run on every build.
 #include <gtest/gtest.h>
 
 #include <chrono>
