@@ -151,12 +151,12 @@ message message_for(const build_outcome& o) {
             return {formatted("Parameter Error [%d]\n", static_cast<int>(o.argc))};
         case build_event::path_too_long:
             return {formatted("path too long, must be at most %zu characters: %s\n",
-                              path_capacity - 1, argument.c_str())};
+                              path_max_length, argument.c_str())};
         case build_event::no_work_dir:
             if (o.error == ERANGE) {
                 return {formatted(
                     "can't expand %s: the working directory is longer than %zu characters\n",
-                    argument.c_str(), path_capacity - 1)};
+                    argument.c_str(), path_max_length)};
             }
             return {formatted("can't expand %s: can't get the working directory: %s\n",
                               argument.c_str(), reason)};

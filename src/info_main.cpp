@@ -32,7 +32,10 @@ parsed parse_arguments(int argc, char** argv, swug::info_options& chosen) {
     bool options_ended = false;
     for (int i = 1; i < argc; ++i) {
         const char* word = argv[i];
-        const bool is_option = !options_ended && word[0] == '-' && word[1] != '\0';
+        // "/?" asks for help, as Windows programs do; any other word that begins with "/" is a
+        // path.
+        const bool is_option =
+            !options_ended && ((word[0] == '-' && word[1] != '\0') || std::strcmp(word, "/?") == 0);
         if (!is_option) {
             if (chosen.image_path != nullptr) {
                 swug::report_error({info_problem::second_image, word});
@@ -41,7 +44,8 @@ parsed parse_arguments(int argc, char** argv, swug::info_options& chosen) {
             chosen.image_path = word;
         } else if (std::strcmp(word, "--") == 0) {
             options_ended = true;
-        } else if (std::strcmp(word, "-h") == 0 || std::strcmp(word, "--help") == 0) {
+        } else if (std::strcmp(word, "-h") == 0 || std::strcmp(word, "--help") == 0 ||
+                   std::strcmp(word, "-?") == 0 || std::strcmp(word, "/?") == 0) {
             return parsed::help;
         } else if (std::strcmp(word, "--version") == 0) {
             return parsed::version;

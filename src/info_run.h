@@ -16,7 +16,7 @@ struct info_options {
 };
 
 // The one-line usage that follows a usage error and opens the help.
-constexpr char usage_line[] = "usage: swug_info [--json] [--sw FILE] [--mcu FILE] IMAGE\n";
+constexpr char usage_line[] = "usage: swug_info [--json] [--sw FILE] [--mcu FILE] [--] IMAGE\n";
 
 // Exit statuses.
 constexpr int info_valid = 0;

@@ -2,7 +2,6 @@
 #include <windows.h>
 // windows.h first: the headers below rely on its types.
 #include <conio.h>
-#include <direct.h>
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
@@ -14,19 +13,44 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "extended_paths.h"
 #include "platform.h"
 
 namespace swug::platform {
 
 namespace {
 
-// UTF-8 to UTF-16 and back, at the edge of every call that takes or gives a name.
-std::wstring widen(const char* text) {
+// UTF-8 to UTF-16 and back.
+std::wstring utf16_of(const char* text) {
     const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
     std::wstring wide(length > 0 ? static_cast<std::size_t>(length) : 1, L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), length);
     wide.resize(wide.size() - 1);
     return wide;
+}
+
+// The full path of path, from its drive or server, "." and ".." resolved; empty when the system
+// can't tell. No length limit, unlike the C runtime's _wfullpath.
+std::wstring full_path(const std::wstring& path) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return {};
+    }
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) {
+        return {};
+    }
+    full.resize(length);
+    return full;
+}
+
+// A path as the system's file functions take it, at the edge of every call that takes a name:
+// UTF-16, and in the extended-length form once its full path reaches MAX_PATH characters, so
+// that long paths work whether or not the system allows them in the plain form.
+std::wstring widen(const char* path) {
+    const std::wstring wide = utf16_of(path);
+    return path_for_system(wide, full_path(wide));
 }
 
 std::string narrow(const wchar_t* text) {
@@ -115,6 +139,22 @@ bool identify(HANDLE handle, file_identity& identity) {
     return true;
 }
 
+// True when handle is a console's input or screen buffer, as the console itself says; a device
+// such as NUL is not. GetConsoleMode needs read access, so a handle opened for writing only (an
+// output named CON or CONOUT$) is asked by writing nothing to it, which only a console accepts.
+bool is_console(HANDLE handle) {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE ||
+        GetFileType(handle) != FILE_TYPE_CHAR) {
+        return false;
+    }
+    DWORD mode = 0;
+    DWORD written = 0;
+    INPUT_RECORD no_record{};
+    return GetConsoleMode(handle, &mode) != 0 ||
+           WriteConsoleW(handle, L"", 0, &written, nullptr) != 0 ||
+           WriteConsoleInputW(handle, &no_record, 0, &written) != 0;
+}
+
 void fill_status(const struct _stat64& info, file_status& status) {
     status = file_status();
     switch (info.st_mode & _S_IFMT) {
@@ -157,7 +197,13 @@ std::string joined(const output_place& place) {
 // A folder opened without access rights, and its identity; INVALID_HANDLE_VALUE with the error
 // left for GetLastError when it can't be opened or is no folder.
 HANDLE open_folder(const std::string& folder, file_identity& identity) {
-    HANDLE handle = CreateFileW(widen(folder.c_str()).c_str(), 0,
+    // No trailing separator, except at a root ("C:\\", "\\"): behind one, a file is no name at all.
+    std::string bare = folder;
+    while (bare.size() > 1 && (bare.back() == '/' || bare.back() == '\\') &&
+           bare[bare.size() - 2] != ':') {
+        bare.pop_back();
+    }
+    HANDLE handle = CreateFileW(widen(bare.c_str()).c_str(), 0,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -174,6 +220,47 @@ HANDLE open_folder(const std::string& folder, file_identity& identity) {
     return handle;
 }
 
+// The console's code pages as the tools found them; 0 without a console.
+UINT found_input_code_page = 0;
+UINT found_output_code_page = 0;
+
+// Puts the console's code pages back: the console outlives the tools, and the programs run in it
+// afterwards must show their text as before.
+void restore_code_pages() {
+    if (found_output_code_page != 0) {
+        SetConsoleOutputCP(found_output_code_page);
+    }
+    if (found_input_code_page != 0) {
+        SetConsoleCP(found_input_code_page);
+    }
+}
+
+void restore_code_pages_at_exit() {
+    // What stdio still holds goes out in UTF-8 first; the C runtime would flush it only later.
+    std::fflush(nullptr);
+    restore_code_pages();
+}
+
+BOOL WINAPI restore_code_pages_on_ctrl(DWORD) {
+    restore_code_pages();
+    return FALSE;  // on to the handler that removes the temporary files, then the default one
+}
+
+// Names are UTF-8 inside the tools; while they run, the console shows them as such. Every ending
+// puts the console's own code pages back: a return from main or exit(), Ctrl-C, Ctrl-Break and
+// the console closing alike.
+void switch_console_to_utf8() {
+    found_input_code_page = GetConsoleCP();
+    found_output_code_page = GetConsoleOutputCP();
+    if (found_output_code_page == 0 || found_output_code_page == CP_UTF8) {
+        return;  // no console, or nothing to change
+    }
+    std::atexit(restore_code_pages_at_exit);
+    // Registered after the temporary files' handler, so called before it.
+    SetConsoleCtrlHandler(restore_code_pages_on_ctrl, TRUE);
+    SetConsoleOutputCP(CP_UTF8);
+}
+
 }  // namespace
 
 void prepare_process() {
@@ -188,8 +275,7 @@ void prepare_process() {
     }
     InitializeCriticalSection(&temporary_lock);
     SetConsoleCtrlHandler(clean_up_and_end, TRUE);
-    // Names are UTF-8 inside the tools; the console shows them as such.
-    SetConsoleOutputCP(CP_UTF8);
+    switch_console_to_utf8();
 }
 
 command_line::command_line(int, char**) {
@@ -211,13 +297,17 @@ bool backslash_is_separator() {
 
 int current_directory(char* buffer, std::size_t capacity) {
     std::memset(buffer, 0, capacity);
-    wchar_t* wide = _wgetcwd(nullptr, 0);
-    if (wide == nullptr) {
-        return last_error();
+    // Asked of the system, whose answer may exceed MAX_PATH, unlike the C runtime's _wgetcwd.
+    const DWORD size = GetCurrentDirectoryW(0, nullptr);
+    std::wstring wide(size, L'\0');
+    const DWORD length = size == 0 ? 0 : GetCurrentDirectoryW(size, wide.data());
+    if (length == 0 || length >= size) {
+        return length == 0 ? last_windows_error() : ERANGE;  // it moved to a longer one meanwhile
     }
-    const std::string utf8 = narrow(wide);
-    std::free(wide);
-    if (utf8.size() >= capacity) {
+    wide.resize(length);
+    // Counted in UTF-16 code units, as every path is here.
+    const std::string utf8 = narrow(wide.c_str());
+    if (length > (capacity - 1) / path_character_max_bytes || utf8.size() >= capacity) {
         return ERANGE;
     }
     std::memcpy(buffer, utf8.c_str(), utf8.size() + 1);
@@ -226,7 +316,9 @@ int current_directory(char* buffer, std::size_t capacity) {
 
 void wait_for_key() {
     const int fd = _fileno(stdin);
-    if (fd >= 0 && _isatty(fd) != 0) {
+    // Only the console itself can tell: NUL is a character device too, and _isatty calls it a
+    // terminal, but no key ever comes from it.
+    if (fd >= 0 && is_console(reinterpret_cast<HANDLE>(_get_osfhandle(fd)))) {
         // A key such as an arrow comes as two codes; the second one is read too.
         const int key = _getch();
         if ((key == 0 || key == 0xE0) && _kbhit() != 0) {
@@ -234,8 +326,8 @@ void wait_for_key() {
         }
         return;
     }
-    // Redirected input: the console is not where the key comes from, and end of input ends
-    // the wait instead of hanging on a console nobody looks at.
+    // NUL, a file or a pipe: one byte of it, so that end of input ends the wait at once instead
+    // of hanging on a console nobody types into.
     unsigned char byte = 0;
     if (fd >= 0) {
         (void)_read(fd, &byte, 1);
@@ -253,27 +345,54 @@ int status_of(int fd, file_status& status) {
 }
 
 int status_of_path(const char* path, file_status& status) {
+    status = file_status();
     const std::wstring wide = widen(path);
-    // Opening with no access rights and every sharing mode leaves the file untouched.
+    // Opening with no access rights and every sharing mode leaves the file untouched; the handle
+    // tells what the file is, for a path of any length. (The C runtime's stat takes no
+    // extended-length path, and knows no device such as NUL.)
     HANDLE handle =
         CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    file_identity identity;
-    const bool is_device = handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_CHAR;
+    bool known = false;
     if (handle != INVALID_HANDLE_VALUE) {
-        identify(handle, identity);
+        BY_HANDLE_FILE_INFORMATION info;
+        switch (GetFileType(handle)) {
+            case FILE_TYPE_CHAR:
+                status.kind = file_kind::character_device;
+                known = true;
+                break;
+            case FILE_TYPE_PIPE:
+                status.kind = file_kind::fifo;
+                known = true;
+                break;
+            case FILE_TYPE_DISK:
+                if (GetFileInformationByHandle(handle, &info) != 0) {
+                    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                        status.kind = file_kind::directory;
+                    } else {
+                        status.kind = file_kind::regular;
+                        status.size = static_cast<std::int64_t>(
+                            (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow);
+                    }
+                    known = true;
+                }
+                break;
+            default:
+                break;
+        }
+        identify(handle, status.identity);
         CloseHandle(handle);
     }
-    // A device such as NUL is no file to the C runtime.
-    struct _stat64 info {};
-    if (is_device) {
-        status = file_status();
-        status.kind = file_kind::character_device;
-    } else if (_wstat64(wide.c_str(), &info) != 0) {
-        return last_error();
-    } else {
-        fill_status(info, status);
+    if (known) {
+        return 0;
     }
+    // What can't be opened so may still be known to the C runtime.
+    struct _stat64 info {};
+    if (_wstat64(wide.c_str(), &info) != 0) {
+        return last_error();
+    }
+    const file_identity identity = status.identity;
+    fill_status(info, status);
     status.identity = identity;
     return 0;
 }
@@ -327,13 +446,13 @@ int seek_to(int fd, std::uint64_t offset) {
 
 int check_seekable(int fd) {
     // A file on a disk can go back, and so can a device such as NUL; a pipe or the console can't.
+    // The console is asked before anything is written, so that no byte reaches the screen.
     const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-    DWORD console_mode = 0;
     switch (GetFileType(handle)) {
         case FILE_TYPE_DISK:
             return 0;
         case FILE_TYPE_CHAR:
-            return GetConsoleMode(handle, &console_mode) != 0 ? ESPIPE : 0;
+            return is_console(handle) ? ESPIPE : 0;
         default:
             return ESPIPE;
     }

@@ -103,7 +103,7 @@ const std::string valid_ten_abc =
     "| check mcu_sum: ok |\n"
     "| image is valid |\n";
 
-const std::string usage = "usage: swug_info [--json] [--sw FILE] [--mcu FILE] IMAGE\n";
+const std::string usage = "usage: swug_info [--json] [--sw FILE] [--mcu FILE] [--] IMAGE\n";
 
 // image with the byte at offset set to value.
 bytes changed(bytes image, std::size_t offset, char value) {
@@ -530,29 +530,36 @@ std::vector<run_case> option_cases() {
     const bytes image = upgrade_image(ten_bytes());
     const bytes version_file = source_file("VERSION");
     const std::string version = version_file.substr(0, version_file.find('\n'));
+    const std::string help =
+        usage +
+        "Checks an upgrade image field by field and can write its parts out again.\n"
+        "\n"
+        "  --json      print the report as one JSON object\n"
+        "  --sw FILE   write the software image of a valid image to FILE\n"
+        "  --mcu FILE  write the MCU OTA image of a valid image to FILE\n"
+        "  --          end of the options: the next word is the image\n"
+        "  -h, --help  print this help and exit\n"
+        "  --version   print the version and exit\n"
+        "\n"
+        "Exit status: 0 the image is valid, 1 it fails a check, 2 wrong usage or a file that\n"
+        "can't be read or written.\n";
     return {
         {"--version", {}, {"--version"}, 0, "swug_info " + version + "\n"},
-        {"--help",
-         {},
-         {"--help"},
-         0,
-         usage +
-             "Checks an upgrade image field by field and can write its parts out again.\n"
-             "\n"
-             "  --json      print the report as one JSON object\n"
-             "  --sw FILE   write the software image of a valid image to FILE\n"
-             "  --mcu FILE  write the MCU OTA image of a valid image to FILE\n"
-             "  --          end of the options: the next word is the image\n"
-             "  -h, --help  print this help and exit\n"
-             "  --version   print the version and exit\n"
-             "\n"
-             "Exit status: 0 the image is valid, 1 it fails a check, 2 wrong usage or a file that\n"
-             "can't be read or written.\n"},
+        {"--help", {}, {"--help"}, 0, help},
+        {"-h after an image", {{"up.bin", image}}, {"up.bin", "-h"}, 0, help},
+        {"-?", {}, {"-?"}, 0, help},
+        {"/?, as Windows programs spell it", {}, {"/?"}, 0, help},
         {"-- ends the options",
          {{"-up.bin", image}},
          {"--", "-up.bin"},
          0,
          replace_all(valid_ten, "| image up.bin |", "| image -up.bin |")},
+        {"after --, -h is an image",
+         {},
+         {"--", "-h"},
+         2,
+         "",
+         "swug_info: can't open the upgrade image -h: No such file or directory\n"},
     };
 }
 

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -87,6 +88,41 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
                               const run_options& options);
 std::string read_some(running_program& program);  // empty at end of output
 run_result finish_program(running_program& program, std::string out_so_far);
+
+// Under Wine: "cmd /c command" in the folder cwd, on a terminal of its own that Wine makes the
+// console of everything the command runs (standard input, output and error alike), as a console
+// window would be. Everything it started is killed 60 s after the start, or with the object.
+class console_session {
+public:
+    console_session(const std::string& cwd, const std::string& command);
+    ~console_session();
+    console_session(const console_session&) = delete;
+    console_session& operator=(const console_session&) = delete;
+
+    // Reads the terminal until ready() holds; false when the run ended or its time ran out first.
+    bool wait_until(const std::function<bool()>& ready);
+    // What reached the terminal so far, without control sequences and carriage returns. The
+    // console draws some blanks as cursor moves, so those blanks are missing too.
+    std::string screen() const;
+    // Types keys on the terminal.
+    void type(const std::string& keys);
+    // Sends SIGINT, which Wine turns into a console Ctrl-C, to the running Windows program name
+    // ("swug_gen") of this session; false when it is not running.
+    bool interrupt(const std::string& name);
+    // Reads the terminal to the end of the run: how cmd ended, and the screen as out.
+    run_result finish();
+
+private:
+    bool read_more(int timeout_ms);
+    int pid_ = -1;
+    int master_ = -1;
+    std::string raw_;
+    std::chrono::steady_clock::time_point deadline_;
+    bool timed_out_ = false;
+};
+
+// A path of this machine as a Windows program under Wine sees it: "/tmp/x" is "Z:\tmp\x".
+std::string wine_path(const std::string& path);
 
 // text with every from replaced by to.
 std::string replace_all(std::string text, const std::string& from, const std::string& to);

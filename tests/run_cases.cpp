@@ -107,10 +107,13 @@ void check_run_case(const run_case& row, const std::string& program) {
     EXPECT_EQ(result.ending, exited(row.exit_status));
     EXPECT_EQ(result.out, replace_all(row.out, "{dir}", dir));
     EXPECT_EQ(result.err, replace_all(row.err, "{dir}", dir));
+    check_folder(row, folder.path());
+}
 
+void check_folder(const run_case& row, const std::string& folder) {
     const std::map<std::string, bytes> expected = expected_contents(row);
     std::map<std::string, bytes> found;
-    for (const auto& [name, content] : folder_contents(folder.path())) {
+    for (const auto& [name, content] : folder_contents(folder)) {
         found[name] = content;
     }
     for (const auto& [name, content] : expected) {
@@ -130,7 +133,7 @@ void check_run_case(const run_case& row, const std::string& program) {
         }
     }
     for (const auto& [name, metadata] : row.metadata) {
-        EXPECT_EQ(metadata_text(folder / name), metadata) << name;
+        EXPECT_EQ(metadata_text(folder + "/" + name), metadata) << name;
     }
 }
 

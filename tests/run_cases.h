@@ -47,4 +47,8 @@ void lay_out(const std::string& folder, const std::map<std::string, bytes>& give
 // error, and every file and folder below the folder.
 void check_run_case(const run_case& row, const std::string& program = "swug_gen");
 
+// Checks every file and folder below folder after a run: what row.given laid out, changed by
+// row.written, and nothing else.
+void check_folder(const run_case& row, const std::string& folder);
+
 }  // namespace swug::testing
