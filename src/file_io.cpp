@@ -45,13 +45,20 @@ std::string temporary_name(const std::string& final_name) {
 // needs no memory that could be missing by then.
 std::uint8_t rewrite_chunk[64 * 1024];
 
-// Writes the whole of from, from its start, over to, which is emptied first, and syncs it.
+// Writes the whole of from over to, from their starts, and cuts to to the same size, then syncs
+// it. Room for all of it is made first, so that a full disk fails before the old content is
+// touched.
 int copy_over(int from, int to) {
-    if (const int error = platform::seek_to(from, 0); error != 0) {
+    platform::file_status source;
+    if (const int error = platform::status_of(from, source); error != 0) {
         return error;
     }
-    if (const int error = platform::resize(to, 0); error != 0) {
-        return error;
+    const auto size = static_cast<std::uint64_t>(source.size);
+    for (const int error : {platform::reserve(to, size), platform::seek_to(from, 0),
+                            platform::seek_to(to, 0)}) {
+        if (error != 0) {
+            return error;
+        }
     }
     for (;;) {
         const platform::read_result got =
@@ -60,12 +67,16 @@ int copy_over(int from, int to) {
             return got.error;
         }
         if (got.count == 0) {
-            return platform::sync(to);
+            break;
         }
         if (const int error = platform::write_all(to, rewrite_chunk, got.count); error != 0) {
             return error;
         }
     }
+    if (const int error = platform::resize(to, size); error != 0) {
+        return error;
+    }
+    return platform::sync(to);
 }
 
 }  // namespace
@@ -92,8 +103,18 @@ const char* rewrite_text(rewrite_reason reason) {
     switch (reason) {
         case rewrite_reason::folder_forbids_new_files:
             return "its folder allows no new files";
+        case rewrite_reason::owner_not_kept:
+            return "a new file can't be given its owner";
         case rewrite_reason::group_not_kept:
             return "a new file can't be given its group";
+        case rewrite_reason::attributes_not_kept:
+            return "a new file can't be given its ACL or attributes";
+        case rewrite_reason::no_room_beside:
+            return "there is no room for a new file beside it";
+        case rewrite_reason::append_only_folder:
+            return "its folder is append-only";
+        case rewrite_reason::mount_point:
+            return "it is a mount point";
         case rewrite_reason::folder_forbids_replacing:
             return "its folder lets only the file's owner replace it";
         case rewrite_reason::descriptor:
@@ -203,19 +224,38 @@ bool is_standard_output(const output_target& target) {
            target.is(report_file.identity);
 }
 
+namespace {
+
+// Why a file that may be written can't be replaced in one step, as the platform found it.
+rewrite_reason rewrite_reason_of(platform::replace_obstacle obstacle) {
+    switch (obstacle) {
+        case platform::replace_obstacle::sticky_folder:
+            return rewrite_reason::folder_forbids_replacing;
+        case platform::replace_obstacle::append_only_folder:
+            return rewrite_reason::append_only_folder;
+        case platform::replace_obstacle::mount_point:
+            return rewrite_reason::mount_point;
+        case platform::replace_obstacle::descriptor:
+            return rewrite_reason::descriptor;
+        case platform::replace_obstacle::none:
+            break;
+    }
+    return rewrite_reason::none;
+}
+
+}  // namespace
+
 int output_file::create(output_target&& target) {
     discard();
     target_ = std::move(target);
-    rewrite_ = rewrite_reason::none;
     const platform::output_place& place = target_.place;
     if (!target_.replaced()) {
         return platform::open_in_place(place, fd_);
     }
-    if (target_.exists() && !place.may_replace) {
-        return start_rewrite(place.descriptor.is_open() ? rewrite_reason::descriptor
-                                                        : rewrite_reason::folder_forbids_replacing);
+    if (place.obstacle != platform::replace_obstacle::none) {
+        return start_rewrite(rewrite_reason_of(place.obstacle));
     }
-    for (int tries = 0; tries < max_name_tries; ++tries) {
+    for (int tries = 0; tries < max_name_tries && fd_ < 0; ++tries) {
         std::string name = temporary_name(place.name);
         int fd = -1;
         // A new file for an existing one stays private until it has taken over the old one's
@@ -224,32 +264,52 @@ int output_file::create(output_target&& target) {
         if (error == EEXIST) {
             continue;  // another run's file of the same name: never touched, try another name
         }
-        if ((error == EACCES || error == EPERM) && target_.exists()) {
+        // Where the old file may be written but no second file can be made beside it, it is
+        // written over, as a plain write would.
+        if (target_.exists() && (error == EACCES || error == EPERM)) {
             return start_rewrite(rewrite_reason::folder_forbids_new_files);
+        }
+        if (target_.exists() && platform::means_no_room(error)) {
+            return start_rewrite(rewrite_reason::no_room_beside);
         }
         if (error != 0) {
             return error;
         }
         fd_ = fd;
         temporary_name_ = std::move(name);
-        break;
     }
     if (fd_ < 0) {
         return EEXIST;
     }
-    // Whether the new file can have the old one's group is known at once; where it can't, the
-    // replacement would hand the group's access to another group, so the old file is written
-    // over instead.
-    platform::file_status created;
-    if (const int error = platform::status_of(fd_, created); error != 0) {
-        return error;
+    if (!target_.exists()) {
+        return 0;
     }
-    if (target_.exists() && created.group != target_.status().group &&
-        platform::set_group(fd_, target_.status().group) != 0) {
+    // What the new file must take over is settled before a byte is written; where it can't be,
+    // the old file is written over instead, so that nothing a plain write keeps is lost.
+    if (const rewrite_reason lost = take_over_metadata(); lost != rewrite_reason::none) {
         discard();
-        return start_rewrite(rewrite_reason::group_not_kept);
+        return start_rewrite(lost);
     }
     return 0;
+}
+
+rewrite_reason output_file::take_over_metadata() {
+    const platform::file_status& old = target_.status();
+    platform::file_status created;
+    if (platform::status_of(fd_, created) != 0) {
+        return rewrite_reason::attributes_not_kept;
+    }
+    if (created.owner != old.owner) {
+        if (platform::set_owner(fd_, old.owner, old.group) != 0) {
+            return rewrite_reason::owner_not_kept;
+        }
+    } else if (created.group != old.group && platform::set_group(fd_, old.group) != 0) {
+        return rewrite_reason::group_not_kept;
+    }
+    if (platform::copy_extended_attributes(target_.existing.get(), fd_) != 0) {
+        return rewrite_reason::attributes_not_kept;
+    }
+    return rewrite_reason::none;
 }
 
 int output_file::start_rewrite(rewrite_reason reason) {
@@ -278,16 +338,8 @@ int output_file::finish() {
     }
     int error = 0;
     if (!temporary_name_.empty() && target_.exists()) {
-        const platform::file_status& old = target_.status();
-        error = platform::copy_extended_attributes(target_.existing.get(), fd_);
-        if (error == 0) {
-            // The owner before the bits: giving a file away clears its set-user-ID bits, which a
-            // plain write would clear from new content too.
-            platform::try_set_owner(fd_, old.owner, old.group);
-            error = platform::set_permissions(fd_, old.permissions & 0777u);
-        }
-        // Not needed any more, and on Windows an open file can't be replaced.
-        target_.existing.reset();
+        // Without set-user-ID and set-group-ID: a plain write clears them from new content too.
+        error = platform::set_permissions(fd_, target_.status().permissions & 0777u);
     }
     if (error == 0 && !temporary_name_.empty()) {
         error = platform::sync(fd_);
@@ -300,24 +352,45 @@ int output_file::finish() {
 output_file::commit_result output_file::commit() {
     commit_result result;
     if (rewrite_ != rewrite_reason::none) {
-        result.error = copy_over(fd_, target_.existing.get());
-        result.in_place = result.error == 0;
-        result.rewritten = rewrite_;
-        (void)platform::close_file(fd_);
-        fd_ = -1;
-        return result;
+        return rewrite();
     }
     if (temporary_name_.empty()) {
         result.in_place = true;
         return result;
+    }
+    if (platform::open_files_block_renames) {
+        target_.existing.reset();
     }
     result.error = platform::commit_temporary(target_.place, temporary_name_);
     if (result.error != 0) {
         return result;
     }
     temporary_name_.clear();
+    // Closed only now, so that nobody watching the old file sees it closed after writing before
+    // the new one is in place.
+    target_.existing.reset();
     result.in_place = true;
     result.error = platform::sync_folder(target_.place);
+    return result;
+}
+
+output_file::commit_result output_file::rewrite() {
+    commit_result result;
+    result.rewritten = rewrite_;
+    if (!target_.exists()) {
+        // A folder where no file may be renamed into place: the name is made now, exclusively.
+        int fd = -1;
+        if (const int error = platform::create_in_place(target_.place, fd); error != 0) {
+            result.error = error;
+            return result;
+        }
+        target_.existing.reset(fd);
+    }
+    result.error = copy_over(fd_, target_.existing.get());
+    result.in_place = result.error == 0;
+    (void)platform::close_file(fd_);
+    fd_ = -1;
+    rewrite_ = rewrite_reason::none;
     return result;
 }
 

@@ -138,8 +138,13 @@ bool is_standard_output(const output_target& target);
 enum class rewrite_reason {
     none,
     folder_forbids_new_files,  // the folder lets no new file be created, the file may be written
-    group_not_kept,            // a new file could not be given the old one's group
+    no_room_beside,            // the file system has no room (or inode) for a second file
+    owner_not_kept,            // a new file could not be given the old one's owner
+    group_not_kept,            // ... nor its group
+    attributes_not_kept,       // ... nor its ACL or extended attributes
     folder_forbids_replacing,  // a sticky folder where only the file's owner may replace it
+    append_only_folder,        // a folder where nothing may be renamed or removed
+    mount_point,               // a file mounted over its name
     descriptor,                // the path names an open descriptor of the caller's
 };
 
@@ -156,8 +161,8 @@ public:
 
     // A new temporary file in the target's folder, or the target itself when it is written in
     // place. The output's old content is untouched until commit: where the file can't be
-    // replaced, the new content is built in a nameless file of the system's temporary folder
-    // instead, and written over the old one at commit.
+    // replaced with all that a plain write keeps of it, the new content is built in a nameless
+    // file of the system's temporary folder instead, and written over the old one at commit.
     int create(output_target&& target);
 
     // 0 when the file can go back to its start (a FIFO or terminal can't).
@@ -166,10 +171,10 @@ public:
     int write(const std::uint8_t* data, std::size_t size) override;
     int write_at(std::uint64_t offset, const std::uint8_t* data, std::size_t size) override;
 
-    // A new file takes over what a plain write would keep of the old one: its owner and group
-    // where this process may set them, its permission bits without set-user-ID and set-group-ID,
-    // its ACL and extended attributes. Then it is flushed to the disk and closed. An output
-    // written in place is only closed.
+    // A new file for an existing one has taken over at create what a plain write keeps (owner,
+    // group, ACL, extended attributes), and takes the permission bits now, without set-user-ID
+    // and set-group-ID. Then it is flushed to the disk and closed. An output written in place is
+    // only closed.
     int finish();
 
     struct commit_result {
@@ -188,6 +193,8 @@ public:
 
 private:
     int start_rewrite(rewrite_reason reason);
+    rewrite_reason take_over_metadata();
+    commit_result rewrite();
 
     output_target target_;
     std::string temporary_name_;  // in the target's folder; empty when there is none

@@ -1,5 +1,6 @@
 #include "image_builder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -357,37 +358,10 @@ build_outcome build(const char* openname, const char* fname, output_file& image)
     return outcome;
 }
 
-}  // namespace
-
-std::int32_t generate_swug_bin(const func_args* args) {
-    char openname[path_capacity] = {};
-    char fname[path_capacity] = {};
-    build_outcome outcome;
-    outcome.argc = args->argc;
-    if (args->argc == 1) {
-        std::memcpy(openname, default_software_image, sizeof default_software_image);
-        std::memcpy(fname, default_upgrade_image, sizeof default_upgrade_image);
-    } else if (args->argc != 3) {
-        outcome.event = build_event::wrong_argc;
-    } else if (!choose_path(args->argv[1], openname, outcome) ||
-               !choose_path(args->argv[2], fname, outcome)) {
-        // choose_path has said why
-    }
-    if (outcome.event != build_event::done) {
-        report(outcome);
-        return result_of(outcome.event);
-    }
-
+// Builds, reports and puts the new image in its place, for paths that are chosen.
+std::int32_t pack_and_report(const char* openname, const char* fname) {
     output_file image;
-    try {
-        outcome = build(openname, fname, image);
-    } catch (const std::bad_alloc&) {
-        // Whatever was created is gone again with image; what remains is an ordinary failure.
-        image.discard();
-        outcome = failed(outcome, build_event::image_write, ENOMEM);
-        outcome.openname = openname;
-        outcome.fname = fname;
-    }
+    build_outcome outcome = build(openname, fname, image);
     if (outcome.event != build_event::done) {
         image.discard();
         report(outcome);
@@ -413,6 +387,49 @@ std::int32_t generate_swug_bin(const func_args* args) {
         report(failed(outcome, build_event::folder_not_synced, committed.error));
     }
     return build_done;
+}
+
+// The line for a run that ran out of memory, said without needing any: the name only where it
+// prints as it is.
+void report_out_of_memory(const char* fname) {
+    const bool plain = std::all_of(fname, fname + std::strlen(fname), [](char c) {
+        return static_cast<unsigned char>(c) >= 0x20 && c != 0x7F;
+    });
+    std::fputs("can't write the upgrade image ", stdout);
+    std::fputs(plain ? fname : "(its name)", stdout);
+    std::fputs(": ", stdout);
+    std::fputs(reason_text(ENOMEM), stdout);
+    std::fputs("\n", stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+std::int32_t generate_swug_bin(const func_args* args) {
+    char openname[path_capacity] = {};
+    char fname[path_capacity] = {};
+    build_outcome outcome;
+    outcome.argc = args->argc;
+    if (args->argc == 1) {
+        std::memcpy(openname, default_software_image, sizeof default_software_image);
+        std::memcpy(fname, default_upgrade_image, sizeof default_upgrade_image);
+    } else if (args->argc != 3) {
+        outcome.event = build_event::wrong_argc;
+    } else if (!choose_path(args->argv[1], openname, outcome) ||
+               !choose_path(args->argv[2], fname, outcome)) {
+        // choose_path has said why
+    }
+    if (outcome.event != build_event::done) {
+        report(outcome);
+        return result_of(outcome.event);
+    }
+    try {
+        return pack_and_report(openname, fname);
+    } catch (const std::bad_alloc&) {
+        // Whatever the run created has gone with the objects that held it.
+        report_out_of_memory(fname);
+        return build_write_failed;
+    }
 }
 
 }  // namespace swug

@@ -4,6 +4,7 @@
 // written.
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "info_run.h"
@@ -78,10 +79,7 @@ parsed parse_arguments(int argc, char** argv, swug::info_options& chosen) {
     return parsed::run;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    swug::platform::prepare_process();
+int run(int argc, char** argv) {
     swug::platform::command_line words(argc, argv);
     swug::info_options chosen;
     switch (parse_arguments(words.argc(), words.argv(), chosen)) {
@@ -95,4 +93,17 @@ int main(int argc, char** argv) {
             break;
     }
     return swug::info_trouble;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    swug::platform::prepare_process();
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        // Whatever the run created has gone with the objects that held it.
+        std::fputs("swug_info: Cannot allocate memory\n", stderr);
+        return swug::info_trouble;
+    }
 }

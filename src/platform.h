@@ -20,6 +20,15 @@ inline int last_error() {
     return errno != 0 ? errno : EIO;
 }
 
+// True for the reasons that say a file system is full: out of space, inodes or quota.
+inline bool means_no_room(int error) {
+#ifdef EDQUOT
+    return error == ENOSPC || error == EDQUOT;
+#else
+    return error == ENOSPC;
+#endif
+}
+
 // Ignores the signals that would end the process instead of failing a write (a closed pipe, a
 // file-size limit), and arranges for the ending signals (Ctrl-C and the like) to remove this
 // run's temporary files and restore the terminal before the process ends as it would have.
@@ -155,6 +164,16 @@ enum class output_refusal {
     foreign_file,  // the file is such a folder's file of another user
 };
 
+// What keeps this process from putting a new file in place of the final name in one step, though
+// the file itself may be written.
+enum class replace_obstacle {
+    none,
+    sticky_folder,       // only the file's or the folder's owner may rename over it
+    append_only_folder,  // nothing in the folder may be renamed or removed
+    mount_point,         // the file is mounted over the name (a container's bind-mounted file)
+    descriptor,          // the path names an open descriptor, not a name in a folder
+};
+
 // Where an output path leads, found once, so that no later step can be sent elsewhere: the
 // folder of the final name is held open, and every later step acts relative to it.
 struct output_place {
@@ -168,9 +187,7 @@ struct output_place {
     held_handle descriptor;
     bool exists = false;
     file_status status;  // of the existing file
-    // The folder lets this process put a new file in the existing one's place (a sticky folder
-    // lets only a file's or the folder's owner do so).
-    bool may_replace = true;
+    replace_obstacle obstacle = replace_obstacle::none;
 };
 
 struct place_result {
@@ -194,6 +211,9 @@ bool same_name(const std::string& a, const std::string& b);
 int open_existing_for_writing(const output_place& place, int& fd);
 // Opens place's existing file that is not a regular one (a device, a FIFO) for writing, in place.
 int open_in_place(const output_place& place, int& fd);
+// Creates place's final name as a new file for writing, exclusively, with the mode a plain create
+// gives: for a folder where no file may be renamed into place.
+int create_in_place(const output_place& place, int& fd);
 
 // Temporary files of this run in place's folder: created exclusively (never an existing file) and
 // removed by any signal that ends the process. private_file: readable by the owner only, else with
@@ -202,7 +222,8 @@ int open_in_place(const output_place& place, int& fd);
 int create_temporary(const output_place& place, const std::string& name, bool private_file,
                      int& fd);
 // Renames the temporary file over place's final name in one step (the old file stays until then)
-// and stops watching it.
+// and stops watching it. It takes the place of the file that was found there and of nothing else:
+// a name that was free must still be free, an existing file must still be that file.
 int commit_temporary(const output_place& place, const std::string& name);
 // Removes the temporary file (closed or not), when it is still this run's, and stops watching it.
 void discard_temporary(const output_place& place, const std::string& name);
@@ -214,13 +235,23 @@ int sync_folder(const output_place& place);
 // closed: where an image is built when it can't be built beside its output.
 int create_scratch(int& fd);
 
-// What a replacement takes over from the file it replaces, as a plain write would keep it. The
-// ACL and extended attributes: 0, or why an ACL could not be copied (the only attribute whose
-// loss could open the file to more users). The group: 0, or why it can't be set.
+// What a replacement takes over from the file it replaces, as a plain write would keep it: 0, or
+// why it can't. The ACL and extended attributes of to become those of from (an ACL that to got
+// from its folder goes), but for those a plain write drops too (a program's capabilities).
 int copy_extended_attributes(int from_fd, int to_fd);
+// Owner and group; the group alone.
+int set_owner(int fd, unsigned owner, unsigned group);
 int set_group(int fd, unsigned group);
-// Gives the file owner and group where the process may; a refusal is not an error.
-void try_set_owner(int fd, unsigned owner, unsigned group);
 int set_permissions(int fd, unsigned permissions);
+// Makes sure that the file has room for size bytes, so that writing them can't fail for lack of
+// space; 0 where the file system can't tell in advance.
+int reserve(int fd, std::uint64_t size);
+
+// Windows renames nothing over a file that is open; POSIX systems do.
+#ifdef _WIN32
+constexpr bool open_files_block_renames = true;
+#else
+constexpr bool open_files_block_renames = false;
+#endif
 
 }  // namespace swug::platform

@@ -1,4 +1,6 @@
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/xattr.h>
@@ -9,8 +11,10 @@
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <deque>
+#include <iterator>
 
 #include "platform.h"
 
@@ -176,6 +180,28 @@ bool is_shared_folder(const struct stat& folder) {
 // Neither this process's nor the folder owner's, so possibly planted by anybody.
 bool is_foreign(const struct stat& entry, const struct stat& folder) {
     return entry.st_uid != geteuid() && entry.st_uid != folder.st_uid;
+}
+
+// True when a file system is mounted on name (a file bind-mounted into a container): no rename
+// can take its place.
+bool is_mount_point(int folder, const std::string& name) {
+#ifdef STATX_ATTR_MOUNT_ROOT
+    struct statx info {};
+    return statx(folder, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC, STATX_TYPE,
+                 &info) == 0 &&
+           (info.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
+           (info.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+#else
+    (void)folder;
+    (void)name;
+    return false;
+#endif
+}
+
+// True for a folder whose entries may be added but never renamed or removed (chattr +a).
+bool is_append_only(int folder) {
+    int flags = 0;
+    return ioctl(folder, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_APPEND_FL) != 0;
 }
 
 bool is_on_proc(int fd) {
@@ -440,7 +466,7 @@ place_result follow_descriptor_link(output_walk& walk, const std::string& part, 
     place.descriptor = std::move(followed);
     place.exists = true;
     fill_status(info, place.status);
-    place.may_replace = false;
+    place.obstacle = replace_obstacle::descriptor;
     walk.arrived = true;
     return {};
 }
@@ -482,8 +508,12 @@ place_result arrive_at_file(output_walk& walk, const struct stat& info,
     fill_status(info, place.status);
     // Where only owners may rename, only the file's or the folder's owner (or root) can put a
     // new file in the old one's place.
-    place.may_replace = (folder_info.st_mode & S_ISVTX) == 0 || geteuid() == 0 ||
-                        info.st_uid == geteuid() || folder_info.st_uid == geteuid();
+    if ((folder_info.st_mode & S_ISVTX) != 0 && geteuid() != 0 && info.st_uid != geteuid() &&
+        folder_info.st_uid != geteuid()) {
+        place.obstacle = replace_obstacle::sticky_folder;
+    } else if (is_mount_point(static_cast<int>(walk.folder.native()), part)) {
+        place.obstacle = replace_obstacle::mount_point;
+    }
     walk.arrived = true;
     return {};
 }
@@ -557,6 +587,9 @@ place_result find_output_place(const char* path, output_place& place) {
         openat(static_cast<int>(walk.folder.native()), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (readable >= 0) {
         walk.folder.reset(readable);
+        if (is_append_only(readable) && place.obstacle == replace_obstacle::none) {
+            place.obstacle = replace_obstacle::append_only_folder;
+        }
     }
     file_status folder_status;
     if (const int error = status_of(static_cast<int>(walk.folder.native()), folder_status);
@@ -573,12 +606,18 @@ bool same_name(const std::string& a, const std::string& b) {
 }
 
 int open_existing_for_writing(const output_place& place, int& fd) {
-    // Not emptied, and never waiting for a lease to break: the old content stays until the end.
-    return open_found_file(place, O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, fd);
+    // Not emptied: the old content stays until the end.
+    return open_found_file(place, O_WRONLY | O_NOCTTY | O_CLOEXEC, fd);
 }
 
 int open_in_place(const output_place& place, int& fd) {
     return open_found_file(place, O_WRONLY | O_NOCTTY | O_CLOEXEC, fd);
+}
+
+int create_in_place(const output_place& place, int& fd) {
+    fd = openat(folder_fd(place), place.name.c_str(),
+                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+    return fd < 0 ? last_error() : 0;
 }
 
 int create_temporary(const output_place& place, const std::string& name, bool private_file,
@@ -620,10 +659,27 @@ int create_temporary(const output_place& place, const std::string& name, bool pr
 
 int commit_temporary(const output_place& place, const std::string& name) {
     const signals_held held;
-    if (renameat(folder_fd(place), name.c_str(), folder_fd(place), place.name.c_str()) != 0) {
-        return last_error();
+    const int folder = folder_fd(place);
+    const char* final_name = place.name.c_str();
+    // A name that is still free is taken only if it stays free; what took it meanwhile (another
+    // run of this user's, say) is replaced only where it could have been written in the first
+    // place, never a file that another user put in a shared folder.
+    if (renameat2(folder, name.c_str(), folder, final_name, RENAME_NOREPLACE) != 0) {
+        if (errno != EEXIST && errno != EINVAL) {
+            return last_error();
+        }
+        struct stat now {};
+        struct stat folder_info {};
+        if (fstatat(folder, final_name, &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+            fstat(folder, &folder_info) == 0 && is_shared_folder(folder_info) &&
+            is_foreign(now, folder_info)) {
+            return EEXIST;
+        }
+        if (renameat(folder, name.c_str(), folder, final_name) != 0) {
+            return last_error();
+        }
     }
-    if (const int slot = slot_of(folder_fd(place), name); slot >= 0) {
+    if (const int slot = slot_of(folder, name); slot >= 0) {
         temporary_armed[slot] = 0;
     }
     return 0;
@@ -647,11 +703,9 @@ int sync_folder(const output_place& place) {
     return reason;
 }
 
-int create_scratch(int& fd) {
-    const char* folder = std::getenv("TMPDIR");
-    if (folder == nullptr || folder[0] != '/') {
-        folder = "/tmp";
-    }
+namespace {
+
+int create_scratch_in(const char* folder, int& fd) {
     fd = open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
         return fd < 0 ? last_error() : 0;
@@ -666,6 +720,17 @@ int create_scratch(int& fd) {
     }
     unlink(name.c_str());
     return 0;
+}
+
+}  // namespace
+
+int create_scratch(int& fd) {
+    // The caller's temporary folder, and /tmp when that one can't take the file.
+    const char* folder = std::getenv("TMPDIR");
+    if (folder != nullptr && folder[0] == '/' && create_scratch_in(folder, fd) == 0) {
+        return 0;
+    }
+    return create_scratch_in("/tmp", fd);
 }
 
 namespace {
@@ -693,52 +758,54 @@ int attribute_names(int fd, std::string& names) {
 }  // namespace
 
 int copy_extended_attributes(int from_fd, int to_fd) {
-    // Taken over by the system or by nobody: a plain write drops a program's capabilities, and
-    // the integrity labels belong to the content, which is new.
+    // A plain write drops a program's capabilities, and the integrity labels belong to the
+    // content, which is new.
     static constexpr const char* not_copied[] = {"security.capability", "security.ima",
                                                  "security.evm"};
-    // An ACL may deny what the permission bits allow; without it the file would be more open.
-    static constexpr const char* must_copy[] = {"system.posix_acl_access", "system.nfs4_acl"};
-    auto listed = [](const char* name, const auto& list) {
-        for (const char* entry : list) {
-            if (std::strcmp(name, entry) == 0) {
-                return true;
-            }
-        }
-        return false;
-    };
+    static constexpr char access_acl[] = "system.posix_acl_access";
     std::string names;
     if (const int error = attribute_names(from_fd, names); error != 0) {
         return error == ENOTSUP ? 0 : error;
     }
+    bool has_acl = false;
     std::string value;
     for (std::size_t at = 0; at < names.size(); at += std::strlen(names.c_str() + at) + 1) {
         const char* name = names.c_str() + at;
-        if (listed(name, not_copied)) {
+        if (std::any_of(std::begin(not_copied), std::end(not_copied),
+                        [name](const char* skipped) { return std::strcmp(name, skipped) == 0; })) {
             continue;
         }
+        has_acl = has_acl || std::strcmp(name, access_acl) == 0;
         const ssize_t size = fgetxattr(from_fd, name, nullptr, 0);
         value.assign(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
         const ssize_t got = size >= 0 ? fgetxattr(from_fd, name, value.data(), value.size()) : -1;
-        const bool copied =
-            got >= 0 && fsetxattr(to_fd, name, value.data(), static_cast<std::size_t>(got), 0) == 0;
-        // Anything else is kept where the system lets it be kept, as a plain write keeps it.
-        if (!copied && listed(name, must_copy)) {
+        if (got < 0 || fsetxattr(to_fd, name, value.data(), static_cast<std::size_t>(got), 0) != 0) {
             return last_error();
         }
     }
+    // An ACL the new file took from its folder's default ACL would open it to more, or fewer,
+    // users than the old file.
+    if (!has_acl && fremovexattr(to_fd, access_acl) != 0 && errno != ENODATA &&
+        errno != ENOTSUP) {
+        return last_error();
+    }
     return 0;
+}
+
+int set_owner(int fd, unsigned owner, unsigned group) {
+    return fchown(fd, static_cast<uid_t>(owner), static_cast<gid_t>(group)) != 0 ? last_error()
+                                                                                   : 0;
 }
 
 int set_group(int fd, unsigned group) {
     return fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(group)) != 0 ? last_error() : 0;
 }
 
-void try_set_owner(int fd, unsigned owner, unsigned group) {
-    // Only a privileged process may give a file away; others keep it as their own.
-    if (fchown(fd, static_cast<uid_t>(owner), static_cast<gid_t>(group)) != 0) {
-        return;
+int reserve(int fd, std::uint64_t size) {
+    if (fallocate(fd, 0, 0, static_cast<off_t>(size)) == 0) {
+        return 0;
     }
+    return errno == EOPNOTSUPP || errno == ENOSYS ? 0 : last_error();
 }
 
 int set_permissions(int fd, unsigned permissions) {

@@ -548,6 +548,12 @@ int open_in_place(const output_place& place, int& fd) {
     return fd < 0 ? last_error() : 0;
 }
 
+int create_in_place(const output_place& place, int& fd) {
+    fd = _wopen(widen(joined(place).c_str()).c_str(),
+                _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+    return fd < 0 ? last_error() : 0;
+}
+
 int create_temporary(const output_place& place, const std::string& name, bool, int& fd) {
     const std::wstring wide = widen(joined(place, name).c_str());
     const lock_held held;
@@ -641,7 +647,13 @@ int set_group(int, unsigned) {
     return 0;
 }
 
-void try_set_owner(int, unsigned, unsigned) {}
+int set_owner(int, unsigned, unsigned) {
+    return 0;
+}
+
+int reserve(int, std::uint64_t) {
+    return 0;
+}
 
 int set_permissions(int, unsigned) {
     return 0;

@@ -1,6 +1,8 @@
 // The upgrade image is replaced only once complete: a run ended by a signal, a file-size limit,
 // or another run writing the same output never leaves a partial image or removes another's.
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -8,7 +10,9 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <csignal>
 #include <filesystem>
 #include <thread>
@@ -24,7 +28,6 @@ const std::string ten_summary = "| gen image file checksum=0000020d,size=0000000
 // IDs of nobody on the machine, for files of other users and runs as other users.
 constexpr unsigned other = 61001;
 constexpr unsigned second = 61002;
-constexpr unsigned stranger = 61003;
 constexpr unsigned team = 61500;
 
 using setup_step = std::function<void(const std::string& folder)>;
@@ -145,17 +148,28 @@ std::vector<run_case> plain_write_cases() {
          other,
          {},
          {{"store.bin", "61001:61001 0644"}}},
-        {{"a member of the file's group keeps the group",
+        {{"a member of the file's group keeps its owner and group: the file is written over",
+          {{"in.bin", ten}, {"up.bin", "OLD"}},
+          {"in.bin", "up.bin"},
+          0,
+          ten_summary,
+          replace_all(rewritten, "{name}", "up.bin") + "a new file can't be given its owner\n",
+          {{"up.bin", image}, {"keep.bin", image}}},
+         steps({owner("up.bin", other, team), mode("up.bin", 0660), hard_link("up.bin", "keep.bin")}),
+         second,
+         {team},
+         {{"up.bin", "61001:61500 0660"}}},
+        {{"the owner's file in one of the owner's groups is replaced, the group kept",
           {{"in.bin", ten}, {"up.bin", "OLD"}},
           {"in.bin", "up.bin"},
           0,
           ten_summary,
           "",
-          {{"up.bin", image}}},
-         steps({owner("up.bin", other, team), mode("up.bin", 0660)}),
-         second,
+          {{"up.bin", image}, {"keep.bin", "OLD"}}},
+         steps({owner("up.bin", other, team), mode("up.bin", 0640), hard_link("up.bin", "keep.bin")}),
+         other,
          {team},
-         {{"up.bin", "61002:61500 0660"}}},
+         {{"up.bin", "61001:61500 0640"}}},
         {{"root keeps owner and group",
           {{"in.bin", ten}, {"up.bin", "OLD"}},
           {"in.bin", "up.bin"},
@@ -174,9 +188,8 @@ std::vector<run_case> plain_write_cases() {
           ten_summary,
           replace_all(rewritten, "{name}", "up.bin") + "a new file can't be given its group\n",
           {{"up.bin", image}, {"keep.bin", image}}},
-         steps(
-             {owner("up.bin", other, team), mode("up.bin", 0666), hard_link("up.bin", "keep.bin")}),
-         stranger,
+         steps({owner("up.bin", other, team), mode("up.bin", 0666), hard_link("up.bin", "keep.bin")}),
+         other,
          {},
          {{"up.bin", "61001:61500 0666"}}},
         {{"a read-only image is refused",
@@ -258,6 +271,35 @@ std::vector<run_case> plain_write_cases() {
          0,
          {},
          {{"up.bin", "0:0 0644 acl=u::rw-,u:61001:---,g::r--,m::r--,o::r-- user.build=42"}}},
+        {{"a folder's default ACL doesn't reach a replacement",
+          {{"in.bin", ten}, {"open/up.bin", "OLD"}},
+          {"in.bin", "open/up.bin"},
+          0,
+          ten_summary,
+          "",
+          {{"open/up.bin", image}}},
+         steps({mode("open/up.bin", 0640),
+                [](const std::string& folder) {
+                    set_acl(folder + "/open", "u::rwx,u:61003:rwx,g::r-x,m::rwx,o::r-x", true);
+                }}),
+         0,
+         {},
+         {{"open/up.bin", "0:0 0640"}}},
+        {{"attributes this user can't read: the file is written over",
+          {{"in.bin", ten}, {"up.bin", "OLD"}},
+          {"in.bin", "up.bin"},
+          0,
+          ten_summary,
+          replace_all(rewritten, "{name}", "up.bin") +
+              "a new file can't be given its ACL or attributes\n",
+          {{"up.bin", image}}},
+         steps({[](const std::string& folder) {
+                    setxattr((folder + "/up.bin").c_str(), "user.build", "42", 2, 0);
+                },
+                owner("up.bin", other, other), mode("up.bin", 0200)}),
+         other,
+         {},
+         {{"up.bin", "61001:61001 0200 user.build=42"}}},
         {{"a new image gets the folder's default ACL",
           {{"in.bin", ten}, {"private/", ""}},
           {"in.bin", "private/new.bin"},
@@ -279,6 +321,19 @@ std::vector<run_case> plain_write_cases() {
         rows.back().user = c.user;
         rows.back().groups = c.groups;
         rows.back().metadata = c.metadata;
+    }
+    // A file bind-mounted over the output's name, as a container gets it, inside the run's own
+    // mount namespace: no rename can take its place, a write can.
+    if (std::system("unshare --mount true") == 0) {
+        rows.push_back({"a file mounted over its name is written over",
+                        {{"in.bin", ten}, {"host.bin", "OLD"}, {"up.bin", ""}},
+                        {"in.bin", "up.bin"},
+                        0,
+                        ten_summary,
+                        replace_all(rewritten, "{name}", "up.bin") + "it is a mount point\n",
+                        {{"host.bin", image}}});
+        rows.back().wrapper = {"unshare", "--mount", "--propagation", "private", "sh", "-c",
+                               "mount --bind host.bin up.bin && exec \"$0\" \"$@\""};
     }
     return rows;
 }
@@ -351,10 +406,11 @@ bool wait_for_temporary_data(const temp_folder& folder, const std::string& final
     return false;
 }
 
-running_program start_pack(const temp_folder& folder, const std::string& input) {
+running_program start_pack(const temp_folder& folder, const std::string& input,
+                           const std::string& output = "up.bin") {
     run_options options;
     options.cwd = folder.path();
-    return spawn_program("swug_gen", {input, "up.bin"}, options);
+    return spawn_program("swug_gen", {input, output}, options);
 }
 
 TEST(Replace, ASignalWhileCopyingKeepsThePreviousImage) {
@@ -558,6 +614,98 @@ TEST(Replace, ANameThatFlickersIntoALinkNeverRedirectsTheImage) {
         ASSERT_EQ(read_file(folder / "victim.bin"), "SECRET") << "after run " << run;
         ASSERT_EQ(metadata_text(folder / "victim.bin"), "61002:61002 0600");
     }
+}
+
+// Sets a folder's append-only flag for as long as the object lives: entries may be added to it,
+// but never renamed or removed.
+class append_only_folder {
+public:
+    explicit append_only_folder(const std::string& path) : fd_(open(path.c_str(), O_RDONLY)) {
+        int flags = 0;
+        set_ = ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0 &&
+               (flags |= FS_APPEND_FL, ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0);
+    }
+    ~append_only_folder() {
+        int flags = 0;
+        if (set_ && ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags &= ~FS_APPEND_FL;
+            ioctl(fd_, FS_IOC_SETFLAGS, &flags);
+        }
+        close(fd_);
+    }
+    append_only_folder(const append_only_folder&) = delete;
+    append_only_folder& operator=(const append_only_folder&) = delete;
+    bool is_set() const { return set_; }
+
+private:
+    int fd_;
+    bool set_ = false;
+};
+
+TEST(Replace, AnAppendOnlyFolderGetsItsImageWrittenInPlace) {
+    if (target_is_windows() || !runs_as_root()) {
+        GTEST_SKIP() << "setting a folder append-only needs root on a POSIX system";
+    }
+    const std::string note = "the upgrade image log/{name} was written over in place, not "
+                             "replaced in one step: its folder is append-only\n";
+    for (const bool existing : {true, false}) {
+        SCOPED_TRACE(existing ? "an existing image" : "a new image");
+        temp_folder folder;
+        lay_out(folder.path(), {{"in.bin", ten}, {"log/old.bin", "OLD"}});
+        const append_only_folder flag(folder / "log");
+        if (!flag.is_set()) {
+            GTEST_SKIP() << "the file system has no append-only flag";
+        }
+        const std::string name = existing ? "old.bin" : "new.bin";
+        const run_result result = run_in(folder.path(), "swug_gen", {"in.bin", "log/" + name});
+        EXPECT_EQ(result.ending, exited(0));
+        EXPECT_EQ(result.out, ten_summary);
+        EXPECT_EQ(result.err, replace_all(note, "{name}", name));
+        std::vector<std::pair<std::string, bytes>> expected = {
+            {"in.bin", ten}, {"log/", ""}, {"log/old.bin", "OLD"}};
+        if (existing) {
+            expected.back().second = upgrade_image(ten);
+        } else {
+            expected.emplace_back("log/new.bin", upgrade_image(ten));
+            std::sort(expected.begin(), expected.end());
+        }
+        EXPECT_EQ(folder_contents(folder.path()), expected);
+    }
+}
+
+TEST(Replace, AFileAnotherUserPutsInASharedFolderDuringTheRunIsNotReplaced) {
+    if (target_is_windows() || !runs_as_root()) {
+        GTEST_SKIP() << "another user's file needs root on a POSIX system";
+    }
+    temp_folder folder;
+    std::filesystem::permissions(std::filesystem::path(folder.path()).parent_path(),
+                                 std::filesystem::perms(0711));
+    lay_out(folder.path(), {{"shared/", ""}});
+    mode("shared", 01777)(folder.path());
+    fed_input input(folder, "in.fifo");
+    running_program run = start_pack(folder, "in.fifo", "shared/late.bin");
+    input.feed(bytes(600000, 'x'));
+    ASSERT_TRUE(wait_for_temporary_data(folder, "shared/late.bin"));
+    // Meanwhile another user takes the name that was free when the run looked.
+    const pid_t planter = fork();
+    if (planter == 0) {
+        if (setresgid(other, other, other) != 0 || setresuid(other, other, other) != 0) {
+            _exit(1);
+        }
+        const int fd = open((folder / "shared/late.bin").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        _exit(fd >= 0 && write(fd, "MINE", 4) == 4 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(planter, &status, 0);
+    ASSERT_EQ(status, 0);
+    input.end();
+    const run_result result = finish_program(run, "");
+    EXPECT_EQ(result.ending, exited(1));
+    EXPECT_EQ(result.out, "| gen image file checksum=044aa200,size=000927c0 |\n"
+                          "can't write the upgrade image shared/late.bin: File exists\n");
+    EXPECT_EQ(read_file(folder / "shared/late.bin"), "MINE");
+    EXPECT_EQ(metadata_text(folder / "shared/late.bin"), "61001:61001 0644");
+    EXPECT_TRUE(temporary_files(folder, "shared/late.bin").empty());
 }
 
 TEST(Replace, ASignalAfterTheFolderMovedCleansUpWhereItNowIs) {

@@ -33,6 +33,7 @@ struct run_case {
     std::vector<unsigned> groups;
     // metadata_text of these files afterwards.
     std::map<std::string, std::string> metadata;
+    std::vector<std::string> wrapper;  // a command that runs the program, as run_options has it
 };
 
 // Writes software as in.bin, and mcu as mcu_ota.bin when given, into folder and runs
