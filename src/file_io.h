@@ -57,38 +57,101 @@ private:
     platform::file_status status_;
 };
 
-// Where an output will go, found before anything is written. A regular file, or nothing yet, is
-// replaced: the new content goes to a temporary file beside it that takes its name only when
-// complete. Anything else (a device, a FIFO) is written in place and never removed.
-struct output_target {
-    std::string path;        // as given
-    std::string final_path;  // the file that is replaced, symbolic links followed
-    std::string location;    // final_path made absolute (as given for a device or FIFO)
-    bool exists = false;
-    platform::file_status status;  // of the existing file
+// A descriptor of the C library that the object closes; nothing written through it can be lost
+// by a failed close, so the close's result is not needed.
+class owned_descriptor {
+public:
+    owned_descriptor() = default;
+    explicit owned_descriptor(int fd) : fd_(fd) {}
+    ~owned_descriptor() { reset(); }
+    owned_descriptor(owned_descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    owned_descriptor& operator=(owned_descriptor&& other) noexcept {
+        if (this != &other) {
+            reset(other.fd_);
+            other.fd_ = -1;
+        }
+        return *this;
+    }
+    owned_descriptor(const owned_descriptor&) = delete;
+    owned_descriptor& operator=(const owned_descriptor&) = delete;
 
-    bool replaced() const { return !exists || status.kind == platform::file_kind::regular; }
+    int get() const { return fd_; }
+    void reset(int fd = -1);
+
+private:
+    int fd_ = -1;
+};
+
+// Where an output will go, found once, before anything is written: its folder is held open, so
+// every later step acts on the file that was checked. A regular file, or nothing yet, is
+// replaced: the new content goes to a temporary file beside it that takes its name only when
+// complete. Anything else (a device, a FIFO) is written in place and never removed. Move-only.
+struct output_target {
+    std::string path;  // as given
+    platform::output_place place;
+    // An existing regular file, opened for writing without being emptied: it may be written, as a
+    // plain open for writing would find, and it is written through this where it can't be replaced.
+    owned_descriptor existing;
+
+    bool exists() const { return place.exists; }
+    const platform::file_status& status() const { return place.status; }
+    bool replaced() const { return !exists() || status().kind == platform::file_kind::regular; }
     // True for an existing FIFO, which can't go back to its start.
-    bool is_fifo() const { return exists && status.kind == platform::file_kind::fifo; }
+    bool is_fifo() const { return exists() && status().kind == platform::file_kind::fifo; }
     // True when the output is the existing file with this identity, however it is spelled.
     bool is(const platform::file_identity& identity) const {
-        return exists && status.identity == identity;
+        return exists() && status().identity == identity;
     }
 };
 
-// Finds where path leads. Fails with EISDIR for a folder, with ENOENT for an empty name, and with
-// the system's reason when the folder it would go into does not exist.
-int find_output_target(const char* path, output_target& target);
+// Why an output is refused where the system gives no reason of its own.
+enum class target_refusal {
+    none,
+    foreign_link,  // it leads through another user's symbolic link in a shared folder
+    foreign_file,  // it is another user's file in a shared folder
+    read_only,     // it exists, and this process may not write it
+};
 
-// True when two targets would write the same file.
+struct target_result {
+    int error = 0;  // the system's reason, when it gave one
+    target_refusal refusal = target_refusal::none;
+    bool ok() const { return error == 0 && refusal == target_refusal::none; }
+};
+
+// The reason of a refusal, and of a rewrite, as the tools say it after the output's name.
+const char* refusal_text(target_refusal refusal);
+
+// Finds where path leads, and checks that an existing file there may be written as a plain open
+// for writing would. Fails with EISDIR for a folder, with ENOENT for an empty name, and with the
+// system's reason when the folder it would go into does not exist.
+target_result find_output_target(const char* path, output_target& target);
+
+// True when two targets would write the same file: the same existing file, or the same name in
+// the same folder (however the folder is reached) as the file system compares names.
 bool same_destination(const output_target& a, const output_target& b);
 
 // True when the target is the file the tool's standard output goes to, where a report written
-// there would land inside the output. A device such as /dev/null may be both.
+// there would land inside the output. A device such as /dev/null may be both; a terminal may not.
 bool is_standard_output(const output_target& target);
 
-// An output being written. The object keeps its own copy of the target; destroyed unfinished or
-// uncommitted, it removes its temporary file, and never anything else.
+// Why an output was written over in place rather than replaced in one step.
+enum class rewrite_reason {
+    none,
+    folder_forbids_new_files,  // the folder lets no new file be created, the file may be written
+    no_room_beside,            // the file system has no room (or inode) for a second file
+    owner_not_kept,            // a new file could not be given the old one's owner
+    group_not_kept,            // ... nor its group
+    attributes_not_kept,       // ... nor its ACL or extended attributes
+    folder_forbids_replacing,  // a sticky folder where only the file's owner may replace it
+    append_only_folder,        // a folder where nothing may be renamed or removed
+    mount_point,               // a file mounted over its name
+    descriptor,                // the path names an open descriptor of the caller's
+};
+
+const char* rewrite_text(rewrite_reason reason);
+
+// An output being written. It owns its target; destroyed unfinished or uncommitted, it removes its
+// temporary file, and never anything else.
 class output_file final : public byte_sink {
 public:
     output_file() = default;
@@ -97,8 +160,10 @@ public:
     output_file& operator=(const output_file&) = delete;
 
     // A new temporary file in the target's folder, or the target itself when it is written in
-    // place. The output's old content is untouched until commit.
-    int create(const output_target& target);
+    // place. The output's old content is untouched until commit: where the file can't be
+    // replaced with all that a plain write keeps of it, the new content is built in a nameless
+    // file of the system's temporary folder instead, and written over the old one at commit.
+    int create(output_target&& target);
 
     // 0 when the file can go back to its start (a FIFO or terminal can't).
     int check_seekable() const;
@@ -106,25 +171,35 @@ public:
     int write(const std::uint8_t* data, std::size_t size) override;
     int write_at(std::uint64_t offset, const std::uint8_t* data, std::size_t size) override;
 
-    // A new file gets the old one's permission bits and is flushed to the disk; then the file is
-    // closed. An output written in place is only closed.
+    // A new file for an existing one has taken over at create what a plain write keeps (owner,
+    // group, ACL, extended attributes), and takes the permission bits now, without set-user-ID
+    // and set-group-ID. Then it is flushed to the disk and closed. An output written in place is
+    // only closed.
     int finish();
 
     struct commit_result {
-        int error = 0;          // why the step failed
-        bool in_place = false;  // the new content is at the output's name
+        int error = 0;                                    // why the step failed
+        bool in_place = false;                            // the new content is at the output's name
+        rewrite_reason rewritten = rewrite_reason::none;  // written over the old file, and why
     };
     // Renames the finished file over the target, then syncs the folder, so that a power cut
     // leaves the old image or the new one. in_place with an error: only the folder sync failed.
+    // Where the file can't be replaced, writes the new content over it instead: then a failure
+    // can leave it part written, as a plain write would.
     commit_result commit();
 
     // Closes the file and removes the temporary file, when there is one.
     void discard();
 
 private:
+    int start_rewrite(rewrite_reason reason);
+    rewrite_reason take_over_metadata();
+    commit_result rewrite();
+
     output_target target_;
-    std::string temporary_path_;  // empty when written in place
+    std::string temporary_name_;  // in the target's folder; empty when there is none
     int fd_ = -1;
+    rewrite_reason rewrite_ = rewrite_reason::none;
 };
 
 // Size of the one buffer that file data passes through: large enough that system calls don't
@@ -132,10 +207,13 @@ private:
 constexpr std::size_t copy_buffer_size = 256 * 1024;
 
 // That buffer: allocated once and aligned to a page, so that every full write starts on a page
-// boundary of the output.
+// boundary of the output. Allocated before any output file exists, and without throwing: a
+// process short of memory is told by allocated(), and fails with an ordinary error.
 class copy_buffer {
 public:
     explicit copy_buffer(std::size_t capacity = copy_buffer_size);
+
+    bool allocated() const { return data_ != nullptr; }
 
     const std::uint8_t* data() const { return data_.get(); }
     std::size_t filled() const { return filled_; }

@@ -2,12 +2,14 @@
 //   swug_gen                      interactive: default names, then waits for a key
 //   swug_gen SOFTWARE UPGRADE     command mode: exit status 0 on success, 1 on failure
 #include <cstdio>
+#include <new>
 
 #include "image_builder.h"
 #include "platform.h"
 
-int main(int argc, char** argv) {
-    swug::platform::prepare_process();
+namespace {
+
+int run(int argc, char** argv) {
     swug::platform::command_line words(argc, argv);
     swug::func_args args{words.argc(), words.argv(), 0};
     if (args.argc == 3) {
@@ -29,4 +31,17 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     swug::platform::wait_for_key();
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    swug::platform::prepare_process();
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        // Before the run could even start: nothing was created.
+        std::fputs("Cannot allocate memory\n", stdout);
+        return 1;
+    }
 }

@@ -1,9 +1,11 @@
 #include "image_builder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "file_io.h"
@@ -28,6 +30,7 @@ enum class build_event {
     software_missing,
     software_too_big,
     cannot_create,
+    output_refused,
     same_as_software,
     same_as_mcu,
     same_as_report,
@@ -36,6 +39,7 @@ enum class build_event {
     mcu_grew,
     image_write,
     folder_not_synced,
+    rewritten,
     report_failed,
 };
 
@@ -50,12 +54,16 @@ struct build_outcome {
     std::uint64_t length_limit = 0;
     swug_header header;
     bool mcu_refused = false;
+    int mcu_unreadable = 0;  // why an mcu_ota.bin that is there can't be opened
+    target_refusal refusal = target_refusal::none;
+    rewrite_reason rewrite = rewrite_reason::none;
 };
 
 std::int32_t result_of(build_event event) {
     switch (event) {
         case build_event::done:
         case build_event::folder_not_synced:
+        case build_event::rewritten:
             return build_done;
         case build_event::wrong_argc:
             return build_wrong_argc;
@@ -63,6 +71,7 @@ std::int32_t result_of(build_event event) {
         case build_event::software_missing:
             return build_no_software_file;
         case build_event::cannot_create:
+        case build_event::output_refused:
             return build_cannot_create;
         case build_event::path_too_long:
         case build_event::no_work_dir:
@@ -99,63 +108,85 @@ std::string formatted(const char* format, Values... values) {
 }
 
 struct message {
+    message(std::string text_, bool on_standard_error_ = false, std::string note_ = {})
+        : text(std::move(text_)), on_standard_error(on_standard_error_), note(std::move(note_)) {}
+
     std::string text;
-    bool on_standard_error = false;
+    bool on_standard_error;
+    std::string note;  // said on standard error first, for a run that still goes on
 };
 
 // Every line the builder prints. Messages go to standard output, except those about standard
-// output itself, which can't go there.
+// output itself, which can't go there, and those that come with a summary line already printed.
+// Names are shown with their control characters escaped, so that each message is one line.
 message message_for(const build_outcome& o) {
     const char* reason = reason_text(o.error);
+    const std::string openname_text = printable(o.openname);
+    const std::string fname_text = printable(o.fname);
+    const char* openname = openname_text.c_str();
+    const char* fname = fname_text.c_str();
+    const std::string argument = printable(o.argument);
     switch (o.event) {
         case build_event::done: {
             std::string text = o.mcu_refused ? "| MCU ota file is too big, must <96KB |\n" : "";
+            const std::string note =
+                o.mcu_unreadable == 0
+                    ? ""
+                    : formatted(
+                          "can't open the MCU ota file %s: %s; the upgrade image is made "
+                          "without it\n",
+                          mcu_ota_name, reason_text(o.mcu_unreadable));
             const swug_header& hdr = o.header;
             if (hdr.mcu_ota_flag == 1) {
                 return {text + formatted("| gen image file checksum=%08" PRIx32 ",size=%08" PRIx32
                                          " , MCU ota checksum=%08" PRIx32 ",size=%08" PRIx32 " |\n",
-                                         hdr.sum, hdr.length, hdr.mcu_sum, hdr.mcu_len)};
+                                         hdr.sum, hdr.length, hdr.mcu_sum, hdr.mcu_len),
+                        false, note};
             }
-            return {text + formatted("| gen image file checksum=%08" PRIx32 ",size=%08" PRIx32
-                                     " |\n",
-                                     hdr.sum, hdr.length)};
+            return {
+                text + formatted("| gen image file checksum=%08" PRIx32 ",size=%08" PRIx32 " |\n",
+                                 hdr.sum, hdr.length),
+                false, note};
         }
         case build_event::wrong_argc:
             return {formatted("Parameter Error [%d]\n", static_cast<int>(o.argc))};
         case build_event::path_too_long:
             return {formatted("path too long, must be at most %zu characters: %s\n",
-                              path_capacity - 1, o.argument.c_str())};
+                              path_max_length, argument.c_str())};
         case build_event::no_work_dir:
             if (o.error == ERANGE) {
                 return {formatted(
                     "can't expand %s: the working directory is longer than %zu characters\n",
-                    o.argument.c_str(), path_capacity - 1)};
+                    argument.c_str(), path_max_length)};
             }
             return {formatted("can't expand %s: can't get the working directory: %s\n",
-                              o.argument.c_str(), reason)};
+                              argument.c_str(), reason)};
         case build_event::software_is_folder:
         case build_event::software_read:
-            return {formatted("can't read the software file %s: %s\n", o.openname, reason)};
+            return {formatted("can't read the software file %s: %s\n", openname, reason)};
         case build_event::software_missing:
-            return {formatted("can't find the software file %s \n", o.openname)};
+            return {formatted("can't find the software file %s \n", openname)};
         case build_event::software_too_big:
             return {formatted("the software file %s is too big, must be at most %" PRIu64
                               " bytes\n",
-                              o.openname, o.length_limit)};
+                              openname, o.length_limit)};
         case build_event::cannot_create:
-            return {formatted("can't create the upgrade image %s: %s\n", o.fname, reason)};
+            return {formatted("can't create the upgrade image %s: %s\n", fname, reason)};
+        case build_event::output_refused:
+            return {formatted("can't write the upgrade image %s: %s\n", fname,
+                              refusal_text(o.refusal))};
         case build_event::same_as_software:
             return {formatted(
-                "the upgrade image %s is the software file %s, refusing to overwrite it\n", o.fname,
-                o.openname)};
+                "the upgrade image %s is the software file %s, refusing to overwrite it\n", fname,
+                openname)};
         case build_event::same_as_mcu:
             return {
                 formatted("the upgrade image %s is the MCU ota file %s, refusing to overwrite it\n",
-                          o.fname, mcu_ota_name)};
+                          fname, mcu_ota_name)};
         case build_event::same_as_report:
             return {formatted("the upgrade image %s is the standard output, refusing to write "
                               "the image and the report into one file\n",
-                              o.fname),
+                              fname),
                     true};
         case build_event::mcu_read:
             return {formatted("can't read the MCU ota file %s: %s\n", mcu_ota_name, reason)};
@@ -164,22 +195,30 @@ message message_for(const build_outcome& o) {
                               " bytes while it was read\n",
                               mcu_ota_name, mcu_ota_max_size)};
         case build_event::image_write:
-            return {formatted("can't write the upgrade image %s: %s\n", o.fname, reason)};
+            return {formatted("can't write the upgrade image %s: %s\n", fname, reason)};
         case build_event::folder_not_synced:
             return {formatted("the upgrade image %s is in place, but its folder can't be synced "
                               "to the disk: %s\n",
-                              o.fname, reason),
+                              fname, reason),
+                    true};
+        case build_event::rewritten:
+            return {formatted("the upgrade image %s was written over in place, not replaced in "
+                              "one step: %s\n",
+                              fname, rewrite_text(o.rewrite)),
                     true};
         case build_event::report_failed:
             return {formatted("can't write to standard output: %s\n", reason), true};
     }
-    return {};
+    return {""};
 }
 
 // Prints the outcome's message. Returns 0, or the reason standard output can't be written,
 // which it then says on standard error, after an error line that could not reach standard output.
 int report(const build_outcome& outcome) {
     const message line = message_for(outcome);
+    if (!line.note.empty()) {
+        std::fputs(line.note.c_str(), stderr);
+    }
     if (line.on_standard_error) {
         std::fputs(line.text.c_str(), stderr);
         return 0;
@@ -253,9 +292,14 @@ build_outcome build(const char* openname, const char* fname, output_file& image)
             error);
     }
     // A folder named "mcu_ota.bin" counts as absent. A FIFO or device is opened without waiting
-    // for a writer and never read, so it can't block the run.
+    // for a writer and never read, so it can't block the run. One that is there but can't be
+    // opened is left out too, and said so, so that a short image is never a silent one.
     input_file mcu;
-    const bool mcu_present = mcu.open(mcu_ota_name, true) == 0;
+    const int mcu_error = mcu.open(mcu_ota_name, true);
+    const bool mcu_present = mcu_error == 0;
+    if (mcu_error != ENOENT && mcu_error != EISDIR) {
+        outcome.mcu_unreadable = mcu_error;
+    }
     // A size that can't be told (anything but a regular file) counts as too big.
     const bool mcu_accepted = mcu_present && mcu.status().size >= 0 &&
                               mcu.status().size <= std::int64_t{mcu_ota_max_size};
@@ -267,10 +311,19 @@ build_outcome build(const char* openname, const char* fname, output_file& image)
     if (software_size >= 0 && static_cast<std::uint64_t>(software_size) > outcome.length_limit) {
         return failed(outcome, build_event::software_too_big);
     }
+    // The one allocation whose size matters, made while nothing has been created yet.
+    copy_buffer buffer;
+    if (!buffer.allocated()) {
+        return failed(outcome, build_event::image_write, ENOMEM);
+    }
 
     output_target target;
-    if (const int error = find_output_target(fname, target); error != 0) {
-        return failed(outcome, build_event::cannot_create, error);
+    if (const target_result found = find_output_target(fname, target); !found.ok()) {
+        outcome.refusal = found.refusal;
+        return failed(outcome,
+                      found.refusal != target_refusal::none ? build_event::output_refused
+                                                            : build_event::cannot_create,
+                      found.error);
     }
     if (target.is(software.status().identity)) {
         return failed(outcome, build_event::same_as_software);
@@ -287,13 +340,12 @@ build_outcome build(const char* openname, const char* fname, output_file& image)
     if (target.is_fifo()) {
         return failed(outcome, build_event::image_write, ESPIPE);
     }
-    if (const int error = image.create(target); error != 0) {
+    if (const int error = image.create(std::move(target)); error != 0) {
         return failed(outcome, build_event::cannot_create, error);
     }
     if (const int error = image.check_seekable(); error != 0) {
         return failed(outcome, build_event::image_write, error);
     }
-    copy_buffer buffer;
     const pack_outcome packed =
         pack_upgrade_image(software, mcu_accepted ? &mcu : nullptr, image, buffer);
     if (packed.failure != pack_failure::none) {
@@ -304,6 +356,51 @@ build_outcome build(const char* openname, const char* fname, output_file& image)
     }
     outcome.header = packed.header;
     return outcome;
+}
+
+// Builds, reports and puts the new image in its place, for paths that are chosen.
+std::int32_t pack_and_report(const char* openname, const char* fname) {
+    output_file image;
+    build_outcome outcome = build(openname, fname, image);
+    if (outcome.event != build_event::done) {
+        image.discard();
+        report(outcome);
+        return result_of(outcome.event);
+    }
+    // The summary must reach its reader before the new image takes the old one's place: when it
+    // can't, the old image stays and the run fails.
+    if (const int error = report(outcome); error != 0) {
+        image.discard();
+        return build_report_failed;
+    }
+    const output_file::commit_result committed = image.commit();
+    if (!committed.in_place) {
+        report(failed(outcome, build_event::image_write, committed.error));
+        return build_write_failed;
+    }
+    if (committed.rewritten != rewrite_reason::none) {
+        build_outcome rewritten = failed(outcome, build_event::rewritten);
+        rewritten.rewrite = committed.rewritten;
+        report(rewritten);
+    }
+    if (committed.error != 0) {
+        report(failed(outcome, build_event::folder_not_synced, committed.error));
+    }
+    return build_done;
+}
+
+// The line for a run that ran out of memory, said without needing any: the name only where it
+// prints as it is.
+void report_out_of_memory(const char* fname) {
+    const bool plain = std::all_of(fname, fname + std::strlen(fname), [](char c) {
+        return static_cast<unsigned char>(c) >= 0x20 && c != 0x7F;
+    });
+    std::fputs("can't write the upgrade image ", stdout);
+    std::fputs(plain ? fname : "(its name)", stdout);
+    std::fputs(": ", stdout);
+    std::fputs(reason_text(ENOMEM), stdout);
+    std::fputs("\n", stdout);
+    std::fflush(stdout);
 }
 
 }  // namespace
@@ -326,29 +423,13 @@ std::int32_t generate_swug_bin(const func_args* args) {
         report(outcome);
         return result_of(outcome.event);
     }
-
-    output_file image;
-    outcome = build(openname, fname, image);
-    if (outcome.event != build_event::done) {
-        image.discard();
-        report(outcome);
-        return result_of(outcome.event);
-    }
-    // The summary must reach its reader before the new image takes the old one's place: when it
-    // can't, the old image stays and the run fails.
-    if (const int error = report(outcome); error != 0) {
-        image.discard();
-        return build_report_failed;
-    }
-    const output_file::commit_result committed = image.commit();
-    if (!committed.in_place) {
-        report(failed(outcome, build_event::image_write, committed.error));
+    try {
+        return pack_and_report(openname, fname);
+    } catch (const std::bad_alloc&) {
+        // Whatever the run created has gone with the objects that held it.
+        report_out_of_memory(fname);
         return build_write_failed;
     }
-    if (committed.error != 0) {
-        report(failed(outcome, build_event::folder_not_synced, committed.error));
-    }
-    return build_done;
 }
 
 }  // namespace swug

@@ -4,6 +4,7 @@
 // written.
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "info_run.h"
@@ -78,7 +79,8 @@ void take_option(int& at, int count, char** words, swug::info_options& chosen, b
     const char* word = words[at];
     if (std::strcmp(word, "--") == 0) {
         options_ended = true;
-    } else if (std::strcmp(word, "-h") == 0 || std::strcmp(word, "--help") == 0) {
+    } else if (std::strcmp(word, "-h") == 0 || std::strcmp(word, "--help") == 0 ||
+               std::strcmp(word, "-?") == 0 || std::strcmp(word, "/?") == 0) {
         settle(outcome, parsed::help);
     } else if (std::strcmp(word, "--version") == 0) {
         settle(outcome, parsed::version);
@@ -101,7 +103,11 @@ parse_outcome parse_arguments(int argc, char** argv, swug::info_options& chosen)
     bool options_ended = false;
     for (int at = 1; at < argc; ++at) {
         const char* word = argv[at];
-        if (!options_ended && word[0] == '-' && word[1] != '\0') {
+        // "/?" asks for help, as Windows programs do; any other word that begins with "/" is a
+        // path.
+        const bool is_option =
+            !options_ended && ((word[0] == '-' && word[1] != '\0') || std::strcmp(word, "/?") == 0);
+        if (is_option) {
             take_option(at, argc, argv, chosen, options_ended, outcome);
         } else {
             take_image(word, chosen, outcome);
@@ -113,10 +119,7 @@ parse_outcome parse_arguments(int argc, char** argv, swug::info_options& chosen)
     return outcome;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    swug::platform::prepare_process();
+int run(int argc, char** argv) {
     swug::platform::command_line words(argc, argv);
     swug::info_options chosen;
     const parse_outcome outcome = parse_arguments(words.argc(), words.argv(), chosen);
@@ -131,4 +134,17 @@ int main(int argc, char** argv) {
             break;
     }
     return swug::end_before_report(outcome.error, chosen.json, nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    swug::platform::prepare_process();
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        // Whatever the run created has gone with the objects that held it.
+        std::fputs("swug_info: Cannot allocate memory\n", stderr);
+        return swug::info_trouble;
+    }
 }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "paths.h"
+
 namespace swug {
 
 namespace {
@@ -86,7 +88,7 @@ std::string json_string(std::string_view text) {
 }
 
 std::string render_plain(const image_report& report, std::string_view image_path) {
-    std::string out = "| image " + std::string(image_path) + " |\n";
+    std::string out = "| image " + printable(image_path) + " |\n";
     out += "| size=" + format_hex(report.size) + " |\n";
     if (report.has_header) {
         out += "| magic=" + printable_magic(report.raw) + " |\n";

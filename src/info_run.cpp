@@ -6,13 +6,20 @@
 #include "image_check.h"
 #include "image_unpack.h"
 #include "info_report.h"
+#include "paths.h"
 
 namespace swug {
 
 namespace {
 
-std::string text_of(const info_error& e) {
-    const std::string reason = reason_text(e.error);
+// Every line swug_info says on standard error; names with their control characters escaped.
+std::string text_of(const info_error& error) {
+    info_error e = error;
+    e.path = printable(error.path);
+    if (error.problem != info_problem::output_refused && error.problem != info_problem::rewritten) {
+        e.other = printable(error.other);
+    }
+    std::string reason = reason_text(e.error);
     switch (e.problem) {
         case info_problem::unknown_option:
             return "unknown option " + e.path;
@@ -31,6 +38,8 @@ std::string text_of(const info_error& e) {
             return "can't open the upgrade image " + e.path + ": " + reason;
         case info_problem::cannot_create:
             return "can't create " + e.path + ": " + reason;
+        case info_problem::output_refused:
+            return "can't write " + e.path + ": " + e.other;
         case info_problem::same_as_image:
             return e.path + " is the upgrade image " + e.other + ", refusing to overwrite it";
         case info_problem::same_parts:
@@ -48,6 +57,8 @@ std::string text_of(const info_error& e) {
             return "the upgrade image " + e.path + " changed while it was read";
         case info_problem::not_synced:
             return e.path + " is in place, but its folder can't be synced to the disk: " + reason;
+        case info_problem::rewritten:
+            return e.path + " was written over in place, not replaced in one step: " + e.other;
         case info_problem::report_failed:
             return "can't write to standard output: " + reason;
     }
@@ -61,7 +72,7 @@ bool is_usage_error(info_problem problem) {
 // One part to write: its option's file, where it goes, and the file being written.
 struct part {
     const char* what;  // "software image" or "MCU ota image"
-    const char* path;
+    const char* path;  // null when the part is not asked for
     std::uint32_t length;
     output_target target;
     output_file file;
@@ -73,22 +84,20 @@ int trouble(const info_error& error) {
     return info_trouble;
 }
 
-int unpack(const info_options& options, input_file& image, const swug_header& header,
-           copy_buffer& buffer) {
-    if (options.mcu_path != nullptr && header.mcu_ota_flag != 1) {
-        return trouble({info_problem::no_mcu_part, options.image_path, options.mcu_path});
-    }
-    part software{"software image", options.sw_path, header.length, {}, {}};
-    part mcu{"MCU ota image", options.mcu_path, header.mcu_len, {}, {}};
-    part* const parts[] = {&software, &mcu};  // cppcheck-suppress constVariable
-
-    // Every argument is checked against every other before any file is created.
-    for (part* p : parts) {
+// Finds where each asked-for part goes and checks every argument against every other, before any
+// file is created. 0, or the exit status of the refusal it has reported.
+int check_destinations(const info_options& options, const input_file& image, part& software,
+                       part& mcu) {
+    for (part* p : {&software, &mcu}) {
         if (p->path == nullptr) {
             continue;
         }
-        if (const int error = find_output_target(p->path, p->target); error != 0) {
-            return trouble({info_problem::cannot_create, p->path, "", error});
+        if (const target_result found = find_output_target(p->path, p->target); !found.ok()) {
+            if (found.refusal != target_refusal::none) {
+                return trouble(
+                    {info_problem::output_refused, p->path, refusal_text(found.refusal)});
+            }
+            return trouble({info_problem::cannot_create, p->path, "", found.error});
         }
         if (p->target.is(image.status().identity)) {
             return trouble({info_problem::same_as_image, p->path, options.image_path});
@@ -101,20 +110,13 @@ int unpack(const info_options& options, input_file& image, const swug_header& he
         same_destination(software.target, mcu.target)) {
         return trouble({info_problem::same_parts, software.path, mcu.path});
     }
+    return 0;
+}
 
-    // The parts are read again from just behind the header; an image that can't go back there
-    // (a pipe) is refused before any file is created, too.
-    if (const int error = image.seek_to(header_size); error != 0) {
-        return trouble({info_problem::cannot_read_image, options.image_path, "", error});
-    }
-    for (part* p : parts) {
-        if (p->path == nullptr) {
-            continue;
-        }
-        if (const int error = p->file.create(p->target); error != 0) {
-            return trouble({info_problem::cannot_create, p->path, "", error});
-        }
-    }
+// Copies the parts into their new files and closes them; 0, or the exit status of the failure it
+// has reported.
+int write_parts(const info_options& options, input_file& image, const swug_header& header,
+                part& software, part& mcu, copy_buffer& buffer) {
     const unpack_outcome outcome =
         unpack_image(image, header, software.path != nullptr ? &software.file : nullptr,
                      mcu.path != nullptr ? &mcu.file : nullptr, buffer);
@@ -124,35 +126,27 @@ int unpack(const info_options& options, input_file& image, const swug_header& he
         case unpack_outcome::status::read_failed:
             return trouble(
                 {info_problem::cannot_read_image, options.image_path, "", outcome.error});
-        case unpack_outcome::status::write_failed: {
+        case unpack_outcome::status::write_failed:
             // Only a part that is written can fail to be written.
-            const part& failed = outcome.in_mcu ? mcu : software;
-            return trouble({info_problem::cannot_write, failed.path != nullptr ? failed.path : "",
-                            "", outcome.error});
-        }
+            return trouble({info_problem::cannot_write, (outcome.in_mcu ? mcu : software).path, "",
+                            outcome.error});
         case unpack_outcome::status::changed:
             return trouble({info_problem::changed, options.image_path});
     }
-    std::string notes;
-    for (part* p : parts) {
-        if (p->path == nullptr) {
-            continue;
-        }
-        if (const int error = p->file.finish(); error != 0) {
-            return trouble({info_problem::cannot_write, p->path, "", error});
-        }
-        if (!options.json) {
-            notes += "| wrote the " + std::string(p->what) + " to " + p->path +
-                     ", size=" + format_hex(p->length) + " |\n";
+    for (part* p : {&software, &mcu}) {
+        if (p->path != nullptr) {
+            if (const int error = p->file.finish(); error != 0) {
+                return trouble({info_problem::cannot_write, p->path, "", error});
+            }
         }
     }
-    // The report must reach its reader before the parts take the old files' places. The parts
-    // are renamed one after the other: should the second rename fail, the first file already
-    // holds its new part.
-    if (const int status = print_report(notes, info_valid); status != info_valid) {
-        return status;
-    }
-    for (part* p : parts) {
+    return 0;
+}
+
+// Puts the finished parts in their files' places, one after the other: should the second fail,
+// the first file already holds its new part.
+int commit_parts(part& software, part& mcu) {
+    for (part* p : {&software, &mcu}) {
         if (p->path == nullptr) {
             continue;
         }
@@ -160,11 +154,54 @@ int unpack(const info_options& options, input_file& image, const swug_header& he
         if (!committed.in_place) {
             return trouble({info_problem::cannot_write, p->path, "", committed.error});
         }
+        if (committed.rewritten != rewrite_reason::none) {
+            report_error({info_problem::rewritten, p->path, rewrite_text(committed.rewritten)});
+        }
         if (committed.error != 0) {
             report_error({info_problem::not_synced, p->path, "", committed.error});
         }
     }
     return info_valid;
+}
+
+int unpack(const info_options& options, input_file& image, const swug_header& header,
+           copy_buffer& buffer) {
+    if (options.mcu_path != nullptr && header.mcu_ota_flag != 1) {
+        return trouble({info_problem::no_mcu_part, options.image_path, options.mcu_path});
+    }
+    part software{"software image", options.sw_path, header.length, {}, {}};
+    part mcu{"MCU ota image", options.mcu_path, header.mcu_len, {}, {}};
+    if (const int status = check_destinations(options, image, software, mcu); status != 0) {
+        return status;
+    }
+    // The parts are read again from just behind the header; an image that can't go back there
+    // (a pipe) is refused before any file is created, too.
+    if (const int error = image.seek_to(header_size); error != 0) {
+        return trouble({info_problem::cannot_read_image, options.image_path, "", error});
+    }
+    for (part* p : {&software, &mcu}) {
+        if (p->path != nullptr) {
+            if (const int error = p->file.create(std::move(p->target)); error != 0) {
+                return trouble({info_problem::cannot_create, p->path, "", error});
+            }
+        }
+    }
+    if (const int status = write_parts(options, image, header, software, mcu, buffer);
+        status != 0) {
+        return status;
+    }
+    // The report must reach its reader before the parts take the old files' places.
+    std::string notes;
+    for (const part* p : {&software, &mcu}) {
+        if (p->path != nullptr && !options.json) {
+            notes += "| wrote the " + std::string(p->what) + " to " + printable(p->path) +
+                     ", size=" + format_hex(p->length) + " |\n";
+        }
+    }
+    if (const int status = print_report(notes, info_valid); status != info_valid) {
+        return status;
+    }
+    return commit_parts(software, mcu);
 }
 
 }  // namespace
@@ -199,7 +236,11 @@ int run_swug_info(const info_options& options) {
              options.image_path, "", error},
             options.json, options.image_path);
     }
+    // The one allocation whose size matters, made before any output file exists.
     copy_buffer buffer;
+    if (!buffer.allocated()) {
+        return trouble({info_problem::cannot_read_image, options.image_path, "", ENOMEM});
+    }
     image_report report;
     if (const int error = check_image(image, image.status().size, buffer, report); error != 0) {
         return end_before_report({info_problem::cannot_read_image, options.image_path, "", error},

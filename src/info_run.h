@@ -16,7 +16,7 @@ struct info_options {
 };
 
 // The one-line usage that follows a usage error and opens the help.
-constexpr char usage_line[] = "usage: swug_info [--json] [--sw FILE] [--mcu FILE] IMAGE\n";
+constexpr char usage_line[] = "usage: swug_info [--json] [--sw FILE] [--mcu FILE] [--] IMAGE\n";
 
 // Exit statuses.
 constexpr int info_valid = 0;
@@ -34,6 +34,7 @@ enum class info_problem {
     cannot_open_image,  // path: the image
     cannot_read_image,  // path: the image
     cannot_create,      // path: the part's file
+    output_refused,     // path: the part's file, other: why
     same_as_image,      // path: the part's file, other: the image
     same_parts,         // path: --sw's file, other: --mcu's file
     same_as_report,     // path: the part's file
@@ -42,6 +43,7 @@ enum class info_problem {
     cannot_write,  // path: the part's file
     changed,       // path: the image
     not_synced,    // path: the part's file
+    rewritten,     // path: the part's file, other: why it was not replaced in one step
     report_failed,
 };
 

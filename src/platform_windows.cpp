@@ -2,7 +2,6 @@
 #include <windows.h>
 // windows.h first: the headers below rely on its types.
 #include <conio.h>
-#include <direct.h>
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
@@ -14,19 +13,44 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "extended_paths.h"
 #include "platform.h"
 
 namespace swug::platform {
 
 namespace {
 
-// UTF-8 to UTF-16 and back, at the edge of every call that takes or gives a name.
-std::wstring widen(const char* text) {
+// UTF-8 to UTF-16 and back.
+std::wstring utf16_of(const char* text) {
     const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
     std::wstring wide(length > 0 ? static_cast<std::size_t>(length) : 1, L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), length);
     wide.resize(wide.size() - 1);
     return wide;
+}
+
+// The full path of path, from its drive or server, "." and ".." resolved; empty when the system
+// can't tell. No length limit, unlike the C runtime's _wfullpath.
+std::wstring full_path(const std::wstring& path) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return {};
+    }
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) {
+        return {};
+    }
+    full.resize(length);
+    return full;
+}
+
+// A path as the system's file functions take it, at the edge of every call that takes a name:
+// UTF-16, and in the extended-length form once its full path reaches MAX_PATH characters, so
+// that long paths work whether or not the system allows them in the plain form.
+std::wstring widen(const char* path) {
+    const std::wstring wide = utf16_of(path);
+    return path_for_system(wide, full_path(wide));
 }
 
 std::string narrow(const wchar_t* text) {
@@ -115,6 +139,22 @@ bool identify(HANDLE handle, file_identity& identity) {
     return true;
 }
 
+// True when handle is a console's input or screen buffer, as the console itself says; a device
+// such as NUL is not. GetConsoleMode needs read access, so a handle opened for writing only (an
+// output named CON or CONOUT$) is asked by writing nothing to it, which only a console accepts.
+bool is_console(HANDLE handle) {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE ||
+        GetFileType(handle) != FILE_TYPE_CHAR) {
+        return false;
+    }
+    DWORD mode = 0;
+    DWORD written = 0;
+    INPUT_RECORD no_record{};
+    return GetConsoleMode(handle, &mode) != 0 ||
+           WriteConsoleW(handle, L"", 0, &written, nullptr) != 0 ||
+           WriteConsoleInputW(handle, &no_record, 0, &written) != 0;
+}
+
 void fill_status(const struct _stat64& info, file_status& status) {
     status = file_status();
     switch (info.st_mode & _S_IFMT) {
@@ -133,6 +173,94 @@ void fill_status(const struct _stat64& info, file_status& status) {
     }
 }
 
+// A Windows drive prefix such as "C:", which stands for that drive's current folder.
+bool has_drive(const std::string& path) {
+    return path.size() > 1 && path[1] == ':';
+}
+
+// The path of name in place's folder, as given: "." joins to the name alone.
+std::string joined(const output_place& place, const std::string& name) {
+    const std::string& folder = place.folder_path;
+    if (folder == ".") {
+        return name;
+    }
+    const char last = folder.back();
+    return last == '/' || last == '\\' || (folder.size() == 2 && folder[1] == ':')
+               ? folder + name
+               : folder + "/" + name;
+}
+
+std::string joined(const output_place& place) {
+    return joined(place, place.name);
+}
+
+// A folder opened without access rights, and its identity; INVALID_HANDLE_VALUE with the error
+// left for GetLastError when it can't be opened or is no folder.
+HANDLE open_folder(const std::string& folder, file_identity& identity) {
+    // No trailing separator, except at a root ("C:\\", "\\"): behind one, a file is no name at all.
+    std::string bare = folder;
+    while (bare.size() > 1 && (bare.back() == '/' || bare.back() == '\\') &&
+           bare[bare.size() - 2] != ':') {
+        bare.pop_back();
+    }
+    HANDLE handle = CreateFileW(widen(bare.c_str()).c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return handle;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileInformationByHandle(handle, &info) == 0 ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        CloseHandle(handle);
+        SetLastError(ERROR_DIRECTORY);
+        return INVALID_HANDLE_VALUE;
+    }
+    identify(handle, identity);
+    return handle;
+}
+
+// The console's code pages as the tools found them; 0 without a console.
+UINT found_input_code_page = 0;
+UINT found_output_code_page = 0;
+
+// Puts the console's code pages back: the console outlives the tools, and the programs run in it
+// afterwards must show their text as before.
+void restore_code_pages() {
+    if (found_output_code_page != 0) {
+        SetConsoleOutputCP(found_output_code_page);
+    }
+    if (found_input_code_page != 0) {
+        SetConsoleCP(found_input_code_page);
+    }
+}
+
+void restore_code_pages_at_exit() {
+    // What stdio still holds goes out in UTF-8 first; the C runtime would flush it only later.
+    std::fflush(nullptr);
+    restore_code_pages();
+}
+
+BOOL WINAPI restore_code_pages_on_ctrl(DWORD) {
+    restore_code_pages();
+    return FALSE;  // on to the handler that removes the temporary files, then the default one
+}
+
+// Names are UTF-8 inside the tools; while they run, the console shows them as such. Every ending
+// puts the console's own code pages back: a return from main or exit(), Ctrl-C, Ctrl-Break and
+// the console closing alike.
+void switch_console_to_utf8() {
+    found_input_code_page = GetConsoleCP();
+    found_output_code_page = GetConsoleOutputCP();
+    if (found_output_code_page == 0 || found_output_code_page == CP_UTF8) {
+        return;  // no console, or nothing to change
+    }
+    std::atexit(restore_code_pages_at_exit);
+    // Registered after the temporary files' handler, so called before it.
+    SetConsoleCtrlHandler(restore_code_pages_on_ctrl, TRUE);
+    SetConsoleOutputCP(CP_UTF8);
+}
+
 }  // namespace
 
 void prepare_process() {
@@ -147,8 +275,7 @@ void prepare_process() {
     }
     InitializeCriticalSection(&temporary_lock);
     SetConsoleCtrlHandler(clean_up_and_end, TRUE);
-    // Names are UTF-8 inside the tools; the console shows them as such.
-    SetConsoleOutputCP(CP_UTF8);
+    switch_console_to_utf8();
 }
 
 command_line::command_line(int, char**) {
@@ -170,13 +297,17 @@ bool backslash_is_separator() {
 
 int current_directory(char* buffer, std::size_t capacity) {
     std::memset(buffer, 0, capacity);
-    wchar_t* wide = _wgetcwd(nullptr, 0);
-    if (wide == nullptr) {
-        return last_error();
+    // Asked of the system, whose answer may exceed MAX_PATH, unlike the C runtime's _wgetcwd.
+    const DWORD size = GetCurrentDirectoryW(0, nullptr);
+    std::wstring wide(size, L'\0');
+    const DWORD length = size == 0 ? 0 : GetCurrentDirectoryW(size, wide.data());
+    if (length == 0 || length >= size) {
+        return length == 0 ? last_windows_error() : ERANGE;  // it moved to a longer one meanwhile
     }
-    const std::string utf8 = narrow(wide);
-    std::free(wide);
-    if (utf8.size() >= capacity) {
+    wide.resize(length);
+    // Counted in UTF-16 code units, as every path is here.
+    const std::string utf8 = narrow(wide.c_str());
+    if (length > (capacity - 1) / path_character_max_bytes || utf8.size() >= capacity) {
         return ERANGE;
     }
     std::memcpy(buffer, utf8.c_str(), utf8.size() + 1);
@@ -185,7 +316,9 @@ int current_directory(char* buffer, std::size_t capacity) {
 
 void wait_for_key() {
     const int fd = _fileno(stdin);
-    if (fd >= 0 && _isatty(fd) != 0) {
+    // Only the console itself can tell: NUL is a character device too, and _isatty calls it a
+    // terminal, but no key ever comes from it.
+    if (fd >= 0 && is_console(reinterpret_cast<HANDLE>(_get_osfhandle(fd)))) {
         // A key such as an arrow comes as two codes; the second one is read too.
         const int key = _getch();
         if ((key == 0 || key == 0xE0) && _kbhit() != 0) {
@@ -193,8 +326,8 @@ void wait_for_key() {
         }
         return;
     }
-    // Redirected input: the console is not where the key comes from, and end of input ends
-    // the wait instead of hanging on a console nobody looks at.
+    // NUL, a file or a pipe: one byte of it, so that end of input ends the wait at once instead
+    // of hanging on a console nobody types into.
     unsigned char byte = 0;
     if (fd >= 0) {
         (void)_read(fd, &byte, 1);
@@ -212,27 +345,54 @@ int status_of(int fd, file_status& status) {
 }
 
 int status_of_path(const char* path, file_status& status) {
+    status = file_status();
     const std::wstring wide = widen(path);
-    // Opening with no access rights and every sharing mode leaves the file untouched.
+    // Opening with no access rights and every sharing mode leaves the file untouched; the handle
+    // tells what the file is, for a path of any length. (The C runtime's stat takes no
+    // extended-length path, and knows no device such as NUL.)
     HANDLE handle =
         CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    file_identity identity;
-    const bool is_device = handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_CHAR;
+    bool known = false;
     if (handle != INVALID_HANDLE_VALUE) {
-        identify(handle, identity);
+        BY_HANDLE_FILE_INFORMATION info;
+        switch (GetFileType(handle)) {
+            case FILE_TYPE_CHAR:
+                status.kind = file_kind::character_device;
+                known = true;
+                break;
+            case FILE_TYPE_PIPE:
+                status.kind = file_kind::fifo;
+                known = true;
+                break;
+            case FILE_TYPE_DISK:
+                if (GetFileInformationByHandle(handle, &info) != 0) {
+                    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                        status.kind = file_kind::directory;
+                    } else {
+                        status.kind = file_kind::regular;
+                        status.size = static_cast<std::int64_t>(
+                            (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow);
+                    }
+                    known = true;
+                }
+                break;
+            default:
+                break;
+        }
+        identify(handle, status.identity);
         CloseHandle(handle);
     }
-    // A device such as NUL is no file to the C runtime.
-    struct _stat64 info {};
-    if (is_device) {
-        status = file_status();
-        status.kind = file_kind::character_device;
-    } else if (_wstat64(wide.c_str(), &info) != 0) {
-        return last_error();
-    } else {
-        fill_status(info, status);
+    if (known) {
+        return 0;
     }
+    // What can't be opened so may still be known to the C runtime.
+    struct _stat64 info {};
+    if (_wstat64(wide.c_str(), &info) != 0) {
+        return last_error();
+    }
+    const file_identity identity = status.identity;
+    fill_status(info, status);
     status.identity = identity;
     return 0;
 }
@@ -242,9 +402,9 @@ int open_for_reading(const char* path, bool, int& fd) {
     return fd < 0 ? last_error() : 0;
 }
 
-int open_for_writing_in_place(const char* path, int& fd) {
-    fd = _wopen(widen(path).c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT);
-    return fd < 0 ? last_error() : 0;
+bool is_terminal(int fd) {
+    DWORD console_mode = 0;
+    return GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), &console_mode) != 0;
 }
 
 read_result read_some(int fd, void* data, std::size_t size) {
@@ -286,16 +446,20 @@ int seek_to(int fd, std::uint64_t offset) {
 
 int check_seekable(int fd) {
     // A file on a disk can go back, and so can a device such as NUL; a pipe or the console can't.
+    // The console is asked before anything is written, so that no byte reaches the screen.
     const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-    DWORD console_mode = 0;
     switch (GetFileType(handle)) {
         case FILE_TYPE_DISK:
             return 0;
         case FILE_TYPE_CHAR:
-            return GetConsoleMode(handle, &console_mode) != 0 ? ESPIPE : 0;
+            return is_console(handle) ? ESPIPE : 0;
         default:
             return ESPIPE;
     }
+}
+
+int resize(int fd, std::uint64_t size) {
+    return _chsize_s(fd, static_cast<__int64>(size)) != 0 ? last_error() : 0;
 }
 
 int sync(int fd) {
@@ -306,8 +470,92 @@ int close_file(int fd) {
     return _close(fd) != 0 ? last_error() : 0;
 }
 
-int create_temporary(const char* path, int& fd) {
-    const std::wstring wide = widen(path);
+void held_handle::reset(std::intptr_t native) {
+    if (native_ != closed) {
+        CloseHandle(reinterpret_cast<HANDLE>(native_));
+    }
+    native_ = native;
+}
+
+place_result find_output_place(const char* path, output_place& place) {
+    place = output_place();
+    const std::string given = path;
+    if (given.empty()) {
+        return {ENOENT};  // no name to give the new file
+    }
+    // The folder: up to the last separator, or a drive's "C:", or the current folder.
+    std::size_t name_at = given.find_last_of("/\\");
+    name_at = name_at == std::string::npos ? (has_drive(given) ? 2 : 0) : name_at + 1;
+    place.folder_path = name_at == 0 ? std::string(".") : given.substr(0, name_at);
+    place.name = given.substr(name_at);
+    HANDLE folder = open_folder(place.folder_path, place.folder_identity);
+    if (folder == INVALID_HANDLE_VALUE) {
+        return {last_windows_error()};
+    }
+    place.folder.reset(reinterpret_cast<std::intptr_t>(folder));
+    // A name that ends in a separator, or is "." or "..", names a folder.
+    if (place.name.empty() || place.name == "." || place.name == "..") {
+        return {EISDIR};
+    }
+    file_status status;
+    const int error = status_of_path(joined(place).c_str(), status);
+    if (error == ENOENT) {
+        return {};
+    }
+    if (error != 0) {
+        return {error};
+    }
+    if (status.kind == file_kind::directory) {
+        return {EISDIR};
+    }
+    place.exists = true;
+    place.status = status;
+    return {};
+}
+
+bool same_name(const std::string& a, const std::string& b) {
+    // Windows drops trailing dots and blanks from a name and compares the rest without case.
+    auto trimmed = [](const std::string& name) {
+        std::wstring wide = widen(name.c_str());
+        while (!wide.empty() && (wide.back() == L'.' || wide.back() == L' ')) {
+            wide.pop_back();
+        }
+        return wide;
+    };
+    const std::wstring x = trimmed(a);
+    const std::wstring y = trimmed(b);
+    return CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(),
+                                static_cast<int>(y.size()), TRUE) == CSTR_EQUAL;
+}
+
+int open_existing_for_writing(const output_place& place, int& fd) {
+    HANDLE handle = CreateFileW(widen(joined(place).c_str()).c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return last_windows_error();
+    }
+    fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return EMFILE;
+    }
+    return 0;
+}
+
+int open_in_place(const output_place& place, int& fd) {
+    fd = _wopen(widen(joined(place).c_str()).c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT);
+    return fd < 0 ? last_error() : 0;
+}
+
+int create_in_place(const output_place& place, int& fd) {
+    fd = _wopen(widen(joined(place).c_str()).c_str(),
+                _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+    return fd < 0 ? last_error() : 0;
+}
+
+int create_temporary(const output_place& place, const std::string& name, bool, int& fd) {
+    const std::wstring wide = widen(joined(place, name).c_str());
     const lock_held held;
     int slot = 0;
     while (slot < temporary_slots && temporary_armed[slot]) {
@@ -333,10 +581,20 @@ int create_temporary(const char* path, int& fd) {
     return 0;
 }
 
-int commit_temporary(const char* path, const char* final_path) {
-    const std::wstring wide = widen(path);
+int commit_temporary(const output_place& place, const std::string& name) {
+    const std::wstring wide = widen(joined(place, name).c_str());
     const lock_held held;
-    if (MoveFileExW(wide.c_str(), widen(final_path).c_str(),
+    // Windows renames by name only: the folder must still be the one that was found.
+    file_identity now;
+    HANDLE folder = open_folder(place.folder_path, now);
+    if (folder == INVALID_HANDLE_VALUE) {
+        return last_windows_error();
+    }
+    CloseHandle(folder);
+    if (!(now == place.folder_identity)) {
+        return ENOENT;
+    }
+    if (MoveFileExW(wide.c_str(), widen(joined(place).c_str()).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
         return last_windows_error();
     }
@@ -346,53 +604,58 @@ int commit_temporary(const char* path, const char* final_path) {
     return 0;
 }
 
-void discard_temporary(const char* path) {
-    const std::wstring wide = widen(path);
+void discard_temporary(const output_place& place, const std::string& name) {
+    const std::wstring wide = widen(joined(place, name).c_str());
     const lock_held held;
-    DeleteFileW(wide.c_str());
     if (const int slot = slot_of(wide); slot >= 0) {
+        DeleteFileW(wide.c_str());
         temporary_armed[slot] = false;
     }
 }
 
-int sync_folder(const char*) {
+int sync_folder(const output_place&) {
     return 0;  // MOVEFILE_WRITE_THROUGH has done it
 }
 
-unsigned new_file_permissions() {
+int create_scratch(int& fd) {
+    wchar_t folder[MAX_PATH + 1];
+    wchar_t name[MAX_PATH + 1];
+    if (GetTempPathW(MAX_PATH + 1, folder) == 0 || GetTempFileNameW(folder, L"swg", 0, name) == 0) {
+        return last_windows_error();
+    }
+    // Removed by the system once closed, whatever ends the process.
+    HANDLE handle = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const int error = last_windows_error();
+        DeleteFileW(name);
+        return error;
+    }
+    fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return EMFILE;
+    }
+    return 0;
+}
+
+int copy_extended_attributes(int, int) {
+    return 0;
+}
+
+int set_group(int, unsigned) {
+    return 0;
+}
+
+int set_owner(int, unsigned, unsigned) {
+    return 0;
+}
+
+int reserve(int, std::uint64_t) {
     return 0;
 }
 
 int set_permissions(int, unsigned) {
-    return 0;
-}
-
-void try_set_owner(int, unsigned, unsigned) {}
-
-int read_link(const char*, std::string&) {
-    return EINVAL;  // the name itself is replaced
-}
-
-int absolute_folder(const char* folder, std::string& absolute) {
-    std::wstring wide = widen(folder);
-    // The C runtime finds no folder behind a trailing separator, except at a drive's root.
-    while (wide.size() > 1 && (wide.back() == L'/' || wide.back() == L'\\') &&
-           wide[wide.size() - 2] != L':') {
-        wide.pop_back();
-    }
-    struct _stat64 info {};
-    if (_wstat64(wide.c_str(), &info) != 0) {
-        return last_error();
-    }
-    if ((info.st_mode & _S_IFMT) != _S_IFDIR) {
-        return ENOTDIR;
-    }
-    wchar_t* full = _wfullpath(nullptr, wide.c_str(), 0);
-    if (full == nullptr) {
-        return last_error();
-    }
-    absolute = narrow(full);
-    std::free(full);
     return 0;
 }
 

@@ -1,7 +1,10 @@
 // swug_info run as a user runs it: images packed by swug_gen read back, damaged ones caught,
 // parts written out byte for byte, and every misuse answered with exit status 2.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 
@@ -100,7 +103,7 @@ const std::string valid_ten_abc =
     "| check mcu_sum: ok |\n"
     "| image is valid |\n";
 
-const std::string usage = "usage: swug_info [--json] [--sw FILE] [--mcu FILE] IMAGE\n";
+const std::string usage = "usage: swug_info [--json] [--sw FILE] [--mcu FILE] [--] IMAGE\n";
 
 // image with the byte at offset set to value.
 bytes changed(bytes image, std::size_t offset, char value) {
@@ -503,6 +506,40 @@ std::vector<run_case> kept_output_cases() {
                      [](const std::string& folder) {
                          std::filesystem::create_symlink("store/sw.bin", folder + "/link.out");
                      }});
+    cases.push_back({"an image named with a line break and an escape shows them escaped",
+                     {{"x.bin\n| image is valid |\x1b[2J", image}},
+                     {"x.bin\n| image is valid |\x1b[2J"},
+                     0,
+                     replace_all(valid_ten_abc, "| image up.bin |",
+                                 "| image x.bin\\n| image is valid |\\x1b[2J |")});
+    cases.push_back({"a read-only part's file is refused before any file is written",
+                     {{"up.bin", image}, {"sw.out", "OLD"}},
+                     {"--mcu", "mcu.out", "--sw", "sw.out", "up.bin"},
+                     2,
+                     valid_ten_abc,
+                     "swug_info: can't write sw.out: it is read-only\n",
+                     {},
+                     "",
+                     [](const std::string& folder) {
+                         chown((folder + "/sw.out").c_str(), 61001, 61001);
+                         chmod((folder + "/sw.out").c_str(), 0444);
+                     }});
+    cases.back().user = 61001;
+    cases.push_back(
+        {"a part in a folder that allows no new files is written over",
+         {{"up.bin", image}, {"parts/sw.out", "OLD"}},
+         {"--sw", "parts/sw.out", "up.bin"},
+         0,
+         valid_ten_abc + "| wrote the software image to parts/sw.out, size=0000000a |\n",
+         "swug_info: parts/sw.out was written over in place, not replaced in one step: "
+         "its folder allows no new files\n",
+         {{"parts/sw.out", ten}},
+         "",
+         [](const std::string& folder) {
+             chown((folder + "/parts/sw.out").c_str(), 61001, 61001);
+             chmod((folder + "/parts").c_str(), 0755);
+         }});
+    cases.back().user = 61001;
     cases.push_back({"--sw names the standard output's pipe",
                      {{"up.bin", image}},
                      {"--sw", "/proc/self/fd/1", "up.bin"},
@@ -578,29 +615,36 @@ std::vector<run_case> option_cases() {
     const bytes image = upgrade_image(ten_bytes());
     const bytes version_file = source_file("VERSION");
     const std::string version = version_file.substr(0, version_file.find('\n'));
+    const std::string help =
+        usage +
+        "Checks an upgrade image field by field and can write its parts out again.\n"
+        "\n"
+        "  --json      print the report as one JSON object\n"
+        "  --sw FILE   write the software image of a valid image to FILE\n"
+        "  --mcu FILE  write the MCU OTA image of a valid image to FILE\n"
+        "  --          end of the options: the next word is the image\n"
+        "  -h, --help  print this help and exit\n"
+        "  --version   print the version and exit\n"
+        "\n"
+        "Exit status: 0 the image is valid, 1 it fails a check, 2 wrong usage or a file that\n"
+        "can't be read or written.\n";
     return {
         {"--version", {}, {"--version"}, 0, "swug_info " + version + "\n"},
-        {"--help",
-         {},
-         {"--help"},
-         0,
-         usage +
-             "Checks an upgrade image field by field and can write its parts out again.\n"
-             "\n"
-             "  --json      print the report as one JSON object\n"
-             "  --sw FILE   write the software image of a valid image to FILE\n"
-             "  --mcu FILE  write the MCU OTA image of a valid image to FILE\n"
-             "  --          end of the options: the next word is the image\n"
-             "  -h, --help  print this help and exit\n"
-             "  --version   print the version and exit\n"
-             "\n"
-             "Exit status: 0 the image is valid, 1 it fails a check, 2 wrong usage or a file that\n"
-             "can't be read or written.\n"},
+        {"--help", {}, {"--help"}, 0, help},
+        {"-h after an image", {{"up.bin", image}}, {"up.bin", "-h"}, 0, help},
+        {"-?", {}, {"-?"}, 0, help},
+        {"/?, as Windows programs spell it", {}, {"/?"}, 0, help},
         {"-- ends the options",
          {{"-up.bin", image}},
          {"--", "-up.bin"},
          0,
          replace_all(valid_ten, "| image up.bin |", "| image -up.bin |")},
+        {"after --, -h is an image",
+         {},
+         {"--", "-h"},
+         2,
+         "",
+         "swug_info: can't open the upgrade image -h: No such file or directory\n"},
     };
 }
 
@@ -660,6 +704,33 @@ TEST(SwugInfo, OutputsHoldTheirOldContentOrTheCompletePart) {
     for (const run_case& row : kept_output_cases()) {
         check_run_case(row, "swug_info");
     }
+}
+
+TEST(SwugInfo, TwoPartsInOneFolderReachedTwoWaysAreOneFile) {
+    if (target_is_windows() || !runs_as_root() || std::system("unshare --mount true") != 0) {
+        GTEST_SKIP() << "a private mount namespace needs root on a POSIX system";
+    }
+    // view/ shows real/ by a bind mount, only inside the run's own mount namespace.
+    const bytes image = upgrade_image(ten_bytes(), bytes("abc"));
+    temp_folder folder;
+    lay_out(folder.path(), {{"up.bin", image}, {"real/", ""}, {"view/", ""}});
+    run_options options;
+    options.cwd = folder.path();
+    options.wrapper = {"unshare",
+                       "--mount",
+                       "--propagation",
+                       "private",
+                       "sh",
+                       "-c",
+                       "mount --bind real view && exec \"$0\" \"$@\""};
+    const run_result result = run_program(
+        "swug_info", {"--sw", "real/part.bin", "--mcu", "view/part.bin", "up.bin"}, options);
+    EXPECT_EQ(result.ending, exited(2));
+    EXPECT_EQ(result.err,
+              "swug_info: --sw real/part.bin and --mcu view/part.bin are the same file\n");
+    const std::vector<std::pair<std::string, bytes>> untouched = {
+        {"real/", ""}, {"up.bin", image}, {"view/", ""}};
+    EXPECT_EQ(folder_contents(folder.path()), untouched);
 }
 
 TEST(SwugInfo, Options) {

@@ -1,12 +1,15 @@
 #include "program_runner.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +17,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -144,8 +148,11 @@ std::string seen_work_dir(const std::string& folder) {
 
 running_program spawn_program(const std::string& name, const std::vector<std::string>& args,
                               const run_options& options) {
-    std::vector<std::string> words =
-        options.native ? std::vector<std::string>() : split_words(environment("SWUG_RUNNER"));
+    std::vector<std::string> words = options.wrapper;
+    if (!options.native) {
+        const std::vector<std::string> runner = split_words(environment("SWUG_RUNNER"));
+        words.insert(words.end(), runner.begin(), runner.end());
+    }
     words.push_back(program_path(name, options.native));
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -180,6 +187,14 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
+        if (options.user != 0) {
+            const std::vector<gid_t> groups(options.groups.begin(), options.groups.end());
+            if (setgroups(groups.size(), groups.data()) != 0 ||
+                setresgid(options.user, options.user, options.user) != 0 ||
+                setresuid(options.user, options.user, options.user) != 0) {
+                _exit(126);
+            }
+        }
         if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) {
             _exit(126);
         }
@@ -289,6 +304,192 @@ run_result run_in(const std::string& cwd, const std::string& name,
     return run_program(name, args, options);
 }
 
+std::string wine_path(const std::string& path) {
+    return "Z:" + replace_all(path, "/", "\\");
+}
+
+console_session::console_session(const std::string& cwd, const std::string& command) {
+    int slave = -1;
+    if (openpty(&master_, &slave, nullptr, nullptr, nullptr) != 0) {
+        throw std::runtime_error("openpty failed");
+    }
+    std::vector<std::string> words = split_words(environment("SWUG_RUNNER"));
+    words.insert(words.end(), {"cmd", "/c", command});
+    std::vector<char*> argv;
+    for (auto& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
+            signal(signal_number, SIG_DFL);
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        // A session of its own, so that every process of the run can be found and ended; the
+        // terminal is not its controlling one, so no key typed on it is a signal.
+        setsid();
+        if (chdir(cwd.c_str()) != 0) {
+            _exit(126);
+        }
+        for (int fd = 0; fd <= 2; ++fd) {
+            dup2(slave, fd);
+        }
+        close(slave);
+        close(master_);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    close(slave);
+    fcntl(master_, F_SETFL, O_NONBLOCK);
+    pid_ = child;
+    deadline_ = std::chrono::steady_clock::now() + hang_timeout;
+}
+
+console_session::~console_session() {
+    if (pid_ > 0) {
+        kill(-pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    if (master_ >= 0) {
+        close(master_);
+    }
+}
+
+bool console_session::read_more(int timeout_ms) {
+    if (master_ < 0) {
+        return false;
+    }
+    pollfd ready{master_, POLLIN, 0};
+    poll(&ready, 1, timeout_ms);
+    char chunk[4096];
+    for (;;) {
+        const ssize_t got = read(master_, chunk, sizeof chunk);
+        if (got > 0) {
+            raw_.append(chunk, static_cast<std::size_t>(got));
+        } else if (got < 0 && errno == EINTR) {
+            continue;
+        } else if (got < 0 && errno == EAGAIN) {
+            return true;
+        } else {
+            // EIO: the last process that had the terminal open is gone.
+            close(master_);
+            master_ = -1;
+            return false;
+        }
+    }
+}
+
+bool console_session::wait_until(const std::function<bool()>& ready) {
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() >= deadline_ || !read_more(10)) {
+            return ready();
+        }
+    }
+    return true;
+}
+
+std::string console_session::screen() const {
+    std::string text;
+    for (std::size_t at = 0; at < raw_.size(); ++at) {
+        const char c = raw_[at];
+        if (c == '\x1b' && at + 1 < raw_.size() && raw_[at + 1] == '[') {
+            // A control sequence: parameters, then one final byte from '@' to '~'.
+            at += 2;
+            while (at < raw_.size() && (raw_[at] < '@' || raw_[at] > '~')) {
+                ++at;
+            }
+        } else if (c == '\x1b' && at + 1 < raw_.size() && raw_[at + 1] == ']') {
+            // A window title and the like, up to BEL.
+            while (at < raw_.size() && raw_[at] != '\a') {
+                ++at;
+            }
+        } else if (c == '\x1b') {
+            ++at;
+        } else if (c != '\r') {
+            text += c;
+        }
+    }
+    return text;
+}
+
+void console_session::type(const std::string& keys) {
+    if (write(master_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) {
+        throw std::runtime_error("can't type on the terminal");
+    }
+}
+
+bool console_session::interrupt(const std::string& name) {
+    // Wine shows a Windows program's path as its command line; the session tells this run's.
+    const std::string wanted = name + ".exe";
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string pid = entry.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        const std::string stat = read_file("/proc/" + pid + "/stat").value_or("");
+        const std::string command_line = read_file("/proc/" + pid + "/cmdline").value_or("");
+        int session = -1;
+        const auto after_name = stat.rfind(')');
+        if (after_name == std::string::npos ||
+            std::sscanf(stat.c_str() + after_name + 1, " %*c %*d %*d %d", &session) != 1 ||
+            session != pid_) {
+            continue;
+        }
+        const std::string first_word = command_line.substr(0, command_line.find('\0'));
+        if (first_word.size() >= wanted.size() &&
+            first_word.compare(first_word.size() - wanted.size(), wanted.size(), wanted) == 0) {
+            return kill(std::stoi(pid), SIGINT) == 0;
+        }
+    }
+    return false;
+}
+
+run_result console_session::finish() {
+    run_result result;
+    int status = 0;
+    bool ended = false;
+    while (!ended && std::chrono::steady_clock::now() < deadline_) {
+        ended = waitpid(pid_, &status, WNOHANG) == pid_;
+        if (!ended) {
+            read_more(10);
+        }
+    }
+    if (!ended) {
+        kill(-pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+        timed_out_ = true;
+    }
+    pid_ = -1;
+    // What the console still draws; a process that outlives the run (Wine's server) may keep
+    // the terminal open, so a pause ends the reading too.
+    const auto quiet_until = [] {
+        return std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    };
+    for (auto until = quiet_until(); std::chrono::steady_clock::now() < until;) {
+        const std::size_t had = raw_.size();
+        if (!read_more(10)) {
+            break;
+        }
+        if (raw_.size() != had) {
+            until = quiet_until();
+        }
+    }
+    if (timed_out_) {
+        result.ending = "killed: no end after " + std::to_string(hang_timeout.count()) + " s";
+        ADD_FAILURE() << "the console session " << result.ending;
+    } else if (WIFEXITED(status)) {
+        result.exit_status = WEXITSTATUS(status);
+        result.ending = exited(result.exit_status);
+    } else if (WIFSIGNALED(status)) {
+        result.ending = "killed by " + signal_name(WTERMSIG(status));
+    }
+    result.out = screen();
+    return result;
+}
+
 void write_file(const std::string& path, const bytes& content) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(content.data(), static_cast<std::streamsize>(content.size()));
@@ -353,6 +554,94 @@ bool make_device(const std::string& path, const std::string& text) {
         throw std::runtime_error("can't make the device node " + path);
     }
     return true;
+}
+
+bool runs_as_root() {
+    return geteuid() == 0;
+}
+
+namespace {
+
+// An ACL as stored in its extended attribute, in the short form of the acl tools.
+std::string acl_text(const std::string& value) {
+    std::string text;
+    for (std::size_t at = 4; at + 8 <= value.size(); at += 8) {
+        const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(value[at + i]); };
+        const unsigned tag = byte(0) | byte(1) << 8;
+        const unsigned perm = byte(2) | byte(3) << 8;
+        const unsigned id =
+            byte(4) | byte(5) << 8 | byte(6) << 16 | static_cast<unsigned>(byte(7)) << 24;
+        const char* kind = tag == 0x01 || tag == 0x02   ? "u"
+                           : tag == 0x04 || tag == 0x08 ? "g"
+                           : tag == 0x10                ? "m"
+                                                        : "o";
+        text += (text.empty() ? "" : ",") + std::string(kind) + ":" +
+                (tag == 0x02 || tag == 0x08 ? std::to_string(id) : "") + ":" +
+                ((perm & 4) != 0 ? "r" : "-") + ((perm & 2) != 0 ? "w" : "-") +
+                ((perm & 1) != 0 ? "x" : "-");
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string metadata_text(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) {
+        return "";
+    }
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+    std::string text = std::to_string(info.st_uid) + ":" + std::to_string(info.st_gid) + " " + mode;
+    char names[4096];
+    const ssize_t listed = llistxattr(path.c_str(), names, sizeof names);
+    std::vector<std::string> attributes;
+    for (ssize_t at = 0; at < listed; at += static_cast<ssize_t>(std::strlen(names + at)) + 1) {
+        attributes.emplace_back(names + at);
+    }
+    std::sort(attributes.begin(), attributes.end());
+    for (const std::string& name : attributes) {
+        char value[4096];
+        const ssize_t size = lgetxattr(path.c_str(), name.c_str(), value, sizeof value);
+        const std::string content(value, size > 0 ? static_cast<std::size_t>(size) : 0);
+        if (name == "system.posix_acl_access") {
+            text += " acl=" + acl_text(content);
+        } else if (name == "system.posix_acl_default") {
+            text += " default_acl=" + acl_text(content);
+        } else if (name.rfind("user.", 0) == 0) {
+            text += " " + name + "=" + content;
+        }
+    }
+    return text;
+}
+
+void set_acl(const std::string& path, const std::string& text, bool default_acl) {
+    std::string value("\x02\0\0\0", 4);  // version 2
+    std::istringstream entries(text);
+    for (std::string entry; std::getline(entries, entry, ',');) {
+        const std::size_t colon = entry.find(':', 2);
+        const std::string kind = entry.substr(0, 1);
+        const std::string id = entry.substr(2, colon - 2);
+        const std::string perm = entry.substr(colon + 1);
+        const unsigned tag = kind == "u"   ? (id.empty() ? 0x01 : 0x02)
+                             : kind == "g" ? (id.empty() ? 0x04 : 0x08)
+                             : kind == "m" ? 0x10
+                                           : 0x20;
+        const unsigned bits =
+            (perm[0] == 'r' ? 4 : 0) | (perm[1] == 'w' ? 2 : 0) | (perm[2] == 'x' ? 1 : 0);
+        const std::uint32_t number =
+            id.empty() ? 0xFFFFFFFFu : static_cast<std::uint32_t>(std::stoul(id));
+        const unsigned char bytes[8] = {
+            static_cast<unsigned char>(tag),          0,
+            static_cast<unsigned char>(bits),         0,
+            static_cast<unsigned char>(number),       static_cast<unsigned char>(number >> 8),
+            static_cast<unsigned char>(number >> 16), static_cast<unsigned char>(number >> 24)};
+        value.append(reinterpret_cast<const char*>(bytes), sizeof bytes);
+    }
+    const char* name = default_acl ? "system.posix_acl_default" : "system.posix_acl_access";
+    if (lsetxattr(path.c_str(), name, value.data(), value.size(), 0) != 0) {
+        throw std::runtime_error("can't set the ACL of " + path);
+    }
 }
 
 bool can_make_devices() {

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,12 +37,15 @@ private:
 
 struct run_options {
     std::string cwd;
-    std::string stdin_path;         // read-only; empty: an empty pipe, at its end at once
-    int stdin_fd = -1;              // used instead of stdin_path when not -1
-    std::string stdout_path;        // appended to instead of being captured (a file of cwd)
-    bool remove_cwd = false;        // the child removes its working folder before it starts
-    bool terminal_session = false;  // standard input becomes the controlling terminal
-    bool native = false;            // run this build's own program, whatever the target
+    std::string stdin_path;            // read-only; empty: an empty pipe, at its end at once
+    int stdin_fd = -1;                 // used instead of stdin_path when not -1
+    std::string stdout_path;           // appended to instead of being captured (a file of cwd)
+    bool remove_cwd = false;           // the child removes its working folder before it starts
+    bool terminal_session = false;     // standard input becomes the controlling terminal
+    bool native = false;               // run this build's own program, whatever the target
+    std::vector<std::string> wrapper;  // a command that runs the program: its words come first
+    unsigned user = 0;                 // not 0: run as this user and group ID (the suite is root)
+    std::vector<unsigned> groups;      // the supplementary groups of that user
 };
 
 struct run_result {
@@ -85,6 +89,41 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
 std::string read_some(running_program& program);  // empty at end of output
 run_result finish_program(running_program& program, std::string out_so_far);
 
+// Under Wine: "cmd /c command" in the folder cwd, on a terminal of its own that Wine makes the
+// console of everything the command runs (standard input, output and error alike), as a console
+// window would be. Everything it started is killed 60 s after the start, or with the object.
+class console_session {
+public:
+    console_session(const std::string& cwd, const std::string& command);
+    ~console_session();
+    console_session(const console_session&) = delete;
+    console_session& operator=(const console_session&) = delete;
+
+    // Reads the terminal until ready() holds; false when the run ended or its time ran out first.
+    bool wait_until(const std::function<bool()>& ready);
+    // What reached the terminal so far, without control sequences and carriage returns. The
+    // console draws some blanks as cursor moves, so those blanks are missing too.
+    std::string screen() const;
+    // Types keys on the terminal.
+    void type(const std::string& keys);
+    // Sends SIGINT, which Wine turns into a console Ctrl-C, to the running Windows program name
+    // ("swug_gen") of this session; false when it is not running.
+    bool interrupt(const std::string& name);
+    // Reads the terminal to the end of the run: how cmd ended, and the screen as out.
+    run_result finish();
+
+private:
+    bool read_more(int timeout_ms);
+    int pid_ = -1;
+    int master_ = -1;
+    std::string raw_;
+    std::chrono::steady_clock::time_point deadline_;
+    bool timed_out_ = false;
+};
+
+// A path of this machine as a Windows program under Wine sees it: "/tmp/x" is "Z:\tmp\x".
+std::string wine_path(const std::string& path);
+
 // text with every from replaced by to.
 std::string replace_all(std::string text, const std::string& from, const std::string& to);
 
@@ -109,6 +148,16 @@ std::vector<std::pair<std::string, bytes>> folder_contents(const std::string& fo
 std::string device_text(unsigned major, unsigned minor);
 // Whether this process may create device nodes (it runs as root).
 bool can_make_devices();
+// Whether this process runs as root, and so may run programs as other users.
+bool runs_as_root();
+
+// Owner, group and mode of a file, and its ACL and user attributes, as one line:
+// "1234:5678 0640 acl=u::rw-,u:61001:---,g::r--,m::r--,o::r-- user.build=42". Not following a
+// link; "" when there is nothing there.
+std::string metadata_text(const std::string& path);
+// Sets the ACL of path from the same short form, without following a link; default: the ACL that
+// new files in the folder path get.
+void set_acl(const std::string& path, const std::string& text, bool default_acl = false);
 // Creates the device node that text (from device_text) describes at path; false when it is no
 // such text.
 bool make_device(const std::string& path, const std::string& text);

@@ -76,7 +76,18 @@ void check_run_case(const run_case& row, const std::string& program) {
         std::cout << "[ SKIPPED  ] " << row.name << ": making a device node needs root\n";
         return;
     }
+    if (row.user != 0 && !runs_as_root()) {
+        std::cout << "[ SKIPPED  ] " << row.name << ": running as another user needs root\n";
+        return;
+    }
     temp_folder folder;
+    if (row.user != 0) {
+        // The other user reaches the case's folder and may write in it; the rows' own folders
+        // say otherwise where they need to.
+        std::filesystem::permissions(std::filesystem::path(folder.path()).parent_path(),
+                                     std::filesystem::perms(0711));
+        std::filesystem::permissions(folder.path(), std::filesystem::perms(0777));
+    }
     lay_out(folder.path(), row.given);
     if (row.prepare) {
         row.prepare(folder.path());
@@ -90,14 +101,20 @@ void check_run_case(const run_case& row, const std::string& program) {
     options.cwd = folder.path() + "/" + row.cwd;
     options.remove_cwd = row.remove_cwd;
     options.stdout_path = row.stdout_to;
+    options.user = row.user;
+    options.groups = row.groups;
+    options.wrapper = row.wrapper;
     const run_result result = run_program(program, args, options);
     EXPECT_EQ(result.ending, exited(row.exit_status));
     EXPECT_EQ(result.out, replace_all(row.out, "{dir}", dir));
     EXPECT_EQ(result.err, replace_all(row.err, "{dir}", dir));
+    check_folder(row, folder.path());
+}
 
+void check_folder(const run_case& row, const std::string& folder) {
     const std::map<std::string, bytes> expected = expected_contents(row);
     std::map<std::string, bytes> found;
-    for (const auto& [name, content] : folder_contents(folder.path())) {
+    for (const auto& [name, content] : folder_contents(folder)) {
         found[name] = content;
     }
     for (const auto& [name, content] : expected) {
@@ -115,6 +132,9 @@ void check_run_case(const run_case& row, const std::string& program) {
         if (expected.count(name) == 0) {
             ADD_FAILURE() << name << " was left behind: " << shown(content);
         }
+    }
+    for (const auto& [name, metadata] : row.metadata) {
+        EXPECT_EQ(metadata_text(folder + "/" + name), metadata) << name;
     }
 }
 

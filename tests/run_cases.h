@@ -27,6 +27,13 @@ struct run_case {
     std::function<void(const std::string& folder)> prepare;  // links, sparse files...
     bool remove_cwd = false;  // the working folder is gone before the program starts
     std::string stdout_to;    // a given file that standard output is appended to, like ">>"
+    // Run as this user and group ID, with these supplementary groups (the row is skipped when
+    // this process is not root, which alone can do so).
+    unsigned user = 0;
+    std::vector<unsigned> groups;
+    // metadata_text of these files afterwards.
+    std::map<std::string, std::string> metadata;
+    std::vector<std::string> wrapper;  // a command that runs the program, as run_options has it
 };
 
 // Writes software as in.bin, and mcu as mcu_ota.bin when given, into folder and runs
@@ -40,5 +47,9 @@ void lay_out(const std::string& folder, const std::map<std::string, bytes>& give
 // Runs a row with program in a fresh folder and checks how it ended, standard output, standard
 // error, and every file and folder below the folder.
 void check_run_case(const run_case& row, const std::string& program = "swug_gen");
+
+// Checks every file and folder below folder after a run: what row.given laid out, changed by
+// row.written, and nothing else.
+void check_folder(const run_case& row, const std::string& folder);
 
 }  // namespace swug::testing

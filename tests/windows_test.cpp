@@ -1,10 +1,13 @@
-// What only the Windows build meets: drive letters, names beyond the console's code page, and
-// text-mode bytes that must stay binary. These run when the tests are pointed at the .exe files
-// (SWUG_EXE_SUFFIX=.exe under Wine); the names run on every build.
+// What only the Windows build meets: drive letters, names beyond the console's code page, the
+// path limit in UTF-16 code units, text-mode bytes that must stay binary, and the console itself
+// (the key wait, its code pages, CON as an output, Ctrl-C). These run when the tests are pointed
+// at the .exe files (SWUG_EXE_SUFFIX=.exe under Wine); the names and the limit run on every build.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "run_cases.h"
 
@@ -90,6 +93,81 @@ TEST(Windows, NamesBeyondTheConsolesCodePage) {
     }
 }
 
+std::string repeated(const std::string& text, int times) {
+    std::string result;
+    for (int i = 0; i < times; ++i) {
+        result += text;
+    }
+    return result;
+}
+
+// The 299-character limit counts what the system counts: UTF-16 code units on Windows, where a
+// Japanese letter is one and an emoji two, and bytes elsewhere, where they are three and four.
+// Folder names stay below the 255 bytes that the file systems under the tests allow.
+std::vector<run_case> path_length_cases() {
+    const std::string letter = "\xE3\x83\x95";
+    const std::string emoji = "\xF0\x9F\x98\x80";
+    const std::string japanese = repeated(letter, 80) + "/" + repeated(letter, 80) + "/" +
+                                 repeated(letter, 80) + "/";  // 243 characters
+    const std::string japanese_299 = japanese + repeated(letter, 52) + ".bin";
+    const std::string japanese_300 = japanese + repeated(letter, 53) + ".bin";
+    const std::string emojis = repeated(emoji, 60) + "/" + repeated(emoji, 60) + "/";  // 242
+    const std::string emoji_299 = emojis + repeated(emoji, 26) + "x.bin";
+    const std::string emoji_300 = emojis + repeated(emoji, 26) + "xy.bin";
+    // 126 characters, 378 bytes: a working folder deeper than 299 bytes.
+    const std::string deep_folder = repeated(letter, 60) + "/" + repeated(letter, 65);
+    const bool windows = target_is_windows();
+    const auto too_long = [](const std::string& path) {
+        return "path too long, must be at most 299 characters: " + path + "\n";
+    };
+    const std::string summary = "| gen image file checksum=00000126,size=00000003 |\n";
+    const bytes image = upgrade_image("abc");
+    return {
+        {"299 Japanese letters",
+         {{"in.bin", "abc"}, {japanese, ""}},
+         {"in.bin", japanese_299},
+         windows ? 0 : 1,
+         windows ? summary : too_long(japanese_299),
+         "",
+         windows ? std::map<std::string, bytes>{{japanese_299, image}}
+                 : std::map<std::string, bytes>{}},
+        {"300 Japanese letters",
+         {{"in.bin", "abc"}, {japanese, ""}},
+         {"in.bin", japanese_300},
+         1,
+         too_long(japanese_300)},
+        {"an emoji counts twice: 299",
+         {{"in.bin", "abc"}, {emojis, ""}},
+         {"in.bin", emoji_299},
+         windows ? 0 : 1,
+         windows ? summary : too_long(emoji_299),
+         "",
+         windows ? std::map<std::string, bytes>{{emoji_299, image}}
+                 : std::map<std::string, bytes>{}},
+        {"an emoji counts twice: 300",
+         {{"in.bin", "abc"}, {emojis, ""}},
+         {"in.bin", emoji_300},
+         1,
+         too_long(emoji_300)},
+        {"./ in a working folder of 126 Japanese letters",
+         {{deep_folder + "/in.bin", "abc"}},
+         {"./in.bin", "./up.bin"},
+         windows ? 0 : 1,
+         windows ? summary
+                 : "can't expand ./in.bin: the working directory is longer than 299 characters\n",
+         "",
+         windows ? std::map<std::string, bytes>{{deep_folder + "/up.bin", image}}
+                 : std::map<std::string, bytes>{},
+         deep_folder},
+    };
+}
+
+TEST(Windows, ThePathLimitCountsCharactersAsTheSystemCountsThem) {
+    for (const run_case& row : path_length_cases()) {
+        check_run_case(row);
+    }
+}
+
 TEST(Windows, TheNullDeviceIsWrittenInPlace) {
     if (!target_is_windows()) {
         GTEST_SKIP() << "runs against the Windows build";
@@ -134,6 +212,31 @@ TEST(Windows, ADrivesRootExpandsWithTwoSlashes) {
     EXPECT_EQ(read_file(folder / "up.bin"), upgrade_image("abc"));
 }
 
+TEST(Windows, AFolderNamedWithATrailingBackslashIsRefusedAsAnOutput) {
+    if (!target_is_windows()) {
+        GTEST_SKIP() << "runs against the Windows build";
+    }
+    check_run_case({"up\\",
+                    {{"in.bin", "abc"}, {"up/", ""}},
+                    {"in.bin", "up\\"},
+                    1,
+                    "can't create the upgrade image up\\: Is a directory\n"});
+}
+
+TEST(Windows, ADriveRelativeOutputGoesToTheDrivesCurrentFolder) {
+    if (!target_is_windows()) {
+        GTEST_SKIP() << "runs against the Windows build";
+    }
+    // Under Wine the working folder is on drive Z:, so Z:name is a name in it.
+    check_run_case({"Z:up.bin",
+                    {{"in.bin", "abc"}},
+                    {"in.bin", "Z:up.bin"},
+                    0,
+                    "| gen image file checksum=00000126,size=00000003 |\n",
+                    "",
+                    {{"up.bin", upgrade_image("abc")}}});
+}
+
 TEST(Windows, ImagesEqualTheNativeBuildsByteForByte) {
     if (!target_is_windows()) {
         GTEST_SKIP() << "compares the Windows build with this one";
@@ -157,6 +260,187 @@ TEST(Windows, ImagesEqualTheNativeBuildsByteForByte) {
         EXPECT_EQ(images[0], images[1]);
         EXPECT_EQ(reports[0], reports[1]);
     }
+}
+
+// The programs as cmd finds them in a console, under names without blanks: the Windows build's
+// folder as drive S:, the code page probe's as T:.
+class console_programs {
+public:
+    console_programs()
+        : programs_("s", fs::path(program_path("swug_gen")).parent_path().string()),
+          probe_("t", fs::path(probe()).parent_path().string()) {}
+
+    // The console's code pages, as the probe prints them.
+    static std::string probe() {
+        const char* path = std::getenv("SWUG_CODE_PAGE_PROBE");
+        return path != nullptr ? path : "";
+    }
+    static bool ready() { return target_is_windows() && !probe().empty() && exists(probe()); }
+
+    // command with {swug_gen}, {swug_info} and {code_pages} made the programs' paths.
+    static std::string command(const std::string& text) {
+        std::string command = replace_all(text, "{swug_gen}", "S:\\swug_gen.exe");
+        command = replace_all(command, "{swug_info}", "S:\\swug_info.exe");
+        return replace_all(command, "{code_pages}", "T:\\" + fs::path(probe()).filename().string());
+    }
+
+private:
+    mapped_drive programs_;
+    mapped_drive probe_;
+};
+
+// What "{code_pages}" prints for a console whose code pages are both 850.
+const std::string code_pages_850 = "input 850, output 850\r\n";
+
+// Runs that cmd starts in a console: the command's last step ends as exit_status, and the folder
+// holds given, changed by written, and nothing else. Text that goes to a file keeps the console's
+// "\r\n"; the console's screen must not show hidden_text.
+struct console_case {
+    std::string name;
+    std::map<std::string, bytes> given;
+    std::string command;
+    int exit_status = 0;
+    std::map<std::string, bytes> written;
+    std::string hidden_text;
+};
+
+void check_console_case(const console_case& row) {
+    SCOPED_TRACE(row.name);
+    temp_folder folder;
+    lay_out(folder.path(), row.given);
+    console_session console(folder.path(), console_programs::command(row.command));
+    const run_result result = console.finish();
+    EXPECT_EQ(result.ending, exited(row.exit_status));
+    if (!row.hidden_text.empty()) {
+        EXPECT_EQ(result.out.find(row.hidden_text), std::string::npos) << result.out;
+    }
+    run_case expected;
+    expected.given = row.given;
+    expected.written = row.written;
+    check_folder(expected, folder.path());
+}
+
+TEST(WindowsConsole, StandardInputThatIsNoConsoleNeverWaitsForAKey) {
+    if (!console_programs::ready()) {
+        GTEST_SKIP() << "runs the Windows build in a console, with the code page probe";
+    }
+    const console_programs programs;
+    const std::string prompt = "Press any key to exit!";
+    const console_case cases[] = {
+        {"interactive mode with NUL as standard input",
+         {{"data/VRK520_SW.bin", "abc"}, {"out/", ""}},
+         "chcp 850 & {swug_gen} < NUL > report.txt & {code_pages} > code_pages.txt",
+         0,
+         {{"out/VRK520_UPGRADE_SW.bin", upgrade_image("abc")},
+          {"report.txt", "| gen image file checksum=00000126,size=00000003 |\r\n" + prompt},
+          {"code_pages.txt", code_pages_850}}},
+        {"a wrong count with NUL as standard input",
+         {},
+         "chcp 850 & {swug_gen} a < NUL > report.txt & {code_pages} > code_pages.txt",
+         0,
+         {{"report.txt", "Parameter Error [2]\r\n" + prompt}, {"code_pages.txt", code_pages_850}}},
+        {"a wrong count with a file as standard input",
+         {{"keys.txt", "xyz"}},
+         "{swug_gen} a b c < keys.txt > report.txt",
+         0,
+         {{"report.txt", "Parameter Error [4]\r\n" + prompt}}},
+        {"a wrong count with a pipe as standard input",
+         {{"keys.txt", "xyz"}},
+         "type keys.txt | {swug_gen} a > report.txt",
+         0,
+         {{"report.txt", "Parameter Error [2]\r\n" + prompt}}},
+    };
+    for (const console_case& row : cases) {
+        check_console_case(row);
+    }
+}
+
+TEST(WindowsConsole, TheConsoleIsRefusedAsAnOutputBeforeAByteReachesIt) {
+    if (!console_programs::ready()) {
+        GTEST_SKIP() << "runs the Windows build in a console, with the code page probe";
+    }
+    const console_programs programs;
+    std::vector<console_case> cases;
+    for (const std::string name : {"CON", "conout$", "CONIN$", "\\\\.\\CON"}) {
+        cases.push_back(
+            {"the output is " + name,
+             {{"in.bin", "abc"}},
+             "{swug_gen} in.bin " + name + " > report.txt",
+             1,
+             {{"report.txt", "can't write the upgrade image " + name + ": Illegal seek\r\n"}},
+             "ZQ-TR5200"});
+    }
+    // The console's code pages come back after a failed run too.
+    cases.push_back(
+        {"the code pages after a refusal",
+         {{"in.bin", "abc"}},
+         "chcp 850 & {swug_gen} in.bin CON > report.txt & {code_pages} > code_pages.txt",
+         0,
+         {{"report.txt", "can't write the upgrade image CON: Illegal seek\r\n"},
+          {"code_pages.txt", code_pages_850}},
+         "ZQ-TR5200"});
+    cases.push_back(
+        {"swug_info gives the code pages back",
+         {},
+         "chcp 850 & {swug_info} nope.bin 2> report.txt & {code_pages} > code_pages.txt",
+         0,
+         {{"report.txt",
+           "swug_info: can't open the upgrade image nope.bin: No such file "
+           "or directory\r\n"},
+          {"code_pages.txt", code_pages_850}}});
+    for (const console_case& row : cases) {
+        check_console_case(row);
+    }
+}
+
+TEST(WindowsConsole, AConsoleAsStandardInputWaitsForOneKey) {
+    if (!console_programs::ready()) {
+        GTEST_SKIP() << "runs the Windows build in a console, with the code page probe";
+    }
+    const console_programs programs;
+    temp_folder folder;
+    console_session console(
+        folder.path(),
+        console_programs::command("chcp 850 & {swug_gen} a & {code_pages} > code_pages.txt"));
+    ASSERT_TRUE(console.wait_until([&console] {
+        return console.screen().find("exit!") != std::string::npos;
+    })) << console.screen();
+    // Still waiting a moment later: the next step has not run.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_FALSE(exists(folder / "code_pages.txt"));
+    console.type("x");
+    const run_result result = console.finish();
+    EXPECT_EQ(result.ending, exited(0));
+    EXPECT_EQ(read_file(folder / "code_pages.txt"), code_pages_850);
+}
+
+TEST(WindowsConsole, CtrlCRemovesTheNewFileAndGivesTheCodePagesBack) {
+    if (!console_programs::ready()) {
+        GTEST_SKIP() << "runs the Windows build in a console, with the code page probe";
+    }
+    const console_programs programs;
+    temp_folder folder;
+    write_file(folder / "up.bin", "OLD");
+    // The software image is the console's input, which waits for a line nobody types.
+    console_session console(folder.path(),
+                            console_programs::command("chcp 850 & {swug_gen} CONIN$ up.bin & "
+                                                      "{code_pages} > code_pages.txt"));
+    const auto new_file_exists = [&folder] {
+        for (const auto& [name, content] : folder_contents(folder.path())) {
+            if (name.rfind(".up.bin.swug-", 0) == 0) {
+                return true;
+            }
+        }
+        return false;
+    };
+    ASSERT_TRUE(console.wait_until(new_file_exists)) << console.screen();
+    EXPECT_TRUE(console.interrupt("swug_gen"));
+    const run_result result = console.finish();
+    EXPECT_EQ(result.ending, exited(0));
+    run_case expected;
+    expected.given = {{"up.bin", "OLD"}};
+    expected.written = {{"code_pages.txt", code_pages_850}};
+    check_folder(expected, folder.path());
 }
 
 }  // namespace
