@@ -483,6 +483,15 @@ place_result find_output_place(const char* path, output_place& place) {
     if (given.empty()) {
         return {ENOENT};  // no name to give the new file
     }
+    // A device (NUL, CON, \\.\COM1) is no name in a folder: it is written in place as it is named.
+    file_status device;
+    if (status_of_path(path, device) == 0 && device.kind == file_kind::character_device) {
+        place.folder_path = ".";
+        place.name = given;
+        place.exists = true;
+        place.status = device;
+        return {};
+    }
     // The folder: up to the last separator, or a drive's "C:", or the current folder.
     std::size_t name_at = given.find_last_of("/\\");
     name_at = name_at == std::string::npos ? (has_drive(given) ? 2 : 0) : name_at + 1;
