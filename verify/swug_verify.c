@@ -2,8 +2,8 @@
  *
  * Every check is written once, as a row of the table "compared", which judge() runs both on what
  * was fed (swug_verify_finish) and on the best that may still come (swug_verify_rejected), so
- * that the early verdict and the final one can't disagree. The image is fed part by part (header, software image, MCU OTA
- * image, whatever trails), each part counted down in 32 bits. */
+ * that the early verdict and the final one can't disagree. The image is fed part by part (header,
+ * software image, MCU OTA image, whatever trails), each part counted down in 32 bits. */
 #include "swug_verify.h"
 
 #define HEADER_SIZE SWUG_VERIFY_HEADER_SIZE
