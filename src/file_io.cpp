@@ -54,8 +54,8 @@ int copy_over(int from, int to) {
         return error;
     }
     const auto size = static_cast<std::uint64_t>(source.size);
-    for (const int error : {platform::reserve(to, size), platform::seek_to(from, 0),
-                            platform::seek_to(to, 0)}) {
+    for (const int error :
+         {platform::reserve(to, size), platform::seek_to(from, 0), platform::seek_to(to, 0)}) {
         if (error != 0) {
             return error;
         }

@@ -115,7 +115,8 @@ std::string render_plain(const image_report& report, std::string_view image_path
     return out;
 }
 
-std::string render_json(const image_report& report, std::string_view image_path) {
+std::string render_json(const image_report& report, std::string_view image_path,
+                        const std::string* error) {
     std::string out = "{\"schema\":" + std::to_string(json_schema) + ",\"valid\":";
     out += report.valid() ? "true" : "false";
     out += ",\"image\":" + json_string(image_path);
@@ -141,7 +142,7 @@ std::string render_json(const image_report& report, std::string_view image_path)
     for (std::size_t i = 0; i < problems.size(); ++i) {
         out += (i == 0 ? "" : ",") + json_string(problems[i]);
     }
-    return out + "],\"error\":null}\n";
+    return out + "],\"error\":" + (error != nullptr ? json_string(*error) : "null") + "}\n";
 }
 
 std::string render_json_error(const char* image_path, std::string_view message) {

@@ -17,8 +17,10 @@ std::string render_plain(const image_report& report, std::string_view image_path
 constexpr int json_schema = 1;
 
 // One JSON object: schema, valid, image, size, magic, the header fields, checks, problems and
-// error (null). The README's "JSON output" section is the contract.
-std::string render_json(const image_report& report, std::string_view image_path);
+// error: null, or the message of a run that failed after checking the image (a part that could
+// not be written). The README's "JSON output" section is the contract.
+std::string render_json(const image_report& report, std::string_view image_path,
+                        const std::string* error = nullptr);
 
 // The JSON object of a run that ended before any report (exit status 2): valid false, error the
 // message, and null for every member a report fills. image_path is null when the command line

@@ -1,6 +1,7 @@
 #include "info_run.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "file_io.h"
 #include "image_check.h"
@@ -84,39 +85,49 @@ int trouble(const info_error& error) {
     return info_trouble;
 }
 
+// What stopped an unpacking run before its parts could take their files' places, if anything.
+using unpack_problem = std::optional<info_error>;
+
 // Finds where each asked-for part goes and checks every argument against every other, before any
-// file is created. 0, or the exit status of the refusal it has reported.
-int check_destinations(const info_options& options, const input_file& image, part& software,
-                       part& mcu) {
+// file is created.
+unpack_problem check_destinations(const info_options& options, const input_file& image,
+                                  part& software, part& mcu) {
     for (part* p : {&software, &mcu}) {
         if (p->path == nullptr) {
             continue;
         }
         if (const target_result found = find_output_target(p->path, p->target); !found.ok()) {
             if (found.refusal != target_refusal::none) {
-                return trouble(
-                    {info_problem::output_refused, p->path, refusal_text(found.refusal)});
+                return info_error{info_problem::output_refused, p->path,
+                                  refusal_text(found.refusal)};
             }
-            return trouble({info_problem::cannot_create, p->path, "", found.error});
+            return info_error{info_problem::cannot_create, p->path, "", found.error};
         }
         if (p->target.is(image.status().identity)) {
-            return trouble({info_problem::same_as_image, p->path, options.image_path});
+            return info_error{info_problem::same_as_image, p->path, options.image_path};
         }
         if (is_standard_output(p->target)) {
-            return trouble({info_problem::same_as_report, p->path});
+            return info_error{info_problem::same_as_report, p->path};
         }
     }
     if (software.path != nullptr && mcu.path != nullptr &&
         same_destination(software.target, mcu.target)) {
-        return trouble({info_problem::same_parts, software.path, mcu.path});
+        return info_error{info_problem::same_parts, software.path, mcu.path};
     }
-    return 0;
+    return std::nullopt;
 }
 
-// Copies the parts into their new files and closes them; 0, or the exit status of the failure it
-// has reported.
-int write_parts(const info_options& options, input_file& image, const swug_header& header,
-                part& software, part& mcu, copy_buffer& buffer) {
+// Creates the parts' new files and copies the parts into them, then closes them.
+unpack_problem write_parts(const info_options& options, input_file& image,
+                           const swug_header& header, part& software, part& mcu,
+                           copy_buffer& buffer) {
+    for (part* p : {&software, &mcu}) {
+        if (p->path != nullptr) {
+            if (const int error = p->file.create(std::move(p->target)); error != 0) {
+                return info_error{info_problem::cannot_create, p->path, "", error};
+            }
+        }
+    }
     const unpack_outcome outcome =
         unpack_image(image, header, software.path != nullptr ? &software.file : nullptr,
                      mcu.path != nullptr ? &mcu.file : nullptr, buffer);
@@ -124,23 +135,41 @@ int write_parts(const info_options& options, input_file& image, const swug_heade
         case unpack_outcome::status::ok:
             break;
         case unpack_outcome::status::read_failed:
-            return trouble(
-                {info_problem::cannot_read_image, options.image_path, "", outcome.error});
+            return info_error{info_problem::cannot_read_image, options.image_path, "",
+                              outcome.error};
         case unpack_outcome::status::write_failed:
             // Only a part that is written can fail to be written.
-            return trouble({info_problem::cannot_write, (outcome.in_mcu ? mcu : software).path, "",
-                            outcome.error});
+            return info_error{info_problem::cannot_write, (outcome.in_mcu ? mcu : software).path,
+                              "", outcome.error};
         case unpack_outcome::status::changed:
-            return trouble({info_problem::changed, options.image_path});
+            return info_error{info_problem::changed, options.image_path};
     }
     for (part* p : {&software, &mcu}) {
         if (p->path != nullptr) {
             if (const int error = p->file.finish(); error != 0) {
-                return trouble({info_problem::cannot_write, p->path, "", error});
+                return info_error{info_problem::cannot_write, p->path, "", error};
             }
         }
     }
-    return 0;
+    return std::nullopt;
+}
+
+// Everything before the parts take their files' places: checks, new files, the copies.
+unpack_problem prepare_parts(const info_options& options, input_file& image,
+                             const swug_header& header, part& software, part& mcu,
+                             copy_buffer& buffer) {
+    if (options.mcu_path != nullptr && header.mcu_ota_flag != 1) {
+        return info_error{info_problem::no_mcu_part, options.image_path, options.mcu_path};
+    }
+    if (unpack_problem problem = check_destinations(options, image, software, mcu)) {
+        return problem;
+    }
+    // The parts are read again from just behind the header; an image that can't go back there
+    // (a pipe) is refused before any file is created, too.
+    if (const int error = image.seek_to(header_size); error != 0) {
+        return info_error{info_problem::cannot_read_image, options.image_path, "", error};
+    }
+    return write_parts(options, image, header, software, mcu, buffer);
 }
 
 // Puts the finished parts in their files' places, one after the other: should the second fail,
@@ -164,41 +193,34 @@ int commit_parts(part& software, part& mcu) {
     return info_valid;
 }
 
-int unpack(const info_options& options, input_file& image, const swug_header& header,
+// Writes the parts of a valid image. The plain report is out already; the JSON document is
+// printed here, once it is known whether the parts could be written, and says so.
+int unpack(const info_options& options, input_file& image, const image_report& report,
            copy_buffer& buffer) {
-    if (options.mcu_path != nullptr && header.mcu_ota_flag != 1) {
-        return trouble({info_problem::no_mcu_part, options.image_path, options.mcu_path});
+    part software{"software image", options.sw_path, report.header.length, {}, {}};
+    part mcu{"MCU ota image", options.mcu_path, report.header.mcu_len, {}, {}};
+    if (const unpack_problem problem =
+            prepare_parts(options, image, report.header, software, mcu, buffer)) {
+        report_error(*problem);
+        if (options.json) {
+            const std::string message = text_of(*problem);
+            return print_report(render_json(report, options.image_path, &message), info_trouble);
+        }
+        return info_trouble;
     }
-    part software{"software image", options.sw_path, header.length, {}, {}};
-    part mcu{"MCU ota image", options.mcu_path, header.mcu_len, {}, {}};
-    if (const int status = check_destinations(options, image, software, mcu); status != 0) {
-        return status;
-    }
-    // The parts are read again from just behind the header; an image that can't go back there
-    // (a pipe) is refused before any file is created, too.
-    if (const int error = image.seek_to(header_size); error != 0) {
-        return trouble({info_problem::cannot_read_image, options.image_path, "", error});
-    }
-    for (part* p : {&software, &mcu}) {
-        if (p->path != nullptr) {
-            if (const int error = p->file.create(std::move(p->target)); error != 0) {
-                return trouble({info_problem::cannot_create, p->path, "", error});
+    // The report must reach its reader before the parts take the old files' places.
+    std::string text;
+    if (options.json) {
+        text = render_json(report, options.image_path);
+    } else {
+        for (const part* p : {&software, &mcu}) {
+            if (p->path != nullptr) {
+                text += "| wrote the " + std::string(p->what) + " to " + printable(p->path) +
+                        ", size=" + format_hex(p->length) + " |\n";
             }
         }
     }
-    if (const int status = write_parts(options, image, header, software, mcu, buffer);
-        status != 0) {
-        return status;
-    }
-    // The report must reach its reader before the parts take the old files' places.
-    std::string notes;
-    for (const part* p : {&software, &mcu}) {
-        if (p->path != nullptr && !options.json) {
-            notes += "| wrote the " + std::string(p->what) + " to " + printable(p->path) +
-                     ", size=" + format_hex(p->length) + " |\n";
-        }
-    }
-    if (const int status = print_report(notes, info_valid); status != info_valid) {
+    if (const int status = print_report(text, info_valid); status != info_valid) {
         return status;
     }
     return commit_parts(software, mcu);
@@ -239,7 +261,8 @@ int run_swug_info(const info_options& options) {
     // The one allocation whose size matters, made before any output file exists.
     copy_buffer buffer;
     if (!buffer.allocated()) {
-        return trouble({info_problem::cannot_read_image, options.image_path, "", ENOMEM});
+        return end_before_report({info_problem::cannot_read_image, options.image_path, "", ENOMEM},
+                                 options.json, options.image_path);
     }
     image_report report;
     if (const int error = check_image(image, image.status().size, buffer, report); error != 0) {
@@ -247,13 +270,17 @@ int run_swug_info(const info_options& options) {
                                  options.json, options.image_path);
     }
     const int verdict = report.valid() ? info_valid : info_invalid;
+    const bool unpacking = options.sw_path != nullptr || options.mcu_path != nullptr;
+    // With parts to write, the JSON document waits for their outcome, so that it can tell it.
+    if (options.json && unpacking && verdict == info_valid) {
+        return unpack(options, image, report, buffer);
+    }
     if (const int status = print_report(options.json ? render_json(report, options.image_path)
                                                      : render_plain(report, options.image_path),
                                         verdict);
         status != verdict) {
         return status;
     }
-    const bool unpacking = options.sw_path != nullptr || options.mcu_path != nullptr;
     if (!unpacking) {
         return verdict;
     }
@@ -261,7 +288,7 @@ int run_swug_info(const info_options& options) {
         report_error({info_problem::not_valid, ""});
         return verdict;
     }
-    return unpack(options, image, report.header, buffer);
+    return unpack(options, image, report, buffer);
 }
 
 }  // namespace swug

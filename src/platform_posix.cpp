@@ -7,11 +7,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <iterator>
@@ -779,22 +779,21 @@ int copy_extended_attributes(int from_fd, int to_fd) {
         const ssize_t size = fgetxattr(from_fd, name, nullptr, 0);
         value.assign(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
         const ssize_t got = size >= 0 ? fgetxattr(from_fd, name, value.data(), value.size()) : -1;
-        if (got < 0 || fsetxattr(to_fd, name, value.data(), static_cast<std::size_t>(got), 0) != 0) {
+        if (got < 0 ||
+            fsetxattr(to_fd, name, value.data(), static_cast<std::size_t>(got), 0) != 0) {
             return last_error();
         }
     }
     // An ACL the new file took from its folder's default ACL would open it to more, or fewer,
     // users than the old file.
-    if (!has_acl && fremovexattr(to_fd, access_acl) != 0 && errno != ENODATA &&
-        errno != ENOTSUP) {
+    if (!has_acl && fremovexattr(to_fd, access_acl) != 0 && errno != ENODATA && errno != ENOTSUP) {
         return last_error();
     }
     return 0;
 }
 
 int set_owner(int fd, unsigned owner, unsigned group) {
-    return fchown(fd, static_cast<uid_t>(owner), static_cast<gid_t>(group)) != 0 ? last_error()
-                                                                                   : 0;
+    return fchown(fd, static_cast<uid_t>(owner), static_cast<gid_t>(group)) != 0 ? last_error() : 0;
 }
 
 int set_group(int fd, unsigned group) {
