@@ -8,34 +8,41 @@
 #   share/doc/swug/README.md, LICENSE
 #   cpack: a .deb and a .tar.gz in packages/, each listed in packages/SHA256SUMS
 # Windows (the MinGW-w64 cross build):
-#   bin/swug_gen.exe, bin/swug_info.exe, README.md, LICENSE
+#   bin/swug_gen.exe, bin/swug_info.exe, lib/cmake/swug/ (the same CMake package), README.md,
+#   LICENSE
 #   cpack: a .zip in packages/, listed in packages/SHA256SUMS
 include(GNUInstallDirs)
 
+# The CMake package. Every target installed with EXPORT swugTargets is in it as swug::<target>;
+# SWUG_PACKAGE_COMPONENTS names the components that find_package(swug COMPONENTS ...) accepts. A
+# library joins with install(TARGETS <lib> EXPORT swugTargets ARCHIVE DESTINATION
+# ${CMAKE_INSTALL_LIBDIR} INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}), its headers installed
+# beside, and its name in this list.
+set(SWUG_PACKAGE_COMPONENTS swug_gen swug_info)
 install(TARGETS swug_gen swug_info EXPORT swugTargets RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# The package's version file is architecture-independent: the package holds programs that run on
+# the build host, and its users are often cross builds for 32-bit microcontrollers.
+swug_setting(SWUG_INSTALL_CMAKEDIR STRING ${CMAKE_INSTALL_LIBDIR}/cmake/swug
+  "Where the CMake package is installed, below the prefix")
+include(CMakePackageConfigHelpers)
+configure_package_config_file(cmake/package/swugConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/swugConfig.cmake
+  INSTALL_DESTINATION ${SWUG_INSTALL_CMAKEDIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/swugConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
+install(EXPORT swugTargets NAMESPACE swug:: DESTINATION ${SWUG_INSTALL_CMAKEDIR})
+install(FILES
+    ${PROJECT_BINARY_DIR}/swugConfig.cmake
+    ${PROJECT_BINARY_DIR}/swugConfigVersion.cmake
+    cmake/package/swug_add_upgrade_image.cmake
+    cmake/package/swug_pack_step.cmake
+  DESTINATION ${SWUG_INSTALL_CMAKEDIR})
 
 if(WIN32)
   install(FILES README.md LICENSE DESTINATION .)
 else()
   install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
-
-  # CMake package. The version file is architecture-independent: the package holds programs that
-  # run on the build host, and its users are often cross builds for 32-bit microcontrollers.
-  set(SWUG_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/swug CACHE STRING
-      "Where the CMake package is installed, below the prefix")
-  include(CMakePackageConfigHelpers)
-  configure_package_config_file(cmake/package/swugConfig.cmake.in
-    ${PROJECT_BINARY_DIR}/swugConfig.cmake
-    INSTALL_DESTINATION ${SWUG_INSTALL_CMAKEDIR})
-  write_basic_package_version_file(${PROJECT_BINARY_DIR}/swugConfigVersion.cmake
-    COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
-  install(EXPORT swugTargets NAMESPACE swug:: DESTINATION ${SWUG_INSTALL_CMAKEDIR})
-  install(FILES
-      ${PROJECT_BINARY_DIR}/swugConfig.cmake
-      ${PROJECT_BINARY_DIR}/swugConfigVersion.cmake
-      cmake/package/swug_add_upgrade_image.cmake
-      cmake/package/swug_pack_step.cmake
-    DESTINATION ${SWUG_INSTALL_CMAKEDIR})
 
   # Man pages, written in scdoc and turned into roff during the build when scdoc is there.
   find_program(SCDOC_PROGRAM scdoc)
@@ -56,6 +63,10 @@ else()
   else()
     message(STATUS "scdoc not found: the man pages are left out (Debian: apt-get install scdoc)")
   endif()
+endif()
+
+if(NOT PROJECT_IS_TOP_LEVEL)
+  return()
 endif()
 
 # Release packages: run `cpack` in the build folder.
