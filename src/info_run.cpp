@@ -12,7 +12,7 @@ namespace swug {
 namespace {
 
 std::string text_of(const info_error& e) {
-    const std::string reason = reason_text(e.error);
+    std::string reason = reason_text(e.error);  // not const: the last return moves it
     switch (e.problem) {
         case info_problem::unknown_option:
             return "unknown option " + e.path;
