@@ -64,10 +64,13 @@ function(configure_consumer mcu)
   set(out "${out}" PARENT_SCOPE)
 endfunction()
 
-# Builds the consumer's configuration <config> (empty: the generator's own choice); further
-# arguments go to cmake --build.
+# Builds the consumer's configuration <config> (empty: the generator's own choice), two jobs at a
+# time unless further arguments, which go to cmake --build, say otherwise.
 function(build_consumer config)
   set(arguments --build "${build}" ${ARGN})
+  if(NOT ARGN MATCHES "--parallel")
+    list(APPEND arguments --parallel 2)
+  endif()
   if(NOT config STREQUAL "")
     list(APPEND arguments --config "${config}")
   endif()
