@@ -212,6 +212,12 @@ message message_for(const build_outcome& o) {
     return {""};
 }
 
+// After "Parameter Error [N]", which scripts know as it is, this line on standard error says what
+// the two arguments are.
+constexpr char usage_line[] =
+    "usage: swug_gen SOFTWARE_IMAGE UPGRADE_IMAGE (the firmware file, the upgrade image to write); "
+    "see man swug_gen\n";
+
 // Prints the outcome's message. Returns 0, or the reason standard output can't be written,
 // which it then says on standard error, after an error line that could not reach standard output.
 int report(const build_outcome& outcome) {
@@ -230,6 +236,9 @@ int report(const build_outcome& outcome) {
         lost.error = error;
         const std::string said = outcome.event == build_event::done ? "" : line.text;
         std::fputs((said + message_for(lost).text).c_str(), stderr);
+    }
+    if (outcome.event == build_event::wrong_argc) {
+        std::fputs(usage_line, stderr);
     }
     return error;
 }

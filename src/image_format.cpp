@@ -22,7 +22,7 @@ __attribute__((target("avx2"))) std::uint32_t sum_avx2(const std::uint8_t* data,
     // Four running totals, so that one block's sum need not wait for the one before.
     __m256i lanes[4] = {zero, zero, zero, zero};
     for (; count - at >= 128; at += 128) {
-        for (int i = 0; i < 4; ++i) {
+        for (std::size_t i = 0; i < 4; ++i) {
             const __m256i block =
                 _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at + 32 * i));
             lanes[i] = _mm256_add_epi64(lanes[i], _mm256_sad_epu8(block, zero));
@@ -35,7 +35,7 @@ __attribute__((target("avx2"))) std::uint32_t sum_avx2(const std::uint8_t* data,
     return static_cast<std::uint32_t>(quarters[0] + quarters[1] + quarters[2] + quarters[3]);
 }
 
-const bool has_avx2 = __builtin_cpu_supports("avx2") != 0;
+const bool has_avx2 = __builtin_cpu_supports("avx2");
 #endif
 
 }  // namespace

@@ -20,7 +20,7 @@ std::string text_of(const info_error& error) {
     if (error.problem != info_problem::output_refused && error.problem != info_problem::rewritten) {
         e.other = printable(error.other);
     }
-    std::string reason = reason_text(e.error);
+    std::string reason = reason_text(e.error);  // not const: the last return moves it
     switch (e.problem) {
         case info_problem::unknown_option:
             return "unknown option " + e.path;

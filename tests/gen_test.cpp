@@ -7,6 +7,10 @@ namespace swug::testing {
 namespace {
 
 const std::string prompt = "Press any key to exit!";
+// The one line on standard error after "Parameter Error [N]".
+const std::string usage =
+    "usage: swug_gen SOFTWARE_IMAGE UPGRADE_IMAGE (the firmware file, the upgrade image to "
+    "write); see man swug_gen\n";
 const std::string ten_summary = "| gen image file checksum=00000037,size=0000000a |\n";
 
 bytes ten_bytes() {
@@ -216,8 +220,22 @@ std::vector<run_case> path_cases() {
          ten_summary,
          "",
          {{"up.bin", ten_header + ten}}},
-        {"one argument", {}, {"a"}, 0, "Parameter Error [2]\n" + prompt, "", {}},
-        {"three arguments", {}, {"a", "b", "c"}, 0, "Parameter Error [4]\n" + prompt, "", {}},
+        {"one argument", {}, {"a"}, 0, "Parameter Error [2]\n" + prompt, usage, {}},
+        {"--help is one argument like any other",
+         {},
+         {"--help"},
+         0,
+         "Parameter Error [2]\n" + prompt,
+         usage,
+         {}},
+        {"three arguments", {}, {"a", "b", "c"}, 0, "Parameter Error [4]\n" + prompt, usage, {}},
+        {"four arguments, the first two of them files",
+         {{"in.bin", ten}},
+         {"in.bin", "up.bin", "c", "d"},
+         0,
+         "Parameter Error [5]\n" + prompt,
+         usage,
+         {}},
         {"the output's folder is missing",
          {{"in.bin", ten}},
          {"in.bin", "out/up.bin"},

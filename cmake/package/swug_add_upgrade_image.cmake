@@ -1,26 +1,41 @@
 # swug_add_upgrade_image(<name> SOFTWARE_IMAGE <file> UPGRADE_IMAGE <file>
 #                        [MCU_OTA_IMAGE <file>] [DEPENDS <targets or files>...])
 #
-# Adds the target <name>, built by default, that packs SOFTWARE_IMAGE into UPGRADE_IMAGE with
-# swug::swug_gen, then checks the result with swug::swug_info. The step runs again only when the
-# software image, the MCU OTA image, one of DEPENDS or the installed tools change.
+# Adds the target <name>, built by default, whose step packs SOFTWARE_IMAGE into UPGRADE_IMAGE with
+# swug::swug_gen, reads the result back with swug::swug_info, and only then puts it in place. The
+# step runs again only when the software image, the MCU OTA image, one of DEPENDS or the tools
+# change.
 #
-#   SOFTWARE_IMAGE  the firmware file: a path, or a generator expression that gives an absolute
-#                   path such as $<TARGET_FILE:fw> or the output of an objcopy step
+#   SOFTWARE_IMAGE  the firmware file: a path, the output of an objcopy step, or a generator
+#                   expression such as $<TARGET_FILE:fw>
 #   UPGRADE_IMAGE   the upgrade image to write; its folder is made when missing
 #   MCU_OTA_IMAGE   an image for the device's microcontroller, appended behind the software image
-#   DEPENDS         targets or files that make the inputs (the firmware target, say), so that they
-#                   are built first
+#   DEPENDS         targets or files that make the inputs, so that they are built first; a file
+#                   that a custom command of this folder makes needs no entry
 #
-# Relative input paths are taken from the current source folder, a relative UPGRADE_IMAGE goes to
-# the current build folder, as with add_custom_command().
+# Paths are found as add_custom_command() finds them. A relative input names a file of the current
+# build folder when a custom command of this folder makes it (as OUTPUT or BYPRODUCTS, before or
+# after this call) or when it holds a generator expression, and a file of the current source folder
+# otherwise. A relative UPGRADE_IMAGE goes below the current build folder; under a
+# multi-configuration generator below the configuration's own folder (build/Release/...), unless it
+# holds $<CONFIG> itself, and an absolute one must hold $<CONFIG> there, so that no two
+# configurations ever write one file.
+#
+# The target's properties SWUG_SOFTWARE_IMAGE, SWUG_MCU_OTA_IMAGE and SWUG_UPGRADE_IMAGE hold the
+# paths as given and as placed (UPGRADE_IMAGE may hold $<CONFIG>).
 #
 # swug_gen takes the MCU OTA image from its working folder under the name mcu_ota.bin, so the step
-# runs in a folder of its own below CMakeFiles, emptied before every run: the MCU OTA image is
-# copied there under that name, and without MCU_OTA_IMAGE the folder stays empty, so an
-# mcu_ota.bin lying anywhere else never slips into the image. When swug_gen leaves the MCU OTA
-# image out (it is larger than 96 KiB), or anything else goes wrong, the build fails with the
-# tool's own message and no upgrade image is left behind.
+# works in a folder of its own below CMakeFiles, one per target and configuration, emptied first:
+# the MCU OTA image is copied there under that name, and without MCU_OTA_IMAGE the folder stays
+# empty, so an mcu_ota.bin lying anywhere else never slips in. There the image is packed, checked
+# field by field (swug_info --json, with mcu_ota_flag telling whether the MCU OTA image is in) and
+# unpacked again, its parts compared with the inputs byte for byte, and only then moved to
+# UPGRADE_IMAGE, which the step removes first: a step that fails or is killed leaves no image that
+# could count as up to date. A successful step prints one line, "packed and verified ...".
+#
+# Where swug's programs can't run on the build host as they are (the Windows package on Linux), set
+# SWUG_TOOL_RUNNER to a program that runs them, such as wine; a cross build for Windows whose
+# CMAKE_CROSSCOMPILING_EMULATOR runs Windows programs uses that by default.
 
 function(swug_add_upgrade_image name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "SOFTWARE_IMAGE;UPGRADE_IMAGE;MCU_OTA_IMAGE" "DEPENDS")
@@ -43,41 +58,121 @@ function(swug_add_upgrade_image name)
   endif()
   foreach(tool IN ITEMS swug::swug_gen swug::swug_info)
     if(NOT TARGET ${tool})
-      message(FATAL_ERROR "${where}: ${tool} is not defined; call find_package(swug) first")
+      message(FATAL_ERROR "${where}: ${tool} is not defined; call find_package(swug) first, or "
+                          "add swug's source folder with add_subdirectory() or FetchContent")
     endif()
   endforeach()
+  _swug_tool_runner(runner "${where}")
 
-  _swug_absolute_path(software "${arg_SOFTWARE_IMAGE}" "${CMAKE_CURRENT_SOURCE_DIR}")
-  _swug_absolute_path(upgrade "${arg_UPGRADE_IMAGE}" "${CMAKE_CURRENT_BINARY_DIR}")
-  set(mcu "")
-  if(DEFINED arg_MCU_OTA_IMAGE)
-    _swug_absolute_path(mcu "${arg_MCU_OTA_IMAGE}" "${CMAKE_CURRENT_SOURCE_DIR}")
+  get_property(multi_config GLOBAL PROPERTY GENERATOR_IS_MULTI_CONFIG)
+  set(upgrade "${arg_UPGRADE_IMAGE}")
+  string(FIND "${upgrade}" "$<CONFIG>" config_at)
+  if(NOT IS_ABSOLUTE "${upgrade}")
+    if(multi_config AND config_at EQUAL -1)
+      set(upgrade "$<CONFIG>/${upgrade}")
+    endif()
+    set(upgrade "${CMAKE_CURRENT_BINARY_DIR}/${upgrade}")
+  elseif(multi_config AND config_at EQUAL -1)
+    list(LENGTH CMAKE_CONFIGURATION_TYPES configurations)
+    if(configurations GREATER 1)
+      message(FATAL_ERROR "${where}: UPGRADE_IMAGE ${upgrade} holds no $<CONFIG>, so every "
+                          "configuration would write that one file; put $<CONFIG> in the path, or "
+                          "give a relative path, which goes to each configuration's folder")
+    endif()
   endif()
+  _swug_normal_path(upgrade "${upgrade}")
 
   set(stage "${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/swug_add_upgrade_image/${name}")
+  if(multi_config)
+    string(APPEND stage "/$<CONFIG>")
+  endif()
+
+  add_custom_target("${name}" ALL DEPENDS "${upgrade}")
+  set_target_properties("${name}" PROPERTIES
+    SWUG_SOFTWARE_IMAGE "${arg_SOFTWARE_IMAGE}"
+    SWUG_MCU_OTA_IMAGE "${arg_MCU_OTA_IMAGE}"
+    SWUG_UPGRADE_IMAGE "${upgrade}"
+    _SWUG_DEPENDS "${arg_DEPENDS}"
+    _SWUG_STAGE_DIR "${stage}"
+    _SWUG_RUNNER "${runner}")
+  # The inputs are placed at the end of this folder, when every custom command that could make
+  # them is known, as add_custom_command() would place them.
+  cmake_language(EVAL CODE "cmake_language(DEFER CALL _swug_add_pack_step [==[${name}]==])")
+endfunction()
+
+# The custom command of the target <name> that swug_add_upgrade_image() added.
+function(_swug_add_pack_step name)
+  foreach(property IN ITEMS SWUG_SOFTWARE_IMAGE SWUG_MCU_OTA_IMAGE SWUG_UPGRADE_IMAGE _SWUG_DEPENDS
+                            _SWUG_STAGE_DIR _SWUG_RUNNER)
+    get_target_property(${property} "${name}" ${property})
+    if(${property} MATCHES "-NOTFOUND$")
+      set(${property} "")
+    endif()
+  endforeach()
+  _swug_input_path(software "${SWUG_SOFTWARE_IMAGE}")
+  set(mcu "")
+  if(NOT SWUG_MCU_OTA_IMAGE STREQUAL "")
+    _swug_input_path(mcu "${SWUG_MCU_OTA_IMAGE}")
+  endif()
   set(step "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/swug_pack_step.cmake")
-  add_custom_command(OUTPUT "${upgrade}"
+  add_custom_command(OUTPUT "${SWUG_UPGRADE_IMAGE}"
     COMMAND "${CMAKE_COMMAND}"
       "-DSWUG_GEN=$<TARGET_FILE:swug::swug_gen>"
       "-DSWUG_INFO=$<TARGET_FILE:swug::swug_info>"
+      "-DSWUG_RUNNER=${_SWUG_RUNNER}"
       "-DSOFTWARE_IMAGE=${software}"
-      "-DUPGRADE_IMAGE=${upgrade}"
+      "-DUPGRADE_IMAGE=${SWUG_UPGRADE_IMAGE}"
       "-DMCU_OTA_IMAGE=${mcu}"
-      "-DSTAGE_DIR=${stage}"
+      "-DSTAGE_DIR=${_SWUG_STAGE_DIR}"
       -P "${step}"
-    DEPENDS "${software}" ${mcu} ${arg_DEPENDS}
-      "$<TARGET_FILE:swug::swug_gen>" "$<TARGET_FILE:swug::swug_info>" "${step}"
+    DEPENDS "${software}" ${mcu} ${_SWUG_DEPENDS} swug::swug_gen swug::swug_info "${step}"
     COMMENT "Packing the upgrade image of ${name}"
     VERBATIM)
-  add_custom_target("${name}" ALL DEPENDS "${upgrade}")
 endfunction()
 
-# <out> = <path> made absolute against <base>; a generator expression is left as it is.
-function(_swug_absolute_path out path base)
-  string(GENEX_STRIP "${path}" plain)
-  if(plain STREQUAL path AND NOT IS_ABSOLUTE "${path}")
-    set(path "${base}/${path}")
+# <out> = the command that runs swug's programs on this host: nothing where they run as they are.
+function(_swug_tool_runner out where)
+  get_target_property(system swug::swug_gen SWUG_PROGRAM_SYSTEM)
+  set(runner "")
+  set(runs_here NO)
+  if(NOT system OR system STREQUAL CMAKE_HOST_SYSTEM_NAME)
+    set(runs_here YES)
+  elseif(system STREQUAL "Windows" AND (CMAKE_HOST_WIN32 OR CMAKE_HOST_SYSTEM_NAME MATCHES "^CYGWIN"))
+    set(runs_here YES)  # MSYS and Cygwin hosts run Windows programs too
   endif()
+  if(NOT runs_here)
+    if(DEFINED SWUG_TOOL_RUNNER)
+      set(runner "${SWUG_TOOL_RUNNER}")
+    elseif(CMAKE_CROSSCOMPILING_EMULATOR AND CMAKE_SYSTEM_NAME STREQUAL system)
+      set(runner "${CMAKE_CROSSCOMPILING_EMULATOR}")
+    else()
+      message(FATAL_ERROR "${where}: swug's programs here are ${system} programs, which this "
+                          "${CMAKE_HOST_SYSTEM_NAME} host can't run as they are; set "
+                          "SWUG_TOOL_RUNNER to a program that runs them (such as wine), or use a "
+                          "swug package built for ${CMAKE_HOST_SYSTEM_NAME}")
+    endif()
+  endif()
+  set(${out} "${runner}" PARENT_SCOPE)
+endfunction()
+
+# <out> = the input <path>, placed as add_custom_command(DEPENDS) places it.
+function(_swug_input_path out path)
+  string(GENEX_STRIP "${path}" plain)
+  if(NOT IS_ABSOLUTE "${path}")
+    get_source_file_property(made "${CMAKE_CURRENT_BINARY_DIR}/${path}" GENERATED)
+    if(NOT plain STREQUAL path OR made)
+      set(path "${CMAKE_CURRENT_BINARY_DIR}/${path}")
+    else()
+      set(path "${CMAKE_CURRENT_SOURCE_DIR}/${path}")
+    endif()
+  endif()
+  _swug_normal_path(path "${path}")
+  set(${out} "${path}" PARENT_SCOPE)
+endfunction()
+
+# <out> = <path> without "." and ".." steps, where it holds no generator expression.
+function(_swug_normal_path out path)
+  string(GENEX_STRIP "${path}" plain)
   if(plain STREQUAL path)
     cmake_path(NORMAL_PATH path)
   endif()
