@@ -204,7 +204,7 @@ private:
 
 // Size of the one buffer that file data passes through: large enough that system calls don't
 // dominate, fixed, so memory use does not depend on file sizes.
-constexpr std::size_t copy_buffer_size = 256 * 1024;
+constexpr std::size_t copy_buffer_size = std::size_t{256} * 1024;
 
 // That buffer: allocated once and aligned to a page, so that every full write starts on a page
 // boundary of the output. Allocated before any output file exists, and without throwing: a

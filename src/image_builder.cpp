@@ -108,6 +108,8 @@ std::string formatted(const char* format, Values... values) {
 }
 
 struct message {
+    // Implicit, so that message_for's cases read as the lines they return.
+    // cppcheck-suppress noExplicitConstructor
     message(std::string text_, bool on_standard_error_ = false, std::string note_ = {})
         : text(std::move(text_)), on_standard_error(on_standard_error_), note(std::move(note_)) {}
 

@@ -143,9 +143,9 @@ public:
     bool is_open() const { return native_ != closed; }
     std::intptr_t native() const { return native_; }
     std::intptr_t release() {
-        const std::intptr_t native = native_;
+        const std::intptr_t held = native_;
         native_ = closed;
-        return native;
+        return held;
     }
     void reset(std::intptr_t native = closed);
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <stdexcept>
 
 #include "run_cases.h"
 
@@ -522,8 +523,10 @@ std::vector<run_case> kept_output_cases() {
                      {},
                      "",
                      [](const std::string& folder) {
-                         chown((folder + "/sw.out").c_str(), 61001, 61001);
-                         chmod((folder + "/sw.out").c_str(), 0444);
+                         if (chown((folder + "/sw.out").c_str(), 61001, 61001) != 0 ||
+                             chmod((folder + "/sw.out").c_str(), 0444) != 0) {
+                             throw std::runtime_error("can't give sw.out away");
+                         }
                      }});
     cases.back().user = 61001;
     cases.push_back(
@@ -537,8 +540,10 @@ std::vector<run_case> kept_output_cases() {
          {{"parts/sw.out", ten}},
          "",
          [](const std::string& folder) {
-             chown((folder + "/parts/sw.out").c_str(), 61001, 61001);
-             chmod((folder + "/parts").c_str(), 0755);
+             if (chown((folder + "/parts/sw.out").c_str(), 61001, 61001) != 0 ||
+                 chmod((folder + "/parts").c_str(), 0755) != 0) {
+                 throw std::runtime_error("can't give parts/sw.out away");
+             }
          }});
     cases.back().user = 61001;
     cases.push_back({"--sw names the standard output's pipe",
