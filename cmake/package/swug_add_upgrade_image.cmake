@@ -87,6 +87,8 @@ function(swug_add_upgrade_image name)
     string(APPEND stage "/$<CONFIG>")
   endif()
 
+  # The Makefile generators must not repeat a rule that a dependency's target holds (see below).
+  cmake_policy(SET CMP0113 NEW)
   add_custom_target("${name}" ALL DEPENDS "${upgrade}")
   set_target_properties("${name}" PROPERTIES
     SWUG_SOFTWARE_IMAGE "${arg_SOFTWARE_IMAGE}"
@@ -114,7 +116,11 @@ function(_swug_add_pack_step name)
   if(NOT SWUG_MCU_OTA_IMAGE STREQUAL "")
     _swug_input_path(mcu "${SWUG_MCU_OTA_IMAGE}")
   endif()
+  foreach(input IN LISTS software mcu)
+    _swug_own_made_input("${name}" "${input}")
+  endforeach()
   set(step "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/swug_pack_step.cmake")
+  cmake_policy(SET CMP0113 NEW)
   add_custom_command(OUTPUT "${SWUG_UPGRADE_IMAGE}"
     COMMAND "${CMAKE_COMMAND}"
       "-DSWUG_GEN=$<TARGET_FILE:swug::swug_gen>"
@@ -153,6 +159,26 @@ function(_swug_tool_runner out where)
     endif()
   endif()
   set(${out} "${runner}" PARENT_SCOPE)
+endfunction()
+
+# An input that a rule of this folder makes (the firmware file of an objcopy step) gets a target
+# of its own that runs the rule, once, for every upgrade image made from it. Without it, the
+# Makefile generators give each such image's target a copy of the rule, and a parallel build runs
+# them at once: one rewrites the file while another packs it, or after, so that the next build
+# packs again.
+function(_swug_own_made_input name input)
+  string(GENEX_STRIP "${input}" plain)
+  get_source_file_property(made "${input}" GENERATED)
+  if(NOT made AND plain STREQUAL input)
+    return()
+  endif()
+  string(MD5 id "${input}")
+  string(SUBSTRING "${id}" 0 12 id)
+  set(owner "swug_input_${id}")
+  if(NOT TARGET "${owner}")
+    add_custom_target("${owner}" DEPENDS "${input}")
+  endif()
+  add_dependencies("${name}" "${owner}")
 endfunction()
 
 # <out> = the input <path>, placed as add_custom_command(DEPENDS) places it.
