@@ -194,13 +194,52 @@ std::string joined(const output_place& place) {
     return joined(place, place.name);
 }
 
+bool is_separator(char c) {
+    return c == '/' || c == '\\';
+}
+
+// The end of the part of path that starts at from: behind its separator, or the end of path.
+std::size_t end_of_part(const std::string& path, std::size_t from) {
+    std::size_t at = from;
+    while (at < path.size() && !is_separator(path[at])) {
+        ++at;
+    }
+    return at < path.size() ? at + 1 : at;
+}
+
+// How much of path is its root, separator included: "C:\", "\", a network share's
+// "\\server\share\", or one of those behind "\\?\" ("\\?\UNC\server\share\"), and
+// "\\.\" or "\\?\" alone for the device namespace.
+std::size_t root_length(const std::string& path) {
+    const auto separator_at = [&path](std::size_t at) {
+        return at < path.size() && is_separator(path[at]);
+    };
+    if (separator_at(0) && separator_at(1)) {
+        if (path.size() >= 4 && (path[2] == '?' || path[2] == '.') && separator_at(3)) {
+            const std::string rest = path.substr(4);
+            if (has_drive(rest)) {
+                return separator_at(6) ? 7 : 6;
+            }
+            if (rest.size() >= 4 && _strnicmp(rest.c_str(), "UNC", 3) == 0 && separator_at(7)) {
+                return end_of_part(path, end_of_part(path, 8));
+            }
+            return 4;
+        }
+        return end_of_part(path, end_of_part(path, 2));
+    }
+    if (has_drive(path)) {
+        return separator_at(2) ? 3 : 2;
+    }
+    return separator_at(0) ? 1 : 0;
+}
+
 // A folder opened without access rights, and its identity; INVALID_HANDLE_VALUE with the error
 // left for GetLastError when it can't be opened or is no folder.
 HANDLE open_folder(const std::string& folder, file_identity& identity) {
-    // No trailing separator, except at a root ("C:\\", "\\"): behind one, a file is no name at all.
+    // No trailing separator but a root's: behind one, a file is no name at all, and a network
+    // share's root is found only with its own.
     std::string bare = folder;
-    while (bare.size() > 1 && (bare.back() == '/' || bare.back() == '\\') &&
-           bare[bare.size() - 2] != ':') {
+    while (bare.size() > root_length(bare) && is_separator(bare.back())) {
         bare.pop_back();
     }
     HANDLE handle = CreateFileW(widen(bare.c_str()).c_str(), 0,
