@@ -82,6 +82,9 @@ int copy_over(int from, int to) {
 }  // namespace
 
 const char* reason_text(int error) {
+    if (const char* own = platform::own_reason_text(error); own != nullptr) {
+        return own;
+    }
     return std::strerror(error != 0 ? error : EIO);
 }
 
@@ -93,6 +96,8 @@ const char* refusal_text(target_refusal refusal) {
             return "it is another user's file in a shared folder";
         case target_refusal::read_only:
             return "it is read-only";
+        case target_refusal::in_use:
+            return reason_text(platform::file_in_use);
         case target_refusal::none:
             break;
     }
@@ -200,7 +205,14 @@ target_result find_output_target(const char* path, output_target& target) {
     // The access check of a plain open for writing, made now, before any file is created.
     int fd = -1;
     if (const int error = platform::open_existing_for_writing(target.place, fd); error != 0) {
-        return error == EACCES ? target_result{0, target_refusal::read_only} : target_result{error};
+        switch (error) {
+            case EACCES:
+                return {0, target_refusal::read_only};
+            case platform::file_in_use:
+                return {0, target_refusal::in_use};
+            default:
+                return {error};
+        }
     }
     target.existing.reset(fd);
     return {};

@@ -12,7 +12,8 @@
 
 namespace swug {
 
-// Text of an error number; EIO's for 0, so that a failure never reads as "Success".
+// Text of an error number, or of a reason of the platform layer's own (a file in use by another
+// process); EIO's for 0, so that a failure never reads as "Success".
 const char* reason_text(int error);
 
 // Writes text to standard output and flushes it: 0, or the reason it can't be written (a closed
@@ -110,6 +111,7 @@ enum class target_refusal {
     foreign_link,  // it leads through another user's symbolic link in a shared folder
     foreign_file,  // it is another user's file in a shared folder
     read_only,     // it exists, and this process may not write it
+    in_use,        // it exists, and another process has it open, sharing it with no writer
 };
 
 struct target_result {

@@ -26,7 +26,7 @@ enum class build_event {
     wrong_argc,
     path_too_long,
     no_work_dir,
-    software_is_folder,
+    software_unreadable,
     software_missing,
     software_too_big,
     cannot_create,
@@ -67,7 +67,7 @@ std::int32_t result_of(build_event event) {
             return build_done;
         case build_event::wrong_argc:
             return build_wrong_argc;
-        case build_event::software_is_folder:
+        case build_event::software_unreadable:
         case build_event::software_missing:
             return build_no_software_file;
         case build_event::cannot_create:
@@ -163,7 +163,7 @@ message message_for(const build_outcome& o) {
             }
             return {formatted("can't expand %s: can't get the working directory: %s\n",
                               argument.c_str(), reason)};
-        case build_event::software_is_folder:
+        case build_event::software_unreadable:
         case build_event::software_read:
             return {formatted("can't read the software file %s: %s\n", openname, reason)};
         case build_event::software_missing:
@@ -295,12 +295,15 @@ build_outcome build(const char* openname, const char* fname, output_file& image)
     outcome.openname = openname;
     outcome.fname = fname;
 
+    // A software image that can't be opened is "can't find", but for a folder and for a file that
+    // another process holds, which say why.
     input_file software;
     if (const int error = software.open(openname); error != 0) {
-        return failed(
-            outcome,
-            error == EISDIR ? build_event::software_is_folder : build_event::software_missing,
-            error);
+        return failed(outcome,
+                      error == EISDIR || error == platform::file_in_use
+                          ? build_event::software_unreadable
+                          : build_event::software_missing,
+                      error);
     }
     // A folder named "mcu_ota.bin" counts as absent. A FIFO or device is opened without waiting
     // for a writer and never read, so it can't block the run. One that is there but can't be

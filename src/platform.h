@@ -20,6 +20,17 @@ inline int last_error() {
     return errno != 0 ? errno : EIO;
 }
 
+// A reason the system gives that has no errno value: another process has the file open and
+// shares it with no reader or writer like this one, or has locked the part that is read or
+// written (a sharing or lock violation on Windows). Above every errno value.
+constexpr int file_in_use = 0x10000;
+
+// The text of a reason that is this layer's own, as the tools say it after a name; nullptr for
+// an errno value, whose text is the C library's.
+inline const char* own_reason_text(int error) {
+    return error == file_in_use ? "it is in use by another process" : nullptr;
+}
+
 // True for the reasons that say a file system is full: out of space, inodes or quota.
 inline bool means_no_room(int error) {
 #ifdef EDQUOT
@@ -206,8 +217,8 @@ place_result find_output_place(const char* path, output_place& place);
 bool same_name(const std::string& a, const std::string& b);
 
 // Opens place's existing regular file for writing without emptying it: the access check that a
-// plain open for writing makes (a read-only file gives EACCES), and the descriptor through which
-// it is written when it can't be replaced.
+// plain open for writing makes (a read-only file gives EACCES, one that another process holds
+// file_in_use), and the descriptor through which it is written when it can't be replaced.
 int open_existing_for_writing(const output_place& place, int& fd);
 // Opens place's existing file that is not a regular one (a device, a FIFO) for writing, in place.
 int open_in_place(const output_place& place, int& fd);

@@ -70,9 +70,10 @@ int error_of(DWORD code) {
         case ERROR_BAD_NETPATH:
             return ENOENT;
         case ERROR_ACCESS_DENIED:
+            return EACCES;
         case ERROR_SHARING_VIOLATION:
         case ERROR_LOCK_VIOLATION:
-            return EACCES;
+            return file_in_use;
         case ERROR_FILE_EXISTS:
         case ERROR_ALREADY_EXISTS:
             return EEXIST;
@@ -92,6 +93,20 @@ int error_of(DWORD code) {
 
 int last_windows_error() {
     return error_of(GetLastError());
+}
+
+// The C runtime calls a file that another process holds EACCES, as it does a denied access; the
+// system's own reason, which it keeps in _doserrno, tells them apart. Both are cleared before a
+// call, as the runtime sets _doserrno only for a reason of the system's.
+void clear_runtime_error() {
+    errno = 0;
+    _doserrno = 0;
+}
+
+int last_runtime_error() {
+    const unsigned long code = _doserrno;
+    return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ? file_in_use
+                                                                           : last_error();
 }
 
 // Temporary files that a console Ctrl-C or Ctrl-Break removes. The handler runs on a thread of
@@ -437,8 +452,9 @@ int status_of_path(const char* path, file_status& status) {
 }
 
 int open_for_reading(const char* path, bool, int& fd) {
+    clear_runtime_error();
     fd = _wopen(widen(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-    return fd < 0 ? last_error() : 0;
+    return fd < 0 ? last_runtime_error() : 0;
 }
 
 bool is_terminal(int fd) {
@@ -447,9 +463,10 @@ bool is_terminal(int fd) {
 }
 
 read_result read_some(int fd, void* data, std::size_t size) {
+    clear_runtime_error();
     const int got = _read(fd, data, static_cast<unsigned>(size < INT_MAX ? size : INT_MAX));
     if (got < 0) {
-        return {0, last_error()};
+        return {0, last_runtime_error()};
     }
     return {static_cast<std::size_t>(got), 0};
 }
@@ -457,9 +474,10 @@ read_result read_some(int fd, void* data, std::size_t size) {
 int write_all(int fd, const void* data, std::size_t size) {
     const auto* at = static_cast<const unsigned char*>(data);
     while (size > 0) {
+        clear_runtime_error();
         const int put = _write(fd, at, static_cast<unsigned>(size < INT_MAX ? size : INT_MAX));
         if (put <= 0) {
-            return put < 0 ? last_error() : ENOSPC;
+            return put < 0 ? last_runtime_error() : ENOSPC;
         }
         at += put;
         size -= static_cast<std::size_t>(put);
@@ -498,7 +516,8 @@ int check_seekable(int fd) {
 }
 
 int resize(int fd, std::uint64_t size) {
-    return _chsize_s(fd, static_cast<__int64>(size)) != 0 ? last_error() : 0;
+    clear_runtime_error();
+    return _chsize_s(fd, static_cast<__int64>(size)) != 0 ? last_runtime_error() : 0;
 }
 
 int sync(int fd) {
@@ -592,14 +611,16 @@ int open_existing_for_writing(const output_place& place, int& fd) {
 }
 
 int open_in_place(const output_place& place, int& fd) {
+    clear_runtime_error();
     fd = _wopen(widen(joined(place).c_str()).c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT);
-    return fd < 0 ? last_error() : 0;
+    return fd < 0 ? last_runtime_error() : 0;
 }
 
 int create_in_place(const output_place& place, int& fd) {
+    clear_runtime_error();
     fd = _wopen(widen(joined(place).c_str()).c_str(),
                 _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
-    return fd < 0 ? last_error() : 0;
+    return fd < 0 ? last_runtime_error() : 0;
 }
 
 int create_temporary(const output_place& place, const std::string& name, bool, int& fd) {
