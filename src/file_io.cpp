@@ -124,6 +124,8 @@ const char* rewrite_text(rewrite_reason reason) {
             return "its folder lets only the file's owner replace it";
         case rewrite_reason::descriptor:
             return "it names an open file descriptor";
+        case rewrite_reason::in_use:
+            return "another process has it open";
         case rewrite_reason::none:
             break;
     }
@@ -249,6 +251,8 @@ rewrite_reason rewrite_reason_of(platform::replace_obstacle obstacle) {
             return rewrite_reason::mount_point;
         case platform::replace_obstacle::descriptor:
             return rewrite_reason::descriptor;
+        case platform::replace_obstacle::in_use:
+            return rewrite_reason::in_use;
         case platform::replace_obstacle::none:
             break;
     }

@@ -148,6 +148,7 @@ enum class rewrite_reason {
     append_only_folder,        // a folder where nothing may be renamed or removed
     mount_point,               // a file mounted over its name
     descriptor,                // the path names an open descriptor of the caller's
+    in_use,                    // another process has it open and lets it be written, not replaced
 };
 
 const char* rewrite_text(rewrite_reason reason);

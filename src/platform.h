@@ -183,6 +183,7 @@ enum class replace_obstacle {
     append_only_folder,  // nothing in the folder may be renamed or removed
     mount_point,         // the file is mounted over the name (a container's bind-mounted file)
     descriptor,          // the path names an open descriptor, not a name in a folder
+    in_use,              // another process has it open, letting others write it but not replace it
 };
 
 // Where an output path leads, found once, so that no later step can be sent elsewhere: the

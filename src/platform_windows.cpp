@@ -577,6 +577,19 @@ place_result find_output_place(const char* path, output_place& place) {
     }
     place.exists = true;
     place.status = status;
+    if (status.kind != file_kind::regular) {
+        return {};
+    }
+    // A process that has the file open without letting it be renamed or deleted keeps any other
+    // file from taking its name; when it lets it be written, the file is written over.
+    HANDLE probe = CreateFileW(widen(joined(place).c_str()).c_str(), DELETE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+        CloseHandle(probe);
+    } else if (GetLastError() == ERROR_SHARING_VIOLATION) {
+        place.obstacle = replace_obstacle::in_use;
+    }
     return {};
 }
 
@@ -601,6 +614,16 @@ int open_existing_for_writing(const output_place& place, int& fd) {
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return last_windows_error();
+    }
+    // Windows lets nobody write a read-only file, administrators neither; Wine lets root, so the
+    // attribute is asked as well.
+    BY_HANDLE_FILE_INFORMATION info;
+    const int error = GetFileInformationByHandle(handle, &info) == 0 ? last_windows_error()
+                      : (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? EACCES
+                                                                               : 0;
+    if (error != 0) {
+        CloseHandle(handle);
+        return error;
     }
     fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
     if (fd < 0) {
