@@ -248,6 +248,14 @@ std::size_t root_length(const std::string& path) {
     return separator_at(0) ? 1 : 0;
 }
 
+// The full path of path as the system takes it, for the calls that look for the folder in it
+// (Wine's ReplaceFileW finds none in a bare name).
+std::wstring widen_full(const char* path) {
+    const std::wstring wide = utf16_of(path);
+    const std::wstring full = full_path(wide);
+    return full.empty() ? path_for_system(wide, full) : path_for_system(full, full);
+}
+
 // A folder opened without access rights, and its identity; INVALID_HANDLE_VALUE with the error
 // left for GetLastError when it can't be opened or is no folder.
 HANDLE open_folder(const std::string& folder, file_identity& identity) {
@@ -656,9 +664,10 @@ int create_temporary(const output_place& place, const std::string& name, bool, i
     if (slot == temporary_slots) {
         return EMFILE;
     }
-    // Shared for deletion, so that Ctrl-C can remove it while it is still open.
+    // Hidden, as its leading dot hides it on POSIX systems, until it takes the final name. Shared
+    // for deletion, so that Ctrl-C can remove it while it is still open.
     HANDLE handle = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return last_windows_error();
     }
@@ -673,8 +682,89 @@ int create_temporary(const output_place& place, const std::string& name, bool, i
     return 0;
 }
 
+namespace {
+
+// The attributes that a plain write leaves as they were; the rest (read-only, which such a
+// write refuses, and what the file system keeps itself, compression and the like) are not
+// carried over.
+constexpr DWORD kept_attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_TEMPORARY;
+
+int set_attributes(const std::wstring& path, DWORD attributes) {
+    return SetFileAttributesW(path.c_str(), attributes) != 0 ? 0 : last_windows_error();
+}
+
+// A name that was free: the new file takes it as a plain create would make it, not hidden.
+int take_free_name(const std::wstring& temporary, const std::wstring& final_path) {
+    const DWORD attributes = GetFileAttributesW(temporary.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return last_windows_error();
+    }
+    if (const int error = set_attributes(temporary, attributes & ~FILE_ATTRIBUTE_HIDDEN);
+        error != 0) {
+        return error;
+    }
+    if (MoveFileExW(temporary.c_str(), final_path.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+        return last_windows_error();
+    }
+    return 0;
+}
+
+// Why the old file could not be moved aside: a process that holds it, else access.
+int why_not_replaced(const std::wstring& final_path) {
+    HANDLE probe = CreateFileW(final_path.c_str(), DELETE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) {
+        return last_windows_error();
+    }
+    CloseHandle(probe);
+    return EACCES;
+}
+
+// The existing file is replaced with ReplaceFileW, which keeps what the old file had of its own:
+// its ACL, its alternate streams, its attributes (set on the new file first as well, for a system
+// whose ReplaceFileW keeps nothing, as Wine's). The old file steps aside under a name of this
+// run's own while the new one takes its place, and comes back when that fails, so that the name
+// is never left empty; then it goes.
+int replace_existing(const std::wstring& temporary, const std::wstring& final_path) {
+    const DWORD old = GetFileAttributesW(final_path.c_str());
+    if (old == INVALID_FILE_ATTRIBUTES) {
+        if (GetLastError() == ERROR_FILE_NOT_FOUND) {
+            return take_free_name(temporary, final_path);  // it is gone meanwhile
+        }
+        return last_windows_error();
+    }
+    if (const int error =
+            set_attributes(temporary, (old & kept_attributes) | FILE_ATTRIBUTE_ARCHIVE);
+        error != 0) {
+        return error;
+    }
+    const std::wstring backup = temporary + L"~";
+    if (ReplaceFileW(final_path.c_str(), temporary.c_str(), backup.c_str(), 0, nullptr, nullptr) ==
+        0) {
+        const DWORD code = GetLastError();
+        // The old file under the backup name, its name free: it comes back. Should even that
+        // fail, it stays where it is, the one copy of the old content.
+        if (code == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+            MoveFileExW(backup.c_str(), final_path.c_str(), MOVEFILE_WRITE_THROUGH);
+        }
+        return code == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
+                       code == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 ||
+                       code == ERROR_UNABLE_TO_REMOVE_REPLACED
+                   ? why_not_replaced(final_path)
+                   : error_of(code);
+    }
+    DeleteFileW(backup.c_str());
+    return 0;
+}
+
+}  // namespace
+
 int commit_temporary(const output_place& place, const std::string& name) {
-    const std::wstring wide = widen(joined(place, name).c_str());
+    const std::wstring temporary = widen_full(joined(place, name).c_str());
+    const std::wstring final_path = widen_full(joined(place).c_str());
     const lock_held held;
     // Windows renames by name only: the folder must still be the one that was found.
     file_identity now;
@@ -686,11 +776,12 @@ int commit_temporary(const output_place& place, const std::string& name) {
     if (!(now == place.folder_identity)) {
         return ENOENT;
     }
-    if (MoveFileExW(wide.c_str(), widen(joined(place).c_str()).c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
-        return last_windows_error();
+    const int error = place.exists ? replace_existing(temporary, final_path)
+                                   : take_free_name(temporary, final_path);
+    if (error != 0) {
+        return error;
     }
-    if (const int slot = slot_of(wide); slot >= 0) {
+    if (const int slot = slot_of(widen(joined(place, name).c_str())); slot >= 0) {
         temporary_armed[slot] = false;
     }
     return 0;
@@ -705,8 +796,21 @@ void discard_temporary(const output_place& place, const std::string& name) {
     }
 }
 
-int sync_folder(const output_place&) {
-    return 0;  // MOVEFILE_WRITE_THROUGH has done it
+int sync_folder(const output_place& place) {
+    // MOVEFILE_WRITE_THROUGH has flushed a new name. ReplaceFileW has no such flag: the file
+    // that now has the name is flushed, metadata and all.
+    if (!place.exists || place.status.kind != file_kind::regular) {
+        return 0;
+    }
+    HANDLE file = CreateFileW(widen(joined(place).c_str()).c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return last_windows_error();
+    }
+    const int error = FlushFileBuffers(file) != 0 ? 0 : last_windows_error();
+    CloseHandle(file);
+    return error;
 }
 
 int create_scratch(int& fd) {
