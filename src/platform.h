@@ -192,7 +192,9 @@ struct output_place {
     held_handle folder;  // the folder that holds name
     file_identity folder_identity;
     std::string folder_path;  // the folder as reached, for the layer's own use
-    std::string name;         // the final name in the folder: symbolic links followed
+    // The final name in the folder: symbolic links followed; on Windows an existing file's long
+    // name where it was given by its 8.3 name.
+    std::string name;
     // Held instead when the path names one of the process's own descriptors (/dev/stdout,
     // /proc/self/fd/N): such a file has no folder and name to be found by, and is written in
     // place.

@@ -256,6 +256,23 @@ std::wstring widen_full(const char* path) {
     return full.empty() ? path_for_system(wide, full) : path_for_system(full, full);
 }
 
+// The long name of the file at path, which may be given by its 8.3 name; empty when the system
+// can't tell (there is no such file).
+std::string long_name_of(const std::wstring& path) {
+    const DWORD size = GetLongPathNameW(path.c_str(), nullptr, 0);
+    if (size == 0) {
+        return {};
+    }
+    std::wstring whole(size, L'\0');
+    const DWORD length = GetLongPathNameW(path.c_str(), whole.data(), size);
+    if (length == 0 || length >= size) {
+        return {};
+    }
+    whole.resize(length);
+    const std::size_t at = whole.find_last_of(L"/\\:");
+    return narrow(whole.substr(at == std::wstring::npos ? 0 : at + 1).c_str());
+}
+
 // A folder opened without access rights, and its identity; INVALID_HANDLE_VALUE with the error
 // left for GetLastError when it can't be opened or is no folder.
 HANDLE open_folder(const std::string& folder, file_identity& identity) {
@@ -588,6 +605,11 @@ place_result find_output_place(const char* path, output_place& place) {
     if (status.kind != file_kind::regular) {
         return {};
     }
+    // An existing file given by its 8.3 name ("RELEAS~1.BIN") goes by its long name from now on,
+    // the name that the file system compares.
+    if (const std::string name = long_name_of(widen(joined(place).c_str())); !name.empty()) {
+        place.name = name;
+    }
     // A process that has the file open without letting it be renamed or deleted keeps any other
     // file from taking its name; when it lets it be written, the file is written over.
     HANDLE probe = CreateFileW(widen(joined(place).c_str()).c_str(), DELETE,
@@ -604,7 +626,7 @@ place_result find_output_place(const char* path, output_place& place) {
 bool same_name(const std::string& a, const std::string& b) {
     // Windows drops trailing dots and blanks from a name and compares the rest without case.
     auto trimmed = [](const std::string& name) {
-        std::wstring wide = widen(name.c_str());
+        std::wstring wide = utf16_of(name.c_str());
         while (!wide.empty() && (wide.back() == L'.' || wide.back() == L' ')) {
             wide.pop_back();
         }
@@ -694,8 +716,13 @@ int set_attributes(const std::wstring& path, DWORD attributes) {
     return SetFileAttributesW(path.c_str(), attributes) != 0 ? 0 : last_windows_error();
 }
 
-// A name that was free: the new file takes it as a plain create would make it, not hidden.
-int take_free_name(const std::wstring& temporary, const std::wstring& final_path) {
+// A name that was free: the new file takes it as a plain create would make it, not hidden. Taken
+// meanwhile under that very name (another run of the same output, say), the name is replaced,
+// as on POSIX systems; but a name that has become the 8.3 name of another file (one that was
+// created meanwhile as "Release image.bin", maybe the other output of this run) is not that
+// file's: File exists.
+int take_free_name(const output_place& place, const std::wstring& temporary,
+                   const std::wstring& final_path) {
     const DWORD attributes = GetFileAttributesW(temporary.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return last_windows_error();
@@ -703,6 +730,16 @@ int take_free_name(const std::wstring& temporary, const std::wstring& final_path
     if (const int error = set_attributes(temporary, attributes & ~FILE_ATTRIBUTE_HIDDEN);
         error != 0) {
         return error;
+    }
+    if (MoveFileExW(temporary.c_str(), final_path.c_str(), MOVEFILE_WRITE_THROUGH) != 0) {
+        return 0;
+    }
+    if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) {
+        return last_windows_error();
+    }
+    const std::string now = long_name_of(final_path);
+    if (!now.empty() && !same_name(now, place.name)) {
+        return EEXIST;
     }
     if (MoveFileExW(temporary.c_str(), final_path.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
@@ -728,11 +765,12 @@ int why_not_replaced(const std::wstring& final_path) {
 // whose ReplaceFileW keeps nothing, as Wine's). The old file steps aside under a name of this
 // run's own while the new one takes its place, and comes back when that fails, so that the name
 // is never left empty; then it goes.
-int replace_existing(const std::wstring& temporary, const std::wstring& final_path) {
+int replace_existing(const output_place& place, const std::wstring& temporary,
+                     const std::wstring& final_path) {
     const DWORD old = GetFileAttributesW(final_path.c_str());
     if (old == INVALID_FILE_ATTRIBUTES) {
         if (GetLastError() == ERROR_FILE_NOT_FOUND) {
-            return take_free_name(temporary, final_path);  // it is gone meanwhile
+            return take_free_name(place, temporary, final_path);  // it is gone meanwhile
         }
         return last_windows_error();
     }
@@ -776,8 +814,8 @@ int commit_temporary(const output_place& place, const std::string& name) {
     if (!(now == place.folder_identity)) {
         return ENOENT;
     }
-    const int error = place.exists ? replace_existing(temporary, final_path)
-                                   : take_free_name(temporary, final_path);
+    const int error = place.exists ? replace_existing(place, temporary, final_path)
+                                   : take_free_name(place, temporary, final_path);
     if (error != 0) {
         return error;
     }
