@@ -794,6 +794,9 @@ int replace_existing(const output_place& place, const std::wstring& temporary,
                    ? why_not_replaced(final_path)
                    : error_of(code);
     }
+    // The image is in place whatever comes of this; an old file that can't be removed now (a
+    // process opened it meanwhile) stays behind under its backup name, as a killed run's file
+    // stays under its own.
     DeleteFileW(backup.c_str());
     return 0;
 }
