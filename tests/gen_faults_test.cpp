@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "run_cases.h"
@@ -19,6 +20,15 @@ const std::string ten_summary = "| gen image file checksum=0000020d,size=0000000
 
 std::function<void(const std::string&)> sparse_file(const std::string& name, std::uintmax_t size) {
     return [name, size](const std::string& folder) { fs::resize_file(folder + "/" + name, size); };
+}
+
+// A run that starts writing a refused image meets a file-size limit at once ("File too large"),
+// rather than gigabytes reaching the disk.
+run_case with_small_file_limit(run_case row) {
+    if (!target_is_windows()) {
+        row.wrapper = {"sh", "-c", "ulimit -f 64 && exec \"$0\" \"$@\""};
+    }
+    return row;
 }
 
 std::vector<run_case> same_file_cases() {
@@ -130,24 +140,26 @@ std::vector<run_case> bad_input_cases() {
          {"./" + std::string(290, 'x'), "up.bin"},
          1,
          "path too long, must be at most 299 characters: {dir}/" + std::string(290, 'x') + "\n"},
-        {"a software image over 4 GiB, refused before the old image is touched",
-         {{"big.bin", ""}, {"up.bin", "OLD"}},
-         {"big.bin", "up.bin"},
-         1,
-         "the software file big.bin is too big, must be at most 4294967295 bytes\n",
-         "",
-         {{"big.bin", large_file_text(0x100000000)}},
-         "",
-         sparse_file("big.bin", 0x100000000)},
-        {"an MCU OTA offset past 32 bits, refused before the old image is touched",
-         {{"big.bin", ""}, {"mcu_ota.bin", "abc"}, {"up.bin", "OLD"}},
-         {"big.bin", "up.bin"},
-         1,
-         "the software file big.bin is too big, must be at most 4294967167 bytes\n",
-         "",
-         {{"big.bin", large_file_text(0xFFFFFF80)}},
-         "",
-         sparse_file("big.bin", 0xFFFFFF80)},
+        with_small_file_limit(
+            {"a software image over 4 GiB, refused before the old image is touched",
+             {{"big.bin", ""}, {"up.bin", "OLD"}},
+             {"big.bin", "up.bin"},
+             1,
+             "the software file big.bin is too big, must be at most 4294967295 bytes\n",
+             "",
+             {{"big.bin", large_file_text(0x100000000)}},
+             "",
+             sparse_file("big.bin", 0x100000000)}),
+        with_small_file_limit(
+            {"an MCU OTA offset past 32 bits, refused before the old image is touched",
+             {{"big.bin", ""}, {"mcu_ota.bin", "abc"}, {"up.bin", "OLD"}},
+             {"big.bin", "up.bin"},
+             1,
+             "the software file big.bin is too big, must be at most 4294967167 bytes\n",
+             "",
+             {{"big.bin", large_file_text(0xFFFFFF80)}},
+             "",
+             sparse_file("big.bin", 0xFFFFFF80)}),
     };
     if (!target_is_windows()) {
         cases.push_back({"./ without a working directory",
@@ -323,6 +335,54 @@ std::vector<run_case> kept_output_cases() {
                      {{"big.bin", large_file_text(0xFFFFFF7F)}},
                      "",
                      sparse_file("big.bin", 0xFFFFFF7F)});
+    // Only an MCU OTA image that is carried lowers the limit; a refused one leaves it whole.
+    cases.push_back(
+        {"a refused mcu_ota.bin leaves the 4294967295-byte limit",
+         {{"big.bin", ""}, {"mcu_ota.bin", bytes(98305, 'm')}, {"null", device_text(1, 3)}},
+         {"big.bin", "null"},
+         0,
+         "| MCU ota file is too big, must <96KB |\n"
+         "| gen image file checksum=00000000,size=ffffffff |\n",
+         "",
+         {{"big.bin", large_file_text(0xFFFFFFFF)}},
+         "",
+         sparse_file("big.bin", 0xFFFFFFFF)});
+    // The null device as standard output too is no file that the report would share.
+    cases.push_back({"the output is the null device that standard output also is",
+                     {{"in.bin", ten}, {"null", device_text(1, 3)}},
+                     {"in.bin", "null"},
+                     0,
+                     "",
+                     "",
+                     {},
+                     "",
+                     {},
+                     false,
+                     "null"});
+    cases.push_back({"a link in a subfolder names a file beside it",
+                     {{"in.bin", ten}, {"sub/rel.bin", "OLD"}, {"rel.bin", "TOP"}},
+                     {"in.bin", "sub/link.bin"},
+                     0,
+                     ten_summary,
+                     "",
+                     {{"sub/link.bin", "-> rel.bin"}, {"sub/rel.bin", upgrade_image(ten)}},
+                     "",
+                     symlink("rel.bin", "sub/link.bin")});
+    cases.push_back({"standard output closed by the caller: the image is still written",
+                     {{"in.bin", ten}, {"up.bin", "OLD"}},
+                     {"in.bin", "up.bin"},
+                     0,
+                     "",
+                     "",
+                     {{"up.bin", upgrade_image(ten)}}});
+    cases.back().wrapper = {"sh", "-c", "exec \"$0\" \"$@\" >&-"};
+    cases.push_back({"a closed pipe on standard output is a write error, not SIGPIPE",
+                     {{"in.bin", ten}, {"up.bin", "OLD"}},
+                     {"in.bin", "up.bin"},
+                     1,
+                     "",
+                     "can't write to standard output: Broken pipe\n"});
+    cases.back().stdout_reader_gone = true;
     cases.push_back({"an mcu_ota.bin whose size can't be told is too big",
                      {{"in.bin", ten}, {"zero", device_text(1, 5)}},
                      {"in.bin", "up.bin"},
@@ -391,6 +451,10 @@ TEST(SwugGenFaults, OutputsThatAreNoFilesAreReportedAndNeverRemoved) {
     temp_folder folder;
     write_file(folder / "in.bin", ten);
     ASSERT_EQ(mkfifo((folder / "pipe").c_str(), 0600), 0);
+    // A terminal of the test's own, whose other end shows what reached it.
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    const std::string terminal = ptsname(master);
     // No reader while the run lasts: a FIFO is refused without being opened, which would wait
     // for one. A reader opened afterwards shows that nothing arrived either.
     const struct {
@@ -399,6 +463,7 @@ TEST(SwugGenFaults, OutputsThatAreNoFilesAreReportedAndNeverRemoved) {
         mode_t kind;
     } cases[] = {
         {folder / "pipe", "Illegal seek", S_IFIFO},
+        {terminal, "Illegal seek", S_IFCHR},
     };
     for (const auto& c : cases) {
         const run_result result = run_in(folder.path(), "swug_gen", {"in.bin", c.output});
@@ -407,11 +472,26 @@ TEST(SwugGenFaults, OutputsThatAreNoFilesAreReportedAndNeverRemoved) {
         struct stat after {};
         ASSERT_EQ(stat(c.output.c_str(), &after), 0);
         EXPECT_EQ(after.st_mode & S_IFMT, c.kind) << c.output;
+        if (c.kind == S_IFCHR) {
+            // A mark typed after the run: whatever comes before it came from the run.
+            const int slave = open(terminal.c_str(), O_WRONLY | O_NOCTTY);
+            ASSERT_EQ(write(slave, "END", 3), 3);
+            close(slave);
+            std::string seen;
+            char chunk[256];
+            for (ssize_t got = 1; got > 0 && seen.find("END") == std::string::npos;) {
+                got = read(master, chunk, sizeof chunk);
+                seen.append(chunk, got > 0 ? static_cast<std::size_t>(got) : 0);
+            }
+            EXPECT_EQ(seen.size(), 3u) << "bytes reached the terminal";
+            continue;
+        }
         const int reader = open(c.output.c_str(), O_RDONLY | O_NONBLOCK);
         char arrived[64];
         EXPECT_LE(read(reader, arrived, sizeof arrived), 0) << "bytes reached the FIFO";
         close(reader);
     }
+    close(master);
     EXPECT_EQ(read_file(folder / "in.bin"), ten);
 }
 

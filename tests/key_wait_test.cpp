@@ -112,6 +112,18 @@ TEST(KeyWait, RedirectedInputNeverHangs) {
     EXPECT_EQ(closed_pipe.ending, exited(0));
     EXPECT_EQ(closed_pipe.out, wrong_count_run);
 
+    // One byte is taken and the rest left for the next reader, here the wrapper's cat.
+    ASSERT_EQ(pipe(ends), 0);
+    ASSERT_EQ(write(ends[1], "xy", 2), 2);
+    close(ends[1]);
+    options.stdin_fd = ends[0];
+    options.wrapper = {"sh", "-c", "\"$0\" \"$@\"; cat"};
+    const run_result two_keys = run_program("swug_gen", {"a"}, options);
+    close(ends[0]);
+    options.wrapper.clear();
+    EXPECT_EQ(two_keys.ending, exited(0));
+    EXPECT_EQ(two_keys.out, wrong_count_run + "y");
+
     // An empty file instead of the machine's /dev/null: both are at their end at once.
     const temp_folder input;
     write_file(input / "empty", "");

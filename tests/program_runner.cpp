@@ -177,6 +177,13 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
         throw std::runtime_error("mkostemp failed");
     }
     unlink(err_pattern.c_str());
+    int gone_pipe[2] = {-1, -1};
+    if (options.stdout_reader_gone) {
+        if (pipe2(gone_pipe, O_CLOEXEC) != 0) {
+            throw std::runtime_error("pipe failed");
+        }
+        close(gone_pipe[0]);
+    }
     const pid_t child = fork();
     if (child == 0) {
         // Every signal at its default and none blocked, as for a shell's foreground job, even
@@ -212,7 +219,8 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
         } else {
             setpgid(0, 0);  // a group of its own, so that a hang is ended with every process in it
         }
-        const int out_fd = options.stdout_path.empty()
+        const int out_fd = options.stdout_reader_gone ? gone_pipe[1]
+                           : options.stdout_path.empty()
                                ? out_pipe[1]
                                : open(options.stdout_path.c_str(), O_WRONLY | O_APPEND);
         dup2(out_fd, STDOUT_FILENO);
@@ -222,6 +230,9 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
     }
     close(in_pipe[0]);
     close(out_pipe[1]);
+    if (gone_pipe[1] >= 0) {
+        close(gone_pipe[1]);
+    }
     fcntl(out_pipe[0], F_SETFL, O_NONBLOCK);
     running_program program;
     program.name = name;

@@ -40,6 +40,7 @@ struct run_options {
     std::string stdin_path;            // read-only; empty: an empty pipe, at its end at once
     int stdin_fd = -1;                 // used instead of stdin_path when not -1
     std::string stdout_path;           // appended to instead of being captured (a file of cwd)
+    bool stdout_reader_gone = false;   // standard output is a pipe whose reader has closed it
     bool remove_cwd = false;           // the child removes its working folder before it starts
     bool terminal_session = false;     // standard input becomes the controlling terminal
     bool native = false;               // run this build's own program, whatever the target

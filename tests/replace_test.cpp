@@ -1,9 +1,9 @@
 // The upgrade image is replaced only once complete: a run ended by a signal, a file-size limit,
 // or another run writing the same output never leaves a partial image or removes another's.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
-#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,8 +12,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -155,7 +155,8 @@ std::vector<run_case> plain_write_cases() {
           ten_summary,
           replace_all(rewritten, "{name}", "up.bin") + "a new file can't be given its owner\n",
           {{"up.bin", image}, {"keep.bin", image}}},
-         steps({owner("up.bin", other, team), mode("up.bin", 0660), hard_link("up.bin", "keep.bin")}),
+         steps(
+             {owner("up.bin", other, team), mode("up.bin", 0660), hard_link("up.bin", "keep.bin")}),
          second,
          {team},
          {{"up.bin", "61001:61500 0660"}}},
@@ -166,7 +167,8 @@ std::vector<run_case> plain_write_cases() {
           ten_summary,
           "",
           {{"up.bin", image}, {"keep.bin", "OLD"}}},
-         steps({owner("up.bin", other, team), mode("up.bin", 0640), hard_link("up.bin", "keep.bin")}),
+         steps(
+             {owner("up.bin", other, team), mode("up.bin", 0640), hard_link("up.bin", "keep.bin")}),
          other,
          {team},
          {{"up.bin", "61001:61500 0640"}}},
@@ -188,7 +190,8 @@ std::vector<run_case> plain_write_cases() {
           ten_summary,
           replace_all(rewritten, "{name}", "up.bin") + "a new file can't be given its group\n",
           {{"up.bin", image}, {"keep.bin", image}}},
-         steps({owner("up.bin", other, team), mode("up.bin", 0666), hard_link("up.bin", "keep.bin")}),
+         steps(
+             {owner("up.bin", other, team), mode("up.bin", 0666), hard_link("up.bin", "keep.bin")}),
          other,
          {},
          {{"up.bin", "61001:61500 0666"}}},
@@ -256,6 +259,18 @@ std::vector<run_case> plain_write_cases() {
          0,
          {},
          {{"up.bin", "0:0 0755"}}},
+        {{"another user's own image loses set-user-ID and set-group-ID too",
+          {{"in.bin", ten}, {"up.bin", "OLD"}},
+          {"in.bin", "up.bin"},
+          0,
+          ten_summary,
+          "",
+          {{"up.bin", image}, {"keep.bin", "OLD"}}},
+         steps({owner("up.bin", other, other), mode("up.bin", 06750),
+                hard_link("up.bin", "keep.bin")}),
+         other,
+         {},
+         {{"up.bin", "61001:61001 0750"}, {"keep.bin", "61001:61001 6750"}}},
         {{"the ACL and user attributes are kept",
           {{"in.bin", ten}, {"up.bin", "OLD"}},
           {"in.bin", "up.bin"},
@@ -332,7 +347,12 @@ std::vector<run_case> plain_write_cases() {
                         ten_summary,
                         replace_all(rewritten, "{name}", "up.bin") + "it is a mount point\n",
                         {{"host.bin", image}}});
-        rows.back().wrapper = {"unshare", "--mount", "--propagation", "private", "sh", "-c",
+        rows.back().wrapper = {"unshare",
+                               "--mount",
+                               "--propagation",
+                               "private",
+                               "sh",
+                               "-c",
                                "mount --bind host.bin up.bin && exec \"$0\" \"$@\""};
     }
     return rows;
@@ -418,11 +438,15 @@ TEST(Replace, ASignalWhileCopyingKeepsThePreviousImage) {
         GTEST_SKIP() << "POSIX signals and FIFOs";
     }
     const bytes previous = upgrade_image("previous");
+    // The temporary file of an existing image is private whatever the umask.
+    const mode_t mask = umask(0);
     const struct {
         int signal_number;
         std::string ending;
         std::size_t stray_files;
+        bool ignored = false;  // the caller ignores SIGHUP: the run goes on to its end
     } cases[] = {
+        {SIGHUP, exited(0), 0, true},
         {SIGINT, "killed by SIGINT", 0},
         {SIGTERM, "killed by SIGTERM", 0},
         {SIGHUP, "killed by SIGHUP", 0},
@@ -442,22 +466,36 @@ TEST(Replace, ASignalWhileCopyingKeepsThePreviousImage) {
         temp_folder folder;
         write_file(folder / "up.bin", previous);
         fed_input input(folder, "in.fifo");
-        running_program run = start_pack(folder, "in.fifo");
+        run_options options;
+        options.cwd = folder.path();
+        if (c.ignored) {
+            options.wrapper = {"sh", "-c", "trap '' HUP && exec \"$0\" \"$@\""};
+        }
+        running_program run = spawn_program("swug_gen", {"in.fifo", "up.bin"}, options);
         // More than one buffer, so that the new file already holds data.
         input.feed(bytes(600000, 'x'));
         ASSERT_TRUE(wait_for_temporary_data(folder, "up.bin"));
         kill(run.pid, c.signal_number);
+        if (c.ignored) {
+            input.end();
+        }
         const run_result result = finish_program(run, "");
         EXPECT_EQ(result.ending, c.ending);
-        EXPECT_EQ(read_file(folder / "up.bin"), previous);
-        // Only SIGKILL can't be caught: then at most the one temporary file stays, named as such.
+        EXPECT_TRUE(read_file(folder / "up.bin") ==
+                    (c.ignored ? upgrade_image(bytes(600000, 'x')) : previous));
+        // Only SIGKILL can't be caught: then at most the one temporary file stays, named as such,
+        // and readable by its owner alone.
         const std::vector<std::string> stray = temporary_files(folder, "up.bin");
         EXPECT_EQ(stray.size(), c.stray_files);
         for (const std::string& name : stray) {
             EXPECT_EQ(name.size(), std::string(".up.bin.swug-").size() + 6) << name;
+            struct stat info {};
+            EXPECT_EQ(stat((folder / name).c_str(), &info), 0);
+            EXPECT_EQ(info.st_mode & 07777, 0600u) << name;
         }
         EXPECT_EQ(folder_contents(folder.path()).size(), 2 + c.stray_files);
     }
+    umask(mask);
 }
 
 TEST(Replace, TwoRunsIntoOneOutputEachLeaveACompleteImage) {
@@ -513,13 +551,17 @@ TEST(Replace, TheNewImageKeepsTheOldOnesPermissions) {
         std::string name;
         mode_t old_mode;  // 0: there is no old image
         mode_t expected;
+        mode_t umask = 022;
     } cases[] = {
         {"a new image", 0, 0644},
+        {"a new image under umask 0", 0, 0666, 0},
         {"a private image", 0600, 0600},
         {"a group-readable image", 0640, 0640},
+        {"a group-readable image under umask 077", 0640, 0640, 077},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        umask(c.umask);
         temp_folder folder;
         write_file(folder / "in.bin", ten);
         if (c.old_mode != 0) {
@@ -648,8 +690,9 @@ TEST(Replace, AnAppendOnlyFolderGetsItsImageWrittenInPlace) {
     if (target_is_windows() || !runs_as_root()) {
         GTEST_SKIP() << "setting a folder append-only needs root on a POSIX system";
     }
-    const std::string note = "the upgrade image log/{name} was written over in place, not "
-                             "replaced in one step: its folder is append-only\n";
+    const std::string note =
+        "the upgrade image log/{name} was written over in place, not "
+        "replaced in one step: its folder is append-only\n";
     for (const bool existing : {true, false}) {
         SCOPED_TRACE(existing ? "an existing image" : "a new image");
         temp_folder folder;
@@ -694,7 +737,8 @@ TEST(Replace, AFileAnotherUserPutsInASharedFolderDuringTheRunIsNotReplaced) {
         if (setresgid(other, other, other) != 0 || setresuid(other, other, other) != 0) {
             _exit(1);
         }
-        const int fd = open((folder / "shared/late.bin").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        const int fd =
+            open((folder / "shared/late.bin").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
         _exit(fd >= 0 && write(fd, "MINE", 4) == 4 ? 0 : 1);
     }
     int status = 0;
@@ -703,8 +747,9 @@ TEST(Replace, AFileAnotherUserPutsInASharedFolderDuringTheRunIsNotReplaced) {
     input.end();
     const run_result result = finish_program(run, "");
     EXPECT_EQ(result.ending, exited(1));
-    EXPECT_EQ(result.out, "| gen image file checksum=044aa200,size=000927c0 |\n"
-                          "can't write the upgrade image shared/late.bin: File exists\n");
+    EXPECT_EQ(result.out,
+              "| gen image file checksum=044aa200,size=000927c0 |\n"
+              "can't write the upgrade image shared/late.bin: File exists\n");
     EXPECT_EQ(read_file(folder / "shared/late.bin"), "MINE");
     EXPECT_EQ(metadata_text(folder / "shared/late.bin"), "61001:61001 0644");
     EXPECT_TRUE(temporary_files(folder, "shared/late.bin").empty());

@@ -104,6 +104,7 @@ void check_run_case(const run_case& row, const std::string& program) {
     options.user = row.user;
     options.groups = row.groups;
     options.wrapper = row.wrapper;
+    options.stdout_reader_gone = row.stdout_reader_gone;
     const run_result result = run_program(program, args, options);
     EXPECT_EQ(result.ending, exited(row.exit_status));
     EXPECT_EQ(result.out, replace_all(row.out, "{dir}", dir));

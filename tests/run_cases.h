@@ -34,6 +34,7 @@ struct run_case {
     // metadata_text of these files afterwards.
     std::map<std::string, std::string> metadata;
     std::vector<std::string> wrapper;  // a command that runs the program, as run_options has it
+    bool stdout_reader_gone = false;   // standard output is a pipe that nobody reads any more
 };
 
 // Writes software as in.bin, and mcu as mcu_ota.bin when given, into folder and runs
