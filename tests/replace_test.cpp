@@ -354,6 +354,28 @@ std::vector<run_case> plain_write_cases() {
                                "sh",
                                "-c",
                                "mount --bind host.bin up.bin && exec \"$0\" \"$@\""};
+        // Mounted only once the run has found its output and made its temporary file, which is
+        // when the software image's FIFO gets its bytes: then the rename itself fails.
+        rows.push_back({"a file mounted over its name during the run: the rename fails",
+                        {{"host.bin", "HOST"}, {"up.bin", "OLD"}},
+                        {"in.fifo", "up.bin"},
+                        1,
+                        "| gen image file checksum=000001a4,size=00000005 |\n"
+                        "can't write the upgrade image up.bin: Device or resource busy\n",
+                        "",
+                        {{"in.fifo", "<not a regular file>"}}});
+        rows.back().prepare = [](const std::string& folder) {
+            mkfifo((folder + "/in.fifo").c_str(), 0600);
+        };
+        rows.back().wrapper = {
+            "unshare",
+            "--mount",
+            "--propagation",
+            "private",
+            "sh",
+            "-c",
+            "\"$0\" \"$@\" & exec 3>in.fifo; until ls -a | grep -q '^[.]up[.]bin[.]swug-'; do :; "
+            "done; mount --bind host.bin up.bin && echo data >&3; exec 3>&-; wait $!"};
     }
     return rows;
 }
