@@ -801,7 +801,9 @@ int set_group(int fd, unsigned group) {
 }
 
 int reserve(int fd, std::uint64_t size) {
-    if (fallocate(fd, 0, 0, static_cast<off_t>(size)) == 0) {
+    // The size stays until the bytes are written, so a failure before the first write leaves the
+    // old content as it was.
+    if (fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0) {
         return 0;
     }
     return errno == EOPNOTSUPP || errno == ENOSYS ? 0 : last_error();
