@@ -777,24 +777,50 @@ TEST(Replace, AFileAnotherUserPutsInASharedFolderDuringTheRunIsNotReplaced) {
     EXPECT_TRUE(temporary_files(folder, "shared/late.bin").empty());
 }
 
-TEST(Replace, ASignalAfterTheFolderMovedCleansUpWhereItNowIs) {
+// What happens to the names between the start of the run and a signal; the clean-up removes the
+// run's own file where it now is, and nothing else.
+TEST(Replace, ASignalCleansUpTheRunsOwnFileWhereverItIsNow) {
     if (target_is_windows()) {
         GTEST_SKIP() << "POSIX signals and FIFOs";
     }
-    temp_folder folder;
-    lay_out(folder.path(), {{"out/up.bin", "OLD"}});
-    fed_input input(folder, "in.fifo");
-    run_options options;
-    options.cwd = folder.path();
-    running_program run = spawn_program("swug_gen", {"in.fifo", "out/up.bin"}, options);
-    input.feed(bytes(600000, 'x'));
-    ASSERT_TRUE(wait_for_temporary_data(folder, "out/up.bin"));
-    std::filesystem::rename(folder / "out", folder / "moved");
-    kill(run.pid, SIGTERM);
-    EXPECT_EQ(finish_program(run, "").ending, "killed by SIGTERM");
-    const std::vector<std::pair<std::string, bytes>> expected = {
-        {"in.fifo", "<not a regular file>"}, {"moved/", ""}, {"moved/up.bin", "OLD"}};
-    EXPECT_EQ(folder_contents(folder.path()), expected);
+    struct change_case {
+        std::string name;
+        // Changes the names and says what the folder must hold after the signal.
+        std::function<std::vector<std::pair<std::string, bytes>>(const temp_folder&)> change;
+    };
+    const std::vector<change_case> cases = {
+        {"the folder was moved",
+         [](const temp_folder& folder) {
+             std::filesystem::rename(folder / "out", folder / "moved");
+             return std::vector<std::pair<std::string, bytes>>{
+                 {"in.fifo", "<not a regular file>"}, {"moved/", ""}, {"moved/up.bin", "OLD"}};
+         }},
+        {"another file took the temporary file's name",
+         [](const temp_folder& folder) {
+             const std::string temporary = temporary_files(folder, "out/up.bin").at(0);
+             write_file(folder / "theirs", "THEIRS");
+             std::filesystem::rename(folder / "theirs", folder / temporary);
+             return std::vector<std::pair<std::string, bytes>>{{"in.fifo", "<not a regular file>"},
+                                                               {"out/", ""},
+                                                               {temporary, "THEIRS"},
+                                                               {"out/up.bin", "OLD"}};
+         }},
+    };
+    for (const change_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        temp_folder folder;
+        lay_out(folder.path(), {{"out/up.bin", "OLD"}});
+        fed_input input(folder, "in.fifo");
+        run_options options;
+        options.cwd = folder.path();
+        running_program run = spawn_program("swug_gen", {"in.fifo", "out/up.bin"}, options);
+        input.feed(bytes(600000, 'x'));
+        ASSERT_TRUE(wait_for_temporary_data(folder, "out/up.bin"));
+        const std::vector<std::pair<std::string, bytes>> left = c.change(folder);
+        kill(run.pid, SIGTERM);
+        EXPECT_EQ(finish_program(run, "").ending, "killed by SIGTERM");
+        EXPECT_EQ(folder_contents(folder.path()), left);
+    }
 }
 
 }  // namespace
