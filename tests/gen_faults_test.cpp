@@ -213,7 +213,7 @@ std::vector<run_case> bad_input_cases() {
 std::function<void(const std::string&)> symlink(const std::string& target,
                                                 const std::string& name) {
     return [target, name](const std::string& folder) {
-        fs::create_symlink(target, folder + "/" + name);
+        fs::create_symlink(replace_all(target, "{dir}", folder), folder + "/" + name);
     };
 }
 
@@ -368,6 +368,16 @@ std::vector<run_case> kept_output_cases() {
                      {{"sub/link.bin", "-> rel.bin"}, {"sub/rel.bin", upgrade_image(ten)}},
                      "",
                      symlink("rel.bin", "sub/link.bin")});
+    cases.push_back(
+        {"a link to an absolute path names that file",
+         {{"in.bin", ten}, {"sub/target.bin", "OLD"}},
+         {"in.bin", "link.bin"},
+         0,
+         ten_summary,
+         "",
+         {{"link.bin", "-> {dir}/sub/target.bin"}, {"sub/target.bin", upgrade_image(ten)}},
+         "",
+         symlink("{dir}/sub/target.bin", "link.bin")});
     cases.push_back({"standard output closed by the caller: the image is still written",
                      {{"in.bin", ten}, {"up.bin", "OLD"}},
                      {"in.bin", "up.bin"},
