@@ -17,6 +17,8 @@ TEST(JsonString, EscapesWhatJsonRequiresAndNeverEmitsBadUtf8) {
         {"cut\xE2\x82", "\"cut\\ufffd\\ufffd\""},
         {"overlong\xC0\x80", "\"overlong\\ufffd\\ufffd\""},
         {"surrogate\xED\xA0\x80", "\"surrogate\\ufffd\\ufffd\\ufffd\""},
+        {"last surrogate\xED\xBF\xBF", "\"last surrogate\\ufffd\\ufffd\\ufffd\""},
+        {"two leads\xC3\xC3", "\"two leads\\ufffd\\ufffd\""},
         // The edges of each length: the first and last code point it may carry, and one beyond.
         {"\x7F\xC2\x80\xDF\xBF", "\"\\u007f\xC2\x80\xDF\xBF\""},
         {"\xE0\xA0\x80\xEF\xBF\xBF", "\"\xE0\xA0\x80\xEF\xBF\xBF\""},
