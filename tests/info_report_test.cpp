@@ -11,6 +11,7 @@ TEST(JsonString, EscapesWhatJsonRequiresAndNeverEmitsBadUtf8) {
         {"plain/path.bin", "\"plain/path.bin\""},
         {"q\"b\\s", "\"q\\\"b\\\\s\""},
         {std::string("n\nt\tz\0e\x1f\x7f", 9), "\"n\\nt\\tz\\u0000e\\u001f\\u007f\""},
+        {"cr\r", "\"cr\\r\""},
         {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80",
          "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\""},
         {"bad\xFF", "\"bad\\ufffd\""},

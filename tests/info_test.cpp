@@ -183,6 +183,18 @@ std::vector<run_case> report_cases() {
          1,
          invalid_ten,
          "swug_info: not writing the parts of an image that is not valid\n"},
+        {"a damaged image is not unpacked, as JSON",
+         {{"up.bin", bad_sum}},
+         {"--json", "--sw", "sw.out", "up.bin"},
+         1,
+         replace_all(
+             replace_all(
+                 replace_all(replace_all(valid_ten_json, "\"valid\":true", "\"valid\":false"),
+                             "\"sum\":55", "\"sum\":56"),
+                 R"({"name":"sum","ok":true})",
+                 R"({"name":"sum","ok":false,"expected":"00000038","found":"00000037"})"),
+             R"("problems":[])", R"("problems":["sum: expected 00000038, found 00000037"])"),
+         "swug_info: not writing the parts of an image that is not valid\n"},
         {"a damaged image is not unpacked with --mcu alone either",
          {{"up.bin", bad_mcu_image}},
          {"--mcu", "mcu.out", "up.bin"},
@@ -276,6 +288,8 @@ std::vector<run_case> damaged_header_cases() {
         return replace_all(report, "| image is valid |", "| image is NOT valid: 1 check failed |");
     };
     // 128 + length wraps to mcu_addr in 32 bits; the file is as long as the unwrapped sum says.
+    bytes big_mcu_len = upgrade_image(ten_bytes(), bytes("abc"));
+    big_mcu_len.replace(72, 4, le32(98305));
     bytes wrapped = upgrade_image("", bytes());
     wrapped.replace(16, 4, le32(0xFFFFFF90u));
     wrapped.replace(68, 4, le32(0x10));
@@ -300,6 +314,19 @@ std::vector<run_case> damaged_header_cases() {
                  "| check file_end: ok |",
                  "| check file_end: FAILED, expected 139 bytes, found 138 bytes |"),
              "1 check failed", "2 checks failed")},
+        {"an MCU OTA length over 96 KiB",
+         {{"up.bin", big_mcu_len}},
+         {"up.bin"},
+         1,
+         replace_all(
+             replace_all(
+                 replace_all(
+                     replace_all(valid_ten_abc, "| mcu_len=00000003 |", "| mcu_len=00018001 |"),
+                     "| check mcu_len: ok |",
+                     "| check mcu_len: FAILED, expected at most 00018000, found 00018001 |"),
+                 "| check file_end: ok |",
+                 "| check file_end: FAILED, expected 98443 bytes, found 141 bytes |"),
+             "| image is valid |", "| image is NOT valid: 2 checks failed |")},
         {"a stray byte at 61 is named with its value",
          {{"up.bin", changed(image, 61, 0x5a)}},
          {"up.bin"},
