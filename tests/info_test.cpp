@@ -1,13 +1,18 @@
 // swug_info run as a user runs it: images packed by swug_gen read back, damaged ones caught,
 // parts written out byte for byte, and every misuse answered with exit status 2.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <stdexcept>
+#include <thread>
 
 #include "run_cases.h"
 
@@ -43,6 +48,29 @@ const std::string valid_ten =
     "| check mcu_fields: ok |\n"
     "| check file_end: ok |\n"
     "| image is valid |\n";
+
+const std::string valid_ten_json =
+    "{\"schema\":1,\"valid\":true,\"image\":\"up.bin\",\"size\":138,\"magic\":\"ZQ-TR5200 "
+    "Image\","
+    "\"length\":10,\"sum\":55,\"upgrade_boot\":0,\"mcu_ota_flag\":0,\"mcu_addr\":0,"
+    "\"mcu_len\":0,\"mcu_sum\":0,\"checks\":[{\"name\":\"size\",\"ok\":true},{\"name\":"
+    "\"magic\",\"ok\":true},{\"name\":\"length\",\"ok\":true},{\"name\":\"sum\",\"ok\":true},"
+    "{\"name\":\"upgrade_boot\",\"ok\":true},{\"name\":\"unused_bytes\",\"ok\":true},"
+    "{\"name\":\"mcu_ota_flag\",\"ok\":true},{\"name\":\"mcu_fields\",\"ok\":true},"
+    "{\"name\":\"file_end\",\"ok\":true}],\"problems\":[],\"error\":null}\n";
+
+// A wrapper that runs the program, then has a strict parser check that its standard output is
+// UTF-8 and JSON (exit status 99 if not); none where python3 is missing.
+std::vector<std::string> strict_json_check() {
+    if (std::system("python3 -c '' >/dev/null 2>&1") != 0) {
+        std::cout << "[ SKIPPED  ] the strict JSON parser: python3 is missing\n";
+        return {};
+    }
+    return {"sh", "-c",
+            "\"$0\" \"$@\" >doc.json; status=$?; python3 -c 'import json,sys; "
+            "json.loads(sys.stdin.buffer.read().decode(\"utf-8\"))' <doc.json || status=99; "
+            "cat doc.json; rm doc.json; exit $status"};
+}
 
 bytes ten_bytes() {
     bytes data;
@@ -121,24 +149,24 @@ std::vector<run_case> report_cases() {
                               "| check sum: FAILED, expected 00000038, found 00000037 |");
     invalid_ten =
         replace_all(invalid_ten, "| image is valid |", "| image is NOT valid: 1 check failed |");
+    const bytes bad_mcu_image = changed(upgrade_image(ten, bytes("abc")), 20, 0x38);
+    std::string invalid_ten_abc =
+        replace_all(valid_ten_abc, "| sum=00000037 |", "| sum=00000038 |");
+    invalid_ten_abc = replace_all(invalid_ten_abc, "| check sum: ok |",
+                                  "| check sum: FAILED, expected 00000038, found 00000037 |");
+    invalid_ten_abc = replace_all(invalid_ten_abc, "| image is valid |",
+                                  "| image is NOT valid: 1 check failed |");
     // Windows allows no quote in a file name.
     const std::string quoted_name = target_is_windows() ? "short.bin" : "a\"b.bin";
     const std::string quoted_json = target_is_windows() ? "\"short.bin\"" : "\"a\\\"b.bin\"";
-    return {
+    std::vector<run_case> cases = {
         {"a valid image", {{"up.bin", upgrade_image(ten)}}, {"up.bin"}, 0, valid_ten},
         {"a damaged image", {{"up.bin", bad_sum}}, {"up.bin"}, 1, invalid_ten},
         {"a valid image as JSON",
          {{"up.bin", upgrade_image(ten)}},
          {"--json", "up.bin"},
          0,
-         "{\"schema\":1,\"valid\":true,\"image\":\"up.bin\",\"size\":138,\"magic\":\"ZQ-TR5200 "
-         "Image\","
-         "\"length\":10,\"sum\":55,\"upgrade_boot\":0,\"mcu_ota_flag\":0,\"mcu_addr\":0,"
-         "\"mcu_len\":0,\"mcu_sum\":0,\"checks\":[{\"name\":\"size\",\"ok\":true},{\"name\":"
-         "\"magic\",\"ok\":true},{\"name\":\"length\",\"ok\":true},{\"name\":\"sum\",\"ok\":true},"
-         "{\"name\":\"upgrade_boot\",\"ok\":true},{\"name\":\"unused_bytes\",\"ok\":true},"
-         "{\"name\":\"mcu_ota_flag\",\"ok\":true},{\"name\":\"mcu_fields\",\"ok\":true},"
-         "{\"name\":\"file_end\",\"ok\":true}],\"problems\":[],\"error\":null}\n"},
+         valid_ten_json},
         {"a short file as JSON, with a name to escape",
          {{quoted_name, "short"}},
          {"--json", quoted_name},
@@ -155,6 +183,32 @@ std::vector<run_case> report_cases() {
          1,
          invalid_ten,
          "swug_info: not writing the parts of an image that is not valid\n"},
+        {"a damaged image is not unpacked, as JSON",
+         {{"up.bin", bad_sum}},
+         {"--json", "--sw", "sw.out", "up.bin"},
+         1,
+         replace_all(
+             replace_all(
+                 replace_all(replace_all(valid_ten_json, "\"valid\":true", "\"valid\":false"),
+                             "\"sum\":55", "\"sum\":56"),
+                 R"({"name":"sum","ok":true})",
+                 R"({"name":"sum","ok":false,"expected":"00000038","found":"00000037"})"),
+             R"("problems":[])", R"("problems":["sum: expected 00000038, found 00000037"])"),
+         "swug_info: not writing the parts of an image that is not valid\n"},
+        {"a damaged image is not unpacked with --mcu alone either",
+         {{"up.bin", bad_mcu_image}},
+         {"--mcu", "mcu.out", "up.bin"},
+         1,
+         invalid_ten_abc,
+         "swug_info: not writing the parts of an image that is not valid\n"},
+        {"a file one byte short of a header shows no fields",
+         {{"up.bin", upgrade_image(ten).substr(0, 127)}},
+         {"up.bin"},
+         1,
+         "| image up.bin |\n"
+         "| size=0000007f |\n"
+         "| check size: FAILED, expected at least 128 bytes, found 127 bytes |\n"
+         "| image is NOT valid: 1 check failed |\n"},
         {"trailing data: a file's size comes from the system",
          {{"up.bin", upgrade_image(ten) + "tail!"}},
          {"up.bin"},
@@ -164,6 +218,18 @@ std::vector<run_case> report_cases() {
                                  "| check file_end: FAILED, expected 138 bytes, found 143 bytes |"),
                      "| image is valid |", "| image is NOT valid: 1 check failed |")},
     };
+    if (!target_is_windows()) {
+        // An encoded surrogate (U+DFFF), then a lead byte whose next byte is another lead byte.
+        const std::string name = "n\xED\xBF\xBF\xC3\xC3.bin";
+        cases.push_back({"a name that is no UTF-8, as JSON",
+                         {{name, upgrade_image(ten)}},
+                         {"--json", name},
+                         0,
+                         replace_all(valid_ten_json, "\"up.bin\"",
+                                     "\"n\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd.bin\"")});
+        cases.back().wrapper = strict_json_check();
+    }
+    return cases;
 }
 
 std::vector<run_case> unpack_cases() {
@@ -216,7 +282,90 @@ std::vector<run_case> damaged_header_cases() {
         "| mcu_sum=00000000 |\n";
     // byte 2 '-' becomes a backslash, the sum grows by one, and the flag becomes 0x100.
     const bytes three_faults = changed(changed(changed(image, 2, '\\'), 20, 0x38), 65, 1);
+    const auto one_failure = [](std::string report, const std::string& ok_line,
+                                const std::string& failed_line) {
+        report = replace_all(report, ok_line, failed_line);
+        return replace_all(report, "| image is valid |", "| image is NOT valid: 1 check failed |");
+    };
+    // 128 + length wraps to mcu_addr in 32 bits; the file is as long as the unwrapped sum says.
+    bytes big_mcu_len = upgrade_image(ten_bytes(), bytes("abc"));
+    big_mcu_len.replace(72, 4, le32(98305));
+    bytes wrapped = upgrade_image("", bytes());
+    wrapped.replace(16, 4, le32(0xFFFFFF90u));
+    wrapped.replace(68, 4, le32(0x10));
     return {
+        {"an upgrade_boot of 0x100",
+         {{"up.bin", changed(image, 25, 1)}},
+         {"up.bin"},
+         1,
+         one_failure(
+             replace_all(valid_ten, "| upgrade_boot=00000000 |", "| upgrade_boot=00000100 |"),
+             "| check upgrade_boot: ok |",
+             "| check upgrade_boot: FAILED, expected 00000000, found 00000100 |")},
+        {"a length one byte past the end",
+         {{"up.bin", changed(image, 16, 11)}},
+         {"up.bin"},
+         1,
+         replace_all(
+             replace_all(
+                 one_failure(replace_all(valid_ten, "| length=0000000a |", "| length=0000000b |"),
+                             "| check length: ok |",
+                             "| check length: FAILED, expected at most 10 bytes, found 11 bytes |"),
+                 "| check file_end: ok |",
+                 "| check file_end: FAILED, expected 139 bytes, found 138 bytes |"),
+             "1 check failed", "2 checks failed")},
+        {"an MCU OTA length over 96 KiB",
+         {{"up.bin", big_mcu_len}},
+         {"up.bin"},
+         1,
+         replace_all(
+             replace_all(
+                 replace_all(
+                     replace_all(valid_ten_abc, "| mcu_len=00000003 |", "| mcu_len=00018001 |"),
+                     "| check mcu_len: ok |",
+                     "| check mcu_len: FAILED, expected at most 00018000, found 00018001 |"),
+                 "| check file_end: ok |",
+                 "| check file_end: FAILED, expected 98443 bytes, found 141 bytes |"),
+             "| image is valid |", "| image is NOT valid: 2 checks failed |")},
+        {"a stray byte at 61 is named with its value",
+         {{"up.bin", changed(image, 61, 0x5a)}},
+         {"up.bin"},
+         1,
+         one_failure(valid_ten, "| check unused_bytes: ok |",
+                     "| check unused_bytes: FAILED, expected zero, found byte 61 = 0000005a |")},
+        {"an mcu_addr that fits only when 32 bits wrap, in a sparse file of 4 GiB",
+         {{"up.bin", wrapped}},
+         {"up.bin"},
+         1,
+         "| image up.bin |\n"
+         "| size=100000010 |\n"
+         "| magic=ZQ-TR5200 Image |\n"
+         "| length=ffffff90 |\n"
+         "| sum=00000000 |\n"
+         "| upgrade_boot=00000000 |\n"
+         "| mcu_ota_flag=00000001 |\n"
+         "| mcu_addr=00000010 |\n"
+         "| mcu_len=00000000 |\n"
+         "| mcu_sum=00000000 |\n"
+         "| check size: ok |\n"
+         "| check magic: ok |\n"
+         "| check length: ok |\n"
+         "| check sum: ok |\n"
+         "| check upgrade_boot: ok |\n"
+         "| check unused_bytes: ok |\n"
+         "| check mcu_ota_flag: ok |\n"
+         "| check mcu_addr: FAILED, expected 128 + length, which does not fit 32 bits, found "
+         "00000010 |\n"
+         "| check mcu_len: ok |\n"
+         "| check file_end: ok |\n"
+         "| check mcu_sum: ok |\n"
+         "| image is NOT valid: 1 check failed |\n",
+         "",
+         {{"up.bin", large_file_text(0x100000010)}},
+         "",
+         [](const std::string& folder) {
+             std::filesystem::resize_file(folder + "/up.bin", 0x100000010);
+         }},
         {"an MCU OTA flag of 0x100",
          {{"up.bin", changed(image, 65, 1)}},
          {"up.bin"},
@@ -375,6 +524,18 @@ std::vector<run_case> misuse_cases() {
          2,
          "",
          "swug_info: unknown option --bogus\n" + usage},
+        {"an unknown option and no image: the first error decides",
+         {},
+         {"--bogus"},
+         2,
+         "",
+         "swug_info: unknown option --bogus\n" + usage},
+        {"--help after an unknown option: the usage error decides",
+         {},
+         {"--bogus", "--help"},
+         2,
+         "",
+         "swug_info: unknown option --bogus\n" + usage},
         {"--json alone",
          {},
          {"--json"},
@@ -508,6 +669,31 @@ std::vector<run_case> kept_output_cases() {
                      [](const std::string& folder) {
                          std::filesystem::create_symlink("store/sw.bin", folder + "/link.out");
                      }});
+    cases.push_back({"--sw and --mcu are hard links of one file",
+                     {{"up.bin", image}, {"keep.txt", "KEEP"}},
+                     {"--sw", "keep.txt", "--mcu", "link.txt", "up.bin"},
+                     2,
+                     valid_ten_abc,
+                     "swug_info: --sw keep.txt and --mcu link.txt are the same file\n",
+                     {{"link.txt", "KEEP"}},
+                     "",
+                     [](const std::string& folder) {
+                         std::filesystem::create_hard_link(folder + "/keep.txt",
+                                                           folder + "/link.txt");
+                     }});
+    cases.push_back({"--sw onto a full device fails with its name, and no --mcu file is left",
+                     {{"up.bin", image}, {"full", device_text(1, 7)}},
+                     {"--sw", "full", "--mcu", "mcu.out", "up.bin"},
+                     2,
+                     valid_ten_abc,
+                     "swug_info: can't write full: No space left on device\n"});
+    cases.push_back({"an image read from a pipe is refused for unpacking before any file exists",
+                     {{"up.bin", image}},
+                     {"--sw", "sw.out", "--mcu", "mcu.out", "/dev/stdin"},
+                     2,
+                     replace_all(valid_ten_abc, "| image up.bin |", "| image /dev/stdin |"),
+                     "swug_info: can't read the upgrade image /dev/stdin: Illegal seek\n"});
+    cases.back().wrapper = {"sh", "-c", "cat up.bin | \"$0\" \"$@\""};
     cases.push_back({"an image named with a line break and an escape shows them escaped",
                      {{"x.bin\n| image is valid |\x1b[2J", image}},
                      {"x.bin\n| image is valid |\x1b[2J"},
@@ -645,6 +831,7 @@ std::vector<run_case> option_cases() {
          {"--", "-up.bin"},
          0,
          replace_all(valid_ten, "| image up.bin |", "| image -up.bin |")},
+        {"an image named -", {{"-", image}}, {"-"}, 0, replace_all(valid_ten, "up.bin", "-")},
         {"after --, -h is an image",
          {},
          {"--", "-h"},
@@ -737,6 +924,181 @@ TEST(SwugInfo, TwoPartsInOneFolderReachedTwoWaysAreOneFile) {
     const std::vector<std::pair<std::string, bytes>> untouched = {
         {"real/", ""}, {"up.bin", image}, {"view/", ""}};
     EXPECT_EQ(folder_contents(folder.path()), untouched);
+}
+
+// A FIFO with a reader attached that reads only when told to, so that a run writing to it blocks
+// once the pipe is full.
+class fifo_reader {
+public:
+    explicit fifo_reader(const std::string& path) {
+        if (mkfifo(path.c_str(), 0600) != 0 ||
+            (fd_ = open(path.c_str(), O_RDONLY | O_NONBLOCK)) < 0) {
+            throw std::runtime_error("can't make the FIFO " + path);
+        }
+    }
+    ~fifo_reader() { close(fd_); }
+    fifo_reader(const fifo_reader&) = delete;
+    fifo_reader& operator=(const fifo_reader&) = delete;
+
+    bool holds_data() const {
+        int count = 0;
+        return ioctl(fd_, FIONREAD, &count) == 0 && count > 0;
+    }
+    // Everything up to the end, when the last writer closes it.
+    bytes read_to_end() {
+        fcntl(fd_, F_SETFL, 0);
+        bytes data;
+        char chunk[65536];
+        for (ssize_t got = 0; (got = read(fd_, chunk, sizeof chunk)) > 0;) {
+            data.append(chunk, static_cast<std::size_t>(got));
+        }
+        return data;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// Polls until ready() holds; false after ten seconds.
+bool wait_until(const std::function<bool()>& ready) {
+    for (int tries = 0; tries < 2000; ++tries) {
+        if (ready()) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+// The sizes of the hidden files of outputs being written, by the output each is for.
+std::map<std::string, std::size_t> temporary_sizes(const temp_folder& folder) {
+    std::map<std::string, std::size_t> found;
+    for (const auto& [name, content] : folder_contents(folder.path())) {
+        if (const std::size_t mark = name.find(".swug-");
+            name[0] == '.' && mark != std::string::npos) {
+            found[name.substr(1, mark - 1)] = content.size();
+        }
+    }
+    return found;
+}
+
+TEST(SwugInfo, ASignalWhileBothPartsAreWrittenLeavesNoTemporaryFile) {
+    if (target_is_windows()) {
+        GTEST_SKIP() << "POSIX signals and FIFOs";
+    }
+    // With --json the document follows the parts' copies; a full FIFO as standard output holds the
+    // run there, with both new files complete and not yet in place.
+    const bytes image = upgrade_image(ten_bytes(), bytes("abc"));
+    temp_folder folder;
+    lay_out(folder.path(), {{"up.bin", image}, {"sw.out", "OLD"}});
+    fifo_reader report(folder / "report.fifo");
+    const int filler = open((folder / "report.fifo").c_str(), O_WRONLY | O_NONBLOCK);
+    const bytes block(4096, 'f');
+    while (write(filler, block.data(), block.size()) > 0) {
+    }
+    run_options options;
+    options.cwd = folder.path();
+    options.stdout_path = folder / "report.fifo";
+    running_program run = spawn_program(
+        "swug_info", {"--json", "--sw", "sw.out", "--mcu", "mcu.out", "up.bin"}, options);
+    const std::map<std::string, std::size_t> complete = {{"mcu.out", 3}, {"sw.out", 10}};
+    EXPECT_TRUE(wait_until([&] { return temporary_sizes(folder) == complete; }))
+        << ::testing::PrintToString(temporary_sizes(folder));
+    kill(run.pid, SIGTERM);
+    EXPECT_EQ(finish_program(run, "").ending, "killed by SIGTERM");
+    close(filler);
+    const std::vector<std::pair<std::string, bytes>> untouched = {
+        {"report.fifo", "<not a regular file>"}, {"sw.out", "OLD"}, {"up.bin", image}};
+    EXPECT_EQ(folder_contents(folder.path()), untouched);
+}
+
+TEST(SwugInfo, FifosAreReadAndWrittenInPlace) {
+    if (target_is_windows()) {
+        GTEST_SKIP() << "POSIX FIFOs";
+    }
+    const bytes image = upgrade_image(ten_bytes());
+    temp_folder folder;
+    write_file(folder / "up.bin", image);
+    run_options options;
+    options.cwd = folder.path();
+    {
+        fifo_reader reader(folder / "sw.fifo");
+        const run_result result = run_program("swug_info", {"--sw", "sw.fifo", "up.bin"}, options);
+        EXPECT_EQ(result.ending, exited(0));
+        EXPECT_EQ(result.out,
+                  valid_ten + "| wrote the software image to sw.fifo, size=0000000a |\n");
+        EXPECT_EQ(reader.read_to_end(), ten_bytes());
+    }
+    // An image on a FIFO whose writer comes only once the run waits for one.
+    ASSERT_EQ(mkfifo((folder / "up.fifo").c_str(), 0600), 0);
+    running_program run = spawn_program("swug_info", {"up.fifo"}, options);
+    const std::string proc = "/proc/" + std::to_string(run.pid);
+    wait_until([&] {
+        const std::string stat = read_file(proc + "/stat").value_or("");
+        return read_file(proc + "/wchan") == "wait_for_partner" ||
+               stat.compare(stat.rfind(')') + 1, 3, " Z ") == 0;
+    });
+    const int writer = open((folder / "up.fifo").c_str(), O_WRONLY | O_NONBLOCK);
+    EXPECT_GE(writer, 0) << "the run no longer waits to read the FIFO";
+    if (writer >= 0) {
+        EXPECT_EQ(write(writer, image.data(), image.size()), static_cast<ssize_t>(image.size()));
+        close(writer);
+    }
+    const run_result result = finish_program(run, "");
+    EXPECT_EQ(result.ending, exited(0));
+    EXPECT_EQ(result.out, replace_all(valid_ten, "| image up.bin |", "| image up.fifo |"));
+    const std::vector<std::pair<std::string, bytes>> after = {{"sw.fifo", "<not a regular file>"},
+                                                              {"up.bin", image},
+                                                              {"up.fifo", "<not a regular file>"}};
+    EXPECT_EQ(folder_contents(folder.path()), after);
+}
+
+TEST(SwugInfo, AnImageCutShortWhileItIsUnpackedLeavesNoPart) {
+    if (target_is_windows()) {
+        GTEST_SKIP() << "POSIX FIFOs";
+    }
+    // The software image goes to a FIFO and waits there once the pipe is full; meanwhile the image
+    // is cut inside the zero bytes both parts are made of, so that only the count can tell.
+    const bytes image = upgrade_image(bytes(300000, '\0'), bytes(1000, '\0'));
+    temp_folder folder;
+    write_file(folder / "up.bin", image);
+    fifo_reader reader(folder / "sw.fifo");
+    run_options options;
+    options.cwd = folder.path();
+    running_program run =
+        spawn_program("swug_info", {"--sw", "sw.fifo", "--mcu", "mcu.out", "up.bin"}, options);
+    ASSERT_TRUE(wait_until([&] { return reader.holds_data(); }));
+    std::filesystem::resize_file(folder / "up.bin", 128 + 280000);
+    reader.read_to_end();
+    const run_result result = finish_program(run, "");
+    EXPECT_EQ(result.ending, exited(2));
+    EXPECT_EQ(result.out,
+              "| image up.bin |\n"
+              "| size=00049848 |\n"
+              "| magic=ZQ-TR5200 Image |\n"
+              "| length=000493e0 |\n"
+              "| sum=00000000 |\n"
+              "| upgrade_boot=00000000 |\n"
+              "| mcu_ota_flag=00000001 |\n"
+              "| mcu_addr=00049460 |\n"
+              "| mcu_len=000003e8 |\n"
+              "| mcu_sum=00000000 |\n"
+              "| check size: ok |\n"
+              "| check magic: ok |\n"
+              "| check length: ok |\n"
+              "| check sum: ok |\n"
+              "| check upgrade_boot: ok |\n"
+              "| check unused_bytes: ok |\n"
+              "| check mcu_ota_flag: ok |\n"
+              "| check mcu_addr: ok |\n"
+              "| check mcu_len: ok |\n"
+              "| check file_end: ok |\n"
+              "| check mcu_sum: ok |\n"
+              "| image is valid |\n");
+    EXPECT_EQ(result.err, "swug_info: the upgrade image up.bin changed while it was read\n");
+    const std::vector<std::pair<std::string, bytes>> after = {
+        {"sw.fifo", "<not a regular file>"}, {"up.bin", image.substr(0, 128 + 280000)}};
+    EXPECT_EQ(folder_contents(folder.path()), after);
 }
 
 TEST(SwugInfo, Options) {
