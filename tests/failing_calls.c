@@ -135,6 +135,19 @@ int openat(int folder, const char* name, int flags, ...) {
     return REAL(openat)(folder, name, flags, mode);
 }
 
+/* Nameless files (O_TMPFILE) count as "tmpfile", other opens as "open". */
+int open(const char* name, int flags, ...) {
+    mode_t mode = 0;
+    if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
+        va_list more;
+        va_start(more, flags);
+        mode = va_arg(more, mode_t);
+        va_end(more);
+    }
+    FAIL_ON_FILE(3, (flags & O_TMPFILE) == O_TMPFILE ? "tmpfile" : "open");
+    return REAL(open)(name, flags, mode);
+}
+
 /* The file is closed all the same, as a failed close on a network file system leaves it. */
 int close(int fd) {
     const int error = fd > 2 ? failure_for("close") : 0;

@@ -92,6 +92,18 @@ TEST(FailingCalls, SwugGenSaysWhichStepFailedAndKeepsTheOldImage) {
     for (const run_case& row : rows) {
         check_run_case(row);
     }
+    // The image written over a file is built in a scratch file in TMPDIR first.
+    std::vector<run_case> scratch_rows = {
+        gen_row("no nameless files: a named scratch file, removed at once", "create:13,tmpfile:95",
+                0, ten_summary, written_over + "its folder allows no new files\n", image),
+        gen_row("no room for a scratch file anywhere", "create:13,tmpfile:28", 1, "",
+                "can't create the upgrade image up.bin: No space left on device\n", old),
+    };
+    for (run_case& row : scratch_rows) {
+        row.given["scratch/"] = "";
+        row.wrapper.insert(row.wrapper.begin() + 1, "TMPDIR={dir}/scratch");
+        check_run_case(row);
+    }
 }
 
 TEST(FailingCalls, AnOwnerThatCantBeGivenGetsTheImageWrittenOver) {

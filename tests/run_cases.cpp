@@ -105,7 +105,9 @@ void check_run_case(const run_case& row, const std::string& program) {
     options.stdout_path = row.stdout_to;
     options.user = row.user;
     options.groups = row.groups;
-    options.wrapper = row.wrapper;
+    for (const std::string& word : row.wrapper) {
+        options.wrapper.push_back(replace_all(word, "{dir}", dir));
+    }
     options.stdout_reader_gone = row.stdout_reader_gone;
     const run_result result = run_program(program, args, options);
     EXPECT_EQ(result.ending, exited(row.exit_status));
