@@ -136,7 +136,7 @@ const std::string usage = "usage: swug_info [--json] [--sw FILE] [--mcu FILE] [-
 
 // image with the byte at offset set to value.
 bytes changed(bytes image, std::size_t offset, char value) {
-    image.at(offset) = value;
+    image.replace(offset, 1, 1, value);
     return image;
 }
 
