@@ -11,6 +11,9 @@
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -202,6 +205,10 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
                 _exit(126);
             }
         }
+#ifdef __linux__
+        // A run that a failed assertion left behind ends with the test, never spins on alone.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
         if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) {
             _exit(126);
         }
