@@ -100,6 +100,7 @@ TEST(Printable, ControlCharactersAreEscapedAndNothingElse) {
          "2J",
          "\\xc2\\x9b2J"},  // the one-byte CSI, as UTF-8
         {"J\xc3\xb6rg \xc2\xa0\xf0\x9f\x98\x80", "J\xc3\xb6rg \xc2\xa0\xf0\x9f\x98\x80"},
+        {"end\xc2\x85", "end\\xc2\\x85"},  // the last two bytes of a name
         {"\xc2", "\xc2"},
         {"", ""},
     };
