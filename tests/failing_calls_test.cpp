@@ -70,6 +70,9 @@ TEST(FailingCalls, SwugGenSaysWhichStepFailedAndKeepsTheOldImage) {
                 "disk: " +
                     io_error + "\n",
                 image),
+        // A folder that the file system can't sync at all is no failure.
+        gen_row("the folder can't be synced on this file system", "fsync:22:1", 0, ten_summary, "",
+                image),
         gen_row("there is no room for a new file", "create:28", 0, ten_summary,
                 written_over + "there is no room for a new file beside it\n", image),
         gen_row("the folder allows no new files", "create:13", 0, ten_summary,
