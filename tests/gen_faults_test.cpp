@@ -167,6 +167,19 @@ std::vector<run_case> bad_input_cases() {
              sparse_file("big.bin", 0xFFFFFF80)}),
     };
     if (!target_is_windows()) {
+        cases.push_back(
+            {"the software image is a folder its user may not read",
+             {{"fw/", ""}},
+             {"fw", "up.bin"},
+             1,
+             "can't read the software file fw: Is a directory\n",
+             "",
+             {},
+             "",
+             [](const std::string& folder) { fs::permissions(folder + "/fw", fs::perms(0300)); },
+             false,
+             "",
+             61001});
         cases.push_back({"./ without a working directory",
                          {{"in.bin", ten}, {"gone/", ""}},
                          {"./in.bin", "./up.bin"},
