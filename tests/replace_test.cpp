@@ -282,10 +282,13 @@ std::vector<run_case> plain_write_cases() {
                 [](const std::string& folder) {
                     set_acl(folder + "/up.bin", "u::rw-,u:61001:---,g::r--,m::r--,o::r--");
                     setxattr((folder + "/up.bin").c_str(), "user.build", "42", 2, 0);
+                    setxattr((folder + "/up.bin").c_str(), "user.signed", "", 0, 0);
                 }}),
          0,
          {},
-         {{"up.bin", "0:0 0644 acl=u::rw-,u:61001:---,g::r--,m::r--,o::r-- user.build=42"}}},
+         {{"up.bin",
+           "0:0 0644 acl=u::rw-,u:61001:---,g::r--,m::r--,o::r-- user.build=42 "
+           "user.signed="}}},
         {{"a folder's default ACL doesn't reach a replacement",
           {{"in.bin", ten}, {"open/up.bin", "OLD"}},
           {"in.bin", "open/up.bin"},
