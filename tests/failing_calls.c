@@ -44,6 +44,18 @@ static int failure_for(const char* name) {
 }
 
 #define REAL(name) ((__typeof__(&name))dlsym(RTLD_NEXT, #name))
+/* The mode that open and openat take only with O_CREAT or O_TMPFILE. */
+#define MODE_ARGUMENT(flags, mode)                                        \
+    do {                                                                  \
+        if (((flags)&O_CREAT) != 0 || ((flags)&O_TMPFILE) == O_TMPFILE) { \
+            va_list more_;                                                \
+            va_start(more_, flags);                                       \
+            (mode) = va_arg(more_, mode_t);                               \
+            va_end(more_);                                                \
+        }                                                                 \
+    } while (0)
+/* Calls on names rather than on a descriptor fail whenever they are listed. */
+#define FAIL_ON_NAME(name) FAIL_ON_FILE(STDERR_FILENO + 1, name)
 #define FAIL_ON_FILE(fd, name)                         \
     do {                                               \
         int error_ = (fd) > 2 ? failure_for(name) : 0; \
@@ -104,47 +116,37 @@ int fsetxattr(int fd, const char* name, const void* value, size_t size, int flag
 }
 
 int renameat(int from_folder, const char* from, int to_folder, const char* to) {
-    FAIL_ON_FILE(3, "rename");
+    FAIL_ON_NAME("rename");
     return REAL(renameat)(from_folder, from, to_folder, to);
 }
 
 int renameat2(int from_folder, const char* from, int to_folder, const char* to, unsigned flags) {
-    FAIL_ON_FILE(3, "rename");
+    FAIL_ON_NAME("rename");
     return REAL(renameat2)(from_folder, from, to_folder, to, flags);
 }
 
 int unlinkat(int folder, const char* name, int flags) {
-    FAIL_ON_FILE(3, "unlink");
+    FAIL_ON_NAME("unlink");
     return REAL(unlinkat)(folder, name, flags);
 }
 
 int mkostemp(char* name, int flags) {
-    FAIL_ON_FILE(3, "mkostemp");
+    FAIL_ON_NAME("mkostemp");
     return REAL(mkostemp)(name, flags);
 }
 
 int openat(int folder, const char* name, int flags, ...) {
     mode_t mode = 0;
-    if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
-        va_list more;
-        va_start(more, flags);
-        mode = va_arg(more, mode_t);
-        va_end(more);
-    }
-    FAIL_ON_FILE(3, (flags & O_CREAT) != 0 ? "create" : "openat");
+    MODE_ARGUMENT(flags, mode);
+    FAIL_ON_NAME((flags & O_CREAT) != 0 ? "create" : "openat");
     return REAL(openat)(folder, name, flags, mode);
 }
 
 /* Nameless files (O_TMPFILE) count as "tmpfile", other opens as "open". */
 int open(const char* name, int flags, ...) {
     mode_t mode = 0;
-    if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
-        va_list more;
-        va_start(more, flags);
-        mode = va_arg(more, mode_t);
-        va_end(more);
-    }
-    FAIL_ON_FILE(3, (flags & O_TMPFILE) == O_TMPFILE ? "tmpfile" : "open");
+    MODE_ARGUMENT(flags, mode);
+    FAIL_ON_NAME((flags & O_TMPFILE) == O_TMPFILE ? "tmpfile" : "open");
     return REAL(open)(name, flags, mode);
 }
 
