@@ -81,69 +81,6 @@ int copy_over(int from, int to) {
 
 }  // namespace
 
-const char* reason_text(int error) {
-    if (const char* own = platform::own_reason_text(error); own != nullptr) {
-        return own;
-    }
-    return std::strerror(error != 0 ? error : EIO);
-}
-
-const char* refusal_text(target_refusal refusal) {
-    switch (refusal) {
-        case target_refusal::foreign_link:
-            return "it leads through another user's symbolic link in a shared folder";
-        case target_refusal::foreign_file:
-            return "it is another user's file in a shared folder";
-        case target_refusal::read_only:
-            return "it is read-only";
-        case target_refusal::in_use:
-            return reason_text(platform::file_in_use);
-        case target_refusal::none:
-            break;
-    }
-    return "";
-}
-
-const char* rewrite_text(rewrite_reason reason) {
-    switch (reason) {
-        case rewrite_reason::folder_forbids_new_files:
-            return "its folder allows no new files";
-        case rewrite_reason::owner_not_kept:
-            return "a new file can't be given its owner";
-        case rewrite_reason::group_not_kept:
-            return "a new file can't be given its group";
-        case rewrite_reason::attributes_not_kept:
-            return "a new file can't be given its ACL or attributes";
-        case rewrite_reason::no_room_beside:
-            return "there is no room for a new file beside it";
-        case rewrite_reason::append_only_folder:
-            return "its folder is append-only";
-        case rewrite_reason::mount_point:
-            return "it is a mount point";
-        case rewrite_reason::folder_forbids_replacing:
-            return "its folder lets only the file's owner replace it";
-        case rewrite_reason::descriptor:
-            return "it names an open file descriptor";
-        case rewrite_reason::in_use:
-            return "another process has it open";
-        case rewrite_reason::none:
-            break;
-    }
-    return "";
-}
-
-int write_standard_output(const std::string& text) {
-    // The reason is taken right after the call that failed; a later call may change errno.
-    static int failed_with = 0;
-    if (failed_with == 0) {
-        errno = 0;
-        if (std::fputs(text.c_str(), stdout) == EOF || std::fflush(stdout) != 0) {
-            failed_with = platform::last_error();
-        }
-    }
-    return failed_with;
-}
-
 input_file::~input_file() {
     if (fd_ >= 0) {
         // Nothing was written, so nothing can be lost by a failed close.
@@ -188,33 +125,31 @@ void owned_descriptor::reset(int fd) {
     fd_ = fd;
 }
 
-target_result find_output_target(const char* path, output_target& target) {
+failure find_output_target(const char* path, output_target& target) {
     target = output_target();
     target.path = path;
     const platform::place_result found = platform::find_output_place(path, target.place);
     switch (found.refusal) {
         case platform::output_refusal::foreign_link:
-            return {0, target_refusal::foreign_link};
+            return {failure_kind::foreign_link};
         case platform::output_refusal::foreign_file:
-            return {0, target_refusal::foreign_file};
+            return {failure_kind::foreign_file};
         case platform::output_refusal::none:
             break;
     }
-    if (found.error != 0 || !target.exists() ||
-        target.status().kind != platform::file_kind::regular) {
-        return {found.error};
+    if (found.error != 0) {
+        return {failure_kind::cannot_create, found.error};
+    }
+    if (!target.exists() || target.status().kind != platform::file_kind::regular) {
+        return {};
     }
     // The access check of a plain open for writing, made now, before any file is created.
     int fd = -1;
     if (const int error = platform::open_existing_for_writing(target.place, fd); error != 0) {
-        switch (error) {
-            case EACCES:
-                return {0, target_refusal::read_only};
-            case platform::file_in_use:
-                return {0, target_refusal::in_use};
-            default:
-                return {error};
-        }
+        return {error == EACCES                  ? failure_kind::read_only
+                : error == platform::file_in_use ? failure_kind::cannot_write
+                                                 : failure_kind::cannot_create,
+                error};
     }
     target.existing.reset(fd);
     return {};
@@ -436,8 +371,8 @@ void copy_buffer::add_zeros(std::size_t count) {
     fill(count);
 }
 
-copy_result copy_summing(byte_source& source, std::uint64_t max_bytes, copy_buffer& buffer,
-                         byte_sink* sink, copy_totals& totals) {
+failure copy_summing(byte_source& source, std::uint64_t max_bytes, copy_buffer& buffer,
+                     byte_sink* sink, copy_totals& totals, failure_kind unreadable) {
     std::uint64_t remaining = max_bytes;
     // Without a sink the bytes are only counted, so whatever the buffer held can go.
     if (sink == nullptr) {
@@ -445,8 +380,7 @@ copy_result copy_summing(byte_source& source, std::uint64_t max_bytes, copy_buff
     }
     while (remaining > 0) {
         if (sink != nullptr && buffer.room_size() == 0) {
-            if (const copy_result written = flush(buffer, *sink);
-                written.status != copy_status::ok) {
+            if (const failure written = flush(buffer, *sink)) {
                 return written;
             }
         }
@@ -454,7 +388,7 @@ copy_result copy_summing(byte_source& source, std::uint64_t max_bytes, copy_buff
             static_cast<std::size_t>(std::min<std::uint64_t>(remaining, buffer.room_size()));
         const platform::read_result got = source.read(buffer.room(), wanted);
         if (got.error != 0) {
-            return {copy_status::read_failed, got.error};
+            return {unreadable, got.error};
         }
         if (got.count == 0) {
             break;
@@ -469,10 +403,10 @@ copy_result copy_summing(byte_source& source, std::uint64_t max_bytes, copy_buff
     return {};
 }
 
-copy_result flush(copy_buffer& buffer, byte_sink& sink) {
+failure flush(copy_buffer& buffer, byte_sink& sink) {
     const int error = sink.write(buffer.data(), buffer.filled());
     if (error != 0) {
-        return {copy_status::write_failed, error};
+        return {failure_kind::cannot_write, error};
     }
     buffer.clear();
     return {};

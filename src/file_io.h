@@ -8,17 +8,10 @@
 #include <memory>
 #include <string>
 
+#include "messages.h"
 #include "platform.h"
 
 namespace swug {
-
-// Text of an error number, or of a reason of the platform layer's own (a file in use by another
-// process); EIO's for 0, so that a failure never reads as "Success".
-const char* reason_text(int error);
-
-// Writes text to standard output and flushes it: 0, or the reason it can't be written (a closed
-// pipe, a full disk), as the first failed write gave it; once failed, it fails every time.
-int write_standard_output(const std::string& text);
 
 // Where file data comes from and where it goes: the files below, or a test's stand-ins.
 class byte_source {
@@ -105,28 +98,12 @@ struct output_target {
     }
 };
 
-// Why an output is refused where the system gives no reason of its own.
-enum class target_refusal {
-    none,
-    foreign_link,  // it leads through another user's symbolic link in a shared folder
-    foreign_file,  // it is another user's file in a shared folder
-    read_only,     // it exists, and this process may not write it
-    in_use,        // it exists, and another process has it open, sharing it with no writer
-};
-
-struct target_result {
-    int error = 0;  // the system's reason, when it gave one
-    target_refusal refusal = target_refusal::none;
-    bool ok() const { return error == 0 && refusal == target_refusal::none; }
-};
-
-// The reason of a refusal, and of a rewrite, as the tools say it after the output's name.
-const char* refusal_text(target_refusal refusal);
-
 // Finds where path leads, and checks that an existing file there may be written as a plain open
-// for writing would. Fails with EISDIR for a folder, with ENOENT for an empty name, and with the
-// system's reason when the folder it would go into does not exist.
-target_result find_output_target(const char* path, output_target& target);
+// for writing would: cannot_create with EISDIR for a folder, with ENOENT for an empty name, and
+// with the system's reason when the folder it would go into does not exist; foreign_link,
+// foreign_file or read_only where the system gives no reason of its own, and cannot_write when
+// another process holds the file.
+failure find_output_target(const char* path, output_target& target);
 
 // True when two targets would write the same file: the same existing file, or the same name in
 // the same folder (however the folder is reached) as the file system compares names.
@@ -135,23 +112,6 @@ bool same_destination(const output_target& a, const output_target& b);
 // True when the target is the file the tool's standard output goes to, where a report written
 // there would land inside the output. A device such as /dev/null may be both; a terminal may not.
 bool is_standard_output(const output_target& target);
-
-// Why an output was written over in place rather than replaced in one step.
-enum class rewrite_reason {
-    none,
-    folder_forbids_new_files,  // the folder lets no new file be created, the file may be written
-    no_room_beside,            // the file system has no room (or inode) for a second file
-    owner_not_kept,            // a new file could not be given the old one's owner
-    group_not_kept,            // ... nor its group
-    attributes_not_kept,       // ... nor its ACL or extended attributes
-    folder_forbids_replacing,  // a sticky folder where only the file's owner may replace it
-    append_only_folder,        // a folder where nothing may be renamed or removed
-    mount_point,               // a file mounted over its name
-    descriptor,                // the path names an open descriptor of the caller's
-    in_use,                    // another process has it open and lets it be written, not replaced
-};
-
-const char* rewrite_text(rewrite_reason reason);
 
 // An output being written. It owns its target; destroyed unfinished or uncommitted, it removes its
 // temporary file, and never anything else.
@@ -244,20 +204,14 @@ struct copy_totals {
     std::uint32_t sum = 0;
 };
 
-enum class copy_status { ok, read_failed, write_failed };
-
-struct copy_result {
-    copy_status status = copy_status::ok;
-    int error = 0;
-};
-
 // Reads source straight into the buffer until its end or until max_bytes were read, and adds
 // each read's length and byte-sum to totals. A full buffer is written to sink (with no sink, the
 // bytes are only counted). What is left in the buffer stays there for the next copy or flush.
-copy_result copy_summing(byte_source& source, std::uint64_t max_bytes, copy_buffer& buffer,
-                         byte_sink* sink, copy_totals& totals);
+// A failed read is a failure of kind unreadable, a failed write one of cannot_write.
+failure copy_summing(byte_source& source, std::uint64_t max_bytes, copy_buffer& buffer,
+                     byte_sink* sink, copy_totals& totals, failure_kind unreadable);
 
 // Writes what the buffer holds to sink and empties it.
-copy_result flush(copy_buffer& buffer, byte_sink& sink);
+failure flush(copy_buffer& buffer, byte_sink& sink);
 
 }  // namespace swug

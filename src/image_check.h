@@ -42,9 +42,6 @@ struct image_report {
 int check_image(byte_source& source, std::int64_t known_size, copy_buffer& buffer,
                 image_report& report);
 
-// A value as at least eight lower-case hex digits, the way the tools print 32-bit values.
-std::string format_hex(std::uint64_t value);
-
 // The named header fields in their order in the header, for showing them.
 std::vector<std::pair<const char*, std::uint32_t>> named_fields(const swug_header& header);
 
