@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "image_check.h"
+#include "info/image_check.h"
 #include "image_pack.h"
-#include "image_unpack.h"
+#include "info/image_unpack.h"
 
 namespace {
 

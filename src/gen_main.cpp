@@ -5,7 +5,7 @@
 #include <new>
 
 #include "image_builder.h"
-#include "platform.h"
+#include "os/platform.h"
 
 namespace {
 

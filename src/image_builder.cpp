@@ -8,9 +8,11 @@
 #include <new>
 #include <string>
 
-#include "file_io.h"
+#include "image_copy.h"
 #include "image_pack.h"
-#include "platform.h"
+#include "os/input_file.h"
+#include "os/platform.h"
+#include "output/output.h"
 #include "publish.h"
 
 namespace swug {

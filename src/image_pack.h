@@ -2,7 +2,7 @@
 // nothing, so every fault it meets comes back as a value.
 #pragma once
 
-#include "file_io.h"
+#include "image_copy.h"
 #include "image_format.h"
 
 namespace swug {

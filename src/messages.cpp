@@ -8,7 +8,7 @@
 #include <iterator>
 
 #include "image_format.h"
-#include "platform.h"
+#include "os/platform.h"
 
 namespace swug {
 

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "platform.h"
+#include "os/platform.h"
 
 namespace swug {
 

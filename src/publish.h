@@ -6,8 +6,8 @@
 #include <initializer_list>
 #include <string>
 
-#include "file_io.h"
 #include "messages.h"
+#include "output/output.h"
 
 namespace swug {
 

@@ -1,6 +1,7 @@
-// The few services that differ between POSIX systems and Windows. Everything else in the tools is
-// written against the standard library and this header only. Paths are UTF-8 everywhere above
-// this layer; on Windows it converts them to UTF-16 at its edge.
+// The few services that differ between Linux and Windows, one implementation each (linux.cpp,
+// windows.cpp). Everything else in the tools is written against the standard library and this
+// header only. Paths are UTF-8 everywhere above this layer; on Windows it converts them to UTF-16
+// at its edge.
 //
 // Files are descriptors of the C library (POSIX descriptors; the C runtime's on Windows). Every
 // function that can fail returns 0 or the system's error number, so that callers never read

@@ -7,8 +7,8 @@
 #include <new>
 #include <string>
 
-#include "info_run.h"
-#include "platform.h"
+#include "info/info_run.h"
+#include "os/platform.h"
 
 namespace {
 

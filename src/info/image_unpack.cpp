@@ -1,4 +1,4 @@
-#include "image_unpack.h"
+#include "info/image_unpack.h"
 
 namespace swug {
 

@@ -1,6 +1,5 @@
-// Files as the tools use them: inputs read with the system's read, outputs that take the place of
-// a regular file only once they are complete, and the one copy loop that sums the bytes on the
-// way. Every step returns what happened as a value: 0, or the system's error number.
+// Outputs that take the place of a regular file only once they are complete. Every step returns
+// what happened as a value: 0, or the system's error number.
 #pragma once
 
 #include <cstddef>
@@ -9,47 +8,10 @@
 #include <string>
 
 #include "messages.h"
-#include "platform.h"
+#include "os/platform.h"
+#include "streams.h"
 
 namespace swug {
-
-// Where file data comes from and where it goes: the files below, or a test's stand-ins.
-class byte_source {
-public:
-    virtual ~byte_source() = default;
-    // Up to size bytes into data; a count of 0 without an error is the end.
-    virtual platform::read_result read(std::uint8_t* data, std::size_t size) = 0;
-};
-
-class byte_sink {
-public:
-    virtual ~byte_sink() = default;
-    virtual int write(const std::uint8_t* data, std::size_t size) = 0;
-    virtual int write_at(std::uint64_t offset, const std::uint8_t* data, std::size_t size) = 0;
-};
-
-// An input file; the object owns the descriptor and closes it.
-class input_file final : public byte_source {
-public:
-    input_file() = default;
-    ~input_file() override;
-    input_file(const input_file&) = delete;
-    input_file& operator=(const input_file&) = delete;
-
-    // Opens path for reading. A folder is refused with EISDIR on every system. never_block: a
-    // FIFO or device can't stall the open.
-    int open(const char* path, bool never_block = false);
-    bool is_open() const { return fd_ >= 0; }
-    // What the file was when it was opened.
-    const platform::file_status& status() const { return status_; }
-
-    platform::read_result read(std::uint8_t* data, std::size_t size) override;
-    int seek_to(std::uint64_t offset);
-
-private:
-    int fd_ = -1;
-    platform::file_status status_;
-};
 
 // A descriptor of the C library that the object closes; nothing written through it can be lost
 // by a failed close, so the close's result is not needed.
@@ -164,54 +126,5 @@ private:
     int fd_ = -1;
     rewrite_reason rewrite_ = rewrite_reason::none;
 };
-
-// Size of the one buffer that file data passes through: large enough that system calls don't
-// dominate, fixed, so memory use does not depend on file sizes.
-constexpr std::size_t copy_buffer_size = std::size_t{256} * 1024;
-
-// That buffer: allocated once and aligned to a page, so that every full write starts on a page
-// boundary of the output. Allocated before any output file exists, and without throwing: a
-// process short of memory is told by allocated(), and fails with an ordinary error.
-class copy_buffer {
-public:
-    explicit copy_buffer(std::size_t capacity = copy_buffer_size);
-
-    bool allocated() const { return data_ != nullptr; }
-
-    const std::uint8_t* data() const { return data_.get(); }
-    std::size_t filled() const { return filled_; }
-    // The free space behind the bytes held, and its size.
-    std::uint8_t* room() { return data_.get() + filled_; }
-    std::size_t room_size() const { return capacity_ - filled_; }
-    // Takes count bytes written into room() as held.
-    void fill(std::size_t count) { filled_ += count; }
-    // Puts count zero bytes behind what the buffer holds; count must fit.
-    void add_zeros(std::size_t count);
-    void clear() { filled_ = 0; }
-
-private:
-    struct page_free {
-        void operator()(std::uint8_t* data) const;
-    };
-    std::unique_ptr<std::uint8_t[], page_free> data_;
-    std::size_t capacity_ = 0;
-    std::size_t filled_ = 0;
-};
-
-// Bytes counted and byte-summed by the copy loop.
-struct copy_totals {
-    std::uint64_t count = 0;
-    std::uint32_t sum = 0;
-};
-
-// Reads source straight into the buffer until its end or until max_bytes were read, and adds
-// each read's length and byte-sum to totals. A full buffer is written to sink (with no sink, the
-// bytes are only counted). What is left in the buffer stays there for the next copy or flush.
-// A failed read is a failure of kind unreadable, a failed write one of cannot_write.
-failure copy_summing(byte_source& source, std::uint64_t max_bytes, copy_buffer& buffer,
-                     byte_sink* sink, copy_totals& totals, failure_kind unreadable);
-
-// Writes what the buffer holds to sink and empties it.
-failure flush(copy_buffer& buffer, byte_sink& sink);
 
 }  // namespace swug

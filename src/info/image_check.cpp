@@ -1,4 +1,4 @@
-#include "image_check.h"
+#include "info/image_check.h"
 
 #include <algorithm>
 #include <cstdio>

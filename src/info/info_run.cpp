@@ -1,12 +1,14 @@
-#include "info_run.h"
+#include "info/info_run.h"
 
 #include <cstdio>
 #include <optional>
 
-#include "file_io.h"
-#include "image_check.h"
-#include "image_unpack.h"
-#include "info_report.h"
+#include "image_copy.h"
+#include "info/image_check.h"
+#include "info/image_unpack.h"
+#include "info/info_report.h"
+#include "os/input_file.h"
+#include "output/output.h"
 #include "publish.h"
 
 namespace swug {

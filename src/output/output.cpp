@@ -1,4 +1,4 @@
-#include "file_io.h"
+#include "output/output.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -7,13 +7,10 @@
 #include <new>
 #include <random>
 
-#include "image_format.h"
-
 namespace swug {
 
 namespace {
 
-constexpr std::size_t page_size = 4096;
 // Longest final name kept whole in a temporary name, so ".name.swug-XXXXXX" fits 255 bytes.
 constexpr std::size_t max_kept_name = 240;
 // Random names tried before giving up; a clash is already unlikely once.
@@ -80,43 +77,6 @@ int copy_over(int from, int to) {
 }
 
 }  // namespace
-
-input_file::~input_file() {
-    if (fd_ >= 0) {
-        // Nothing was written, so nothing can be lost by a failed close.
-        (void)platform::close_file(fd_);
-    }
-}
-
-int input_file::open(const char* path, bool never_block) {
-    int fd = -1;
-    platform::file_status found;
-    if (const int error = platform::open_for_reading(path, never_block, fd); error != 0) {
-        // Some systems open a folder for reading and some refuse it; it is refused on all.
-        const bool folder = platform::status_of_path(path, found) == 0 &&
-                            found.kind == platform::file_kind::directory;
-        return folder ? EISDIR : error;
-    }
-    int error = platform::status_of(fd, found);
-    if (error == 0 && found.kind == platform::file_kind::directory) {
-        error = EISDIR;
-    }
-    if (error != 0) {
-        (void)platform::close_file(fd);
-        return error;
-    }
-    fd_ = fd;
-    status_ = found;
-    return 0;
-}
-
-platform::read_result input_file::read(std::uint8_t* data, std::size_t size) {
-    return platform::read_some(fd_, data, size);
-}
-
-int input_file::seek_to(std::uint64_t offset) {
-    return platform::seek_to(fd_, offset);
-}
 
 void owned_descriptor::reset(int fd) {
     if (fd_ >= 0) {
@@ -355,61 +315,6 @@ void output_file::discard() {
         temporary_name_.clear();
     }
     rewrite_ = rewrite_reason::none;
-}
-
-copy_buffer::copy_buffer(std::size_t capacity)
-    : data_(static_cast<std::uint8_t*>(
-          ::operator new[](capacity, std::align_val_t{page_size}, std::nothrow))),
-      capacity_(data_ != nullptr ? capacity : 0) {}
-
-void copy_buffer::page_free::operator()(std::uint8_t* data) const {
-    ::operator delete[](data, std::align_val_t{page_size});
-}
-
-void copy_buffer::add_zeros(std::size_t count) {
-    std::memset(room(), 0, count);
-    fill(count);
-}
-
-failure copy_summing(byte_source& source, std::uint64_t max_bytes, copy_buffer& buffer,
-                     byte_sink* sink, copy_totals& totals, failure_kind unreadable) {
-    std::uint64_t remaining = max_bytes;
-    // Without a sink the bytes are only counted, so whatever the buffer held can go.
-    if (sink == nullptr) {
-        buffer.clear();
-    }
-    while (remaining > 0) {
-        if (sink != nullptr && buffer.room_size() == 0) {
-            if (const failure written = flush(buffer, *sink)) {
-                return written;
-            }
-        }
-        const std::size_t wanted =
-            static_cast<std::size_t>(std::min<std::uint64_t>(remaining, buffer.room_size()));
-        const platform::read_result got = source.read(buffer.room(), wanted);
-        if (got.error != 0) {
-            return {unreadable, got.error};
-        }
-        if (got.count == 0) {
-            break;
-        }
-        totals.sum += check_sum32(buffer.room(), static_cast<std::int32_t>(got.count));
-        totals.count += got.count;
-        remaining -= got.count;
-        if (sink != nullptr) {
-            buffer.fill(got.count);
-        }
-    }
-    return {};
-}
-
-failure flush(copy_buffer& buffer, byte_sink& sink) {
-    const int error = sink.write(buffer.data(), buffer.filled());
-    if (error != 0) {
-        return {failure_kind::cannot_write, error};
-    }
-    buffer.clear();
-    return {};
 }
 
 }  // namespace swug

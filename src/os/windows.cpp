@@ -13,8 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "extended_paths.h"
-#include "platform.h"
+#include "os/extended_paths.h"
+#include "os/platform.h"
 
 namespace swug::platform {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "file_io.h"
+#include "image_copy.h"
 #include "image_format.h"
 
 namespace swug {

@@ -1,7 +1,7 @@
 // Writing the parts of a checked upgrade image back out: the copying step, on open files.
 #pragma once
 
-#include "file_io.h"
+#include "image_copy.h"
 #include "image_format.h"
 
 namespace swug {

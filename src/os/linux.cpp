@@ -1,3 +1,4 @@
+// The system layer on Linux: statx, renameat2, O_TMPFILE and the file flags of <linux/fs.h>.
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -16,7 +17,7 @@
 #include <deque>
 #include <iterator>
 
-#include "platform.h"
+#include "os/platform.h"
 
 namespace swug::platform {
 
