@@ -14,6 +14,7 @@
 #include "os/platform.h"
 #include "output/output.h"
 #include "publish.h"
+#include "software_format.h"
 
 namespace swug {
 
@@ -121,6 +122,7 @@ struct build_notes {
     swug_header header;
     bool mcu_refused = false;
     failure mcu_left_out;  // an mcu_ota.bin that is there but can't be opened
+    software_format format = software_format::binary;  // what the software file looks like
 };
 
 failure open_inputs(const char* openname, build_inputs& in, build_notes& notes) {
@@ -200,8 +202,10 @@ failure build(const char* openname, const char* fname, output_file& image, build
     if (const failure refused = open_image(fname, in, image)) {
         return refused;
     }
+    // Its format is guessed from the bytes the one copy reads: it may be a pipe.
+    format_probe software(in.software);
     const pack_outcome packed =
-        pack_upgrade_image(in.software, in.mcu_accepted ? &in.mcu : nullptr, image, buffer);
+        pack_upgrade_image(software, in.mcu_accepted ? &in.mcu : nullptr, image, buffer);
     if (packed.failed) {
         return packed.failed;
     }
@@ -209,6 +213,7 @@ failure build(const char* openname, const char* fname, output_file& image, build
         return {failure_kind::cannot_write, error};
     }
     notes.header = packed.header;
+    notes.format = software.guess();
     return {};
 }
 
@@ -225,6 +230,12 @@ std::int32_t pack_and_report(const char* openname, const char* fname) {
     }
     if (notes.mcu_left_out) {
         speaker.say(notes.mcu_left_out, context);
+    }
+    // Packed as it is, as any bytes are, but a device would get an ELF program or a HEX text.
+    if (notes.format != software_format::binary) {
+        context.looks_like = software_format_text(notes.format);
+        context.other = raw_image_command(openname, notes.format);
+        speaker.say({failure_kind::software_not_raw}, context);
     }
     // The summary must reach its reader before the new image takes the old one's place: when it
     // can't, the old image stays and the run fails.

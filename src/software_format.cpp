@@ -1,5 +1,8 @@
 #include "software_format.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace swug {
 
 namespace {
@@ -78,6 +81,39 @@ const char* software_format_key(software_format format) {
 
 const char* software_format_text(software_format format) {
     return names[static_cast<int>(format)].text;
+}
+
+std::string raw_image_command(const std::string& path, software_format format) {
+    // The extension is the last "." of the last name that is not its first character.
+    const std::size_t name_at = path.find_last_of("/\\") + 1;  // 0 when there is no folder
+    const std::size_t dot = path.rfind('.');
+    const std::string stem = dot != std::string::npos && dot > name_at ? path.substr(0, dot) : path;
+    const std::string raw = stem + ".bin" != path ? stem + ".bin" : stem + ".raw.bin";
+    const bool text = format == software_format::ihex || format == software_format::srec;
+    const std::string input_format =
+        text ? std::string("-I ") + software_format_key(format) + " " : std::string();
+    return "objcopy " + input_format + "-O binary " + path + " " + raw;
+}
+
+platform::read_result format_probe::read(std::uint8_t* data, std::size_t size) {
+    const platform::read_result got = source_.read(data, size);
+    // The next byte to keep is at skip_ + kept_size_ of the stream; this read delivered
+    // [passed_, passed_ + got.count).
+    const std::uint64_t wanted_at = skip_ + kept_size_;
+    const std::uint64_t end = passed_ + got.count;
+    if (kept_size_ < kept_.size() && wanted_at >= passed_ && wanted_at < end) {
+        const auto count = static_cast<std::size_t>(
+            std::min<std::uint64_t>(end - wanted_at, kept_.size() - kept_size_));
+        std::memcpy(kept_.data() + kept_size_, data + (wanted_at - passed_), count);
+        kept_size_ += count;
+    }
+    passed_ = end;
+    return got;
+}
+
+software_format format_probe::guess(std::uint64_t limit) const {
+    const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(kept_size_, limit));
+    return guess_software_format(kept_.data(), size);
 }
 
 }  // namespace swug

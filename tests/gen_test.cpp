@@ -181,6 +181,40 @@ std::vector<run_case> packing_cases() {
     };
 }
 
+// An ELF program or a HEX text is packed as any bytes are, with one warning on standard error.
+std::vector<run_case> format_cases() {
+    const bytes elf = hex_bytes("7f454c46 010101") + bytes(9, '\0');
+    const bytes ihex = ":020000040800F2\n:00000001FF\n";
+    const bytes srec = "S00600004844521B\nS9030000FC\n";
+    return {
+        {"an ELF program is warned about and packed",
+         {{"fw.elf", elf}},
+         {"fw.elf", "up.bin"},
+         0,
+         "| gen image file checksum=00000159,size=00000010 |\n",
+         "warning: fw.elf looks like an ELF program, not raw binary; it is packed as it is "
+         "(objcopy -O binary fw.elf fw.bin makes the raw image)\n",
+         {{"up.bin", upgrade_image(elf)}}},
+        {"an Intel HEX text is warned about and packed",
+         {{"fw.hex", ihex}},
+         {"fw.hex", "up.bin"},
+         0,
+         "| gen image file checksum=0000055b,size=0000001c |\n",
+         "warning: fw.hex looks like Intel HEX text, not raw binary; it is packed as it is "
+         "(objcopy -I ihex -O binary fw.hex fw.bin makes the raw image)\n",
+         {{"up.bin", upgrade_image(ihex)}}},
+        {"an S-record text named .bin, in the default run",
+         {{"data/VRK520_SW.bin", srec}, {"out/", ""}},
+         {},
+         0,
+         "| gen image file checksum=000005a3,size=0000001c |\n" + prompt,
+         "warning: data/VRK520_SW.bin looks like Motorola S-record text, not raw binary; it is "
+         "packed as it is (objcopy -I srec -O binary data/VRK520_SW.bin data/VRK520_SW.raw.bin "
+         "makes the raw image)\n",
+         {{"out/VRK520_UPGRADE_SW.bin", upgrade_image(srec)}}},
+    };
+}
+
 std::vector<run_case> path_cases() {
     const bytes ten = ten_bytes();
     std::vector<run_case> cases = {
@@ -307,6 +341,12 @@ TEST(ExpectedImage, MatchesTheGoldenImages) {
 
 TEST(SwugGen, Packing) {
     for (const run_case& row : packing_cases()) {
+        check_run_case(row);
+    }
+}
+
+TEST(SwugGen, SoftwareFilesThatAreNotRawAreWarnedAbout) {
+    for (const run_case& row : format_cases()) {
         check_run_case(row);
     }
 }

@@ -57,7 +57,8 @@ const std::string valid_ten_json =
     "\"magic\",\"ok\":true},{\"name\":\"length\",\"ok\":true},{\"name\":\"sum\",\"ok\":true},"
     "{\"name\":\"upgrade_boot\",\"ok\":true},{\"name\":\"unused_bytes\",\"ok\":true},"
     "{\"name\":\"mcu_ota_flag\",\"ok\":true},{\"name\":\"mcu_fields\",\"ok\":true},"
-    "{\"name\":\"file_end\",\"ok\":true}],\"problems\":[],\"error\":null}\n";
+    "{\"name\":\"file_end\",\"ok\":true}],\"problems\":[],\"error\":null,"
+    "\"software_format\":\"binary\"}\n";
 
 // A wrapper that runs the program, then has a strict parser check that its standard output is
 // UTF-8 and JSON (exit status 99 if not); none where python3 is missing.
@@ -176,7 +177,8 @@ std::vector<run_case> report_cases() {
              "\"sum\":null,\"upgrade_boot\":null,\"mcu_ota_flag\":null,\"mcu_addr\":null,"
              "\"mcu_len\":null,\"mcu_sum\":null,\"checks\":[{\"name\":\"size\",\"ok\":false,"
              "\"expected\":\"at least 128 bytes\",\"found\":\"5 bytes\"}],\"problems\":[\"size: "
-             "expected at least 128 bytes, found 5 bytes\"],\"error\":null}\n"},
+             "expected at least 128 bytes, found 5 bytes\"],\"error\":null,"
+             "\"software_format\":null}\n"},
         {"a damaged image is not unpacked",
          {{"up.bin", bad_sum}},
          {"--sw", "sw.out", "up.bin"},
@@ -218,6 +220,32 @@ std::vector<run_case> report_cases() {
                                  "| check file_end: FAILED, expected 138 bytes, found 143 bytes |"),
                      "| image is valid |", "| image is NOT valid: 1 check failed |")},
     };
+    // The software image's format, guessed from its first bytes: said, and the image still valid.
+    const bytes elf = hex_bytes("7f454c46 010101") + bytes(9, '\0');
+    const bytes ihex = ":020000040800F2\n:00000001FF\n";
+    const std::string warning =
+        " looks like an ELF program, not raw binary; a device takes the raw image that objcopy -O "
+        "binary makes\n";
+    cases.push_back({"an image of an ELF program, as JSON",
+                     {{"up.bin", upgrade_image(elf)}},
+                     {"--json", "up.bin"},
+                     0,
+                     replace_all(replace_all(replace_all(replace_all(valid_ten_json, "\"size\":138",
+                                                                     "\"size\":144"),
+                                                         "\"length\":10", "\"length\":16"),
+                                             "\"sum\":55", "\"sum\":345"),
+                                 "\"software_format\":\"binary\"", "\"software_format\":\"elf\""),
+                     "swug_info: warning: the software image in up.bin" + warning});
+    cases.push_back(
+        {"an image of an Intel HEX text",
+         {{"up.bin", upgrade_image(ihex)}},
+         {"up.bin"},
+         0,
+         replace_all(replace_all(replace_all(valid_ten, "| size=0000008a |", "| size=0000009c |"),
+                                 "| length=0000000a |", "| length=0000001c |"),
+                     "| sum=00000037 |", "| sum=0000055b |"),
+         "swug_info: warning: the software image in up.bin looks like Intel HEX text, not raw "
+         "binary; a device takes the raw image that objcopy -O binary makes\n"});
     if (!target_is_windows()) {
         // An encoded surrogate (U+DFFF), then a lead byte whose next byte is another lead byte.
         const std::string name = "n\xED\xBF\xBF\xC3\xC3.bin";
@@ -262,7 +290,7 @@ std::vector<run_case> unpack_cases() {
          R"({"name":"upgrade_boot","ok":true},{"name":"unused_bytes","ok":true},)"
          R"({"name":"mcu_ota_flag","ok":true},{"name":"mcu_addr","ok":true},)"
          R"({"name":"mcu_len","ok":true},{"name":"file_end","ok":true},)"
-         R"({"name":"mcu_sum","ok":true}],"problems":[],"error":null})"
+         R"({"name":"mcu_sum","ok":true}],"problems":[],"error":null,"software_format":"binary"})"
          "\n",
          "",
          {{"sw.out", ten}, {"mcu.out", "abc"}}},
@@ -429,7 +457,8 @@ std::vector<run_case> damaged_header_cases() {
          R"({"name":"mcu_ota_flag","ok":false,"expected":"00000000 or 00000001",)"
          R"("found":"00000100"}],"problems":["magic: expected ZQ-TR5200 Image, found )"
          R"(ZQ\\x5cTR5200 Image","sum: expected 00000038, found 00000037",)"
-         R"("mcu_ota_flag: expected 00000000 or 00000001, found 00000100"],"error":null})"
+         R"("mcu_ota_flag: expected 00000000 or 00000001, found 00000100"],"error":null,)"
+         R"("software_format":"binary"})"
          "\n"},
     };
 }
@@ -440,7 +469,7 @@ std::string json_error(const std::string& image, const std::string& message) {
            R"(,"size":null,"magic":null,"length":null,"sum":null,"upgrade_boot":null,)"
            R"("mcu_ota_flag":null,"mcu_addr":null,"mcu_len":null,"mcu_sum":null,"checks":null,)"
            R"("problems":null,"error":")" +
-           message + "\"}\n";
+           message + R"(","software_format":null})" + "\n";
 }
 
 // With --json, a run that ends with exit status 2 before its report still prints one document;
@@ -497,7 +526,7 @@ std::vector<run_case> json_trouble_cases() {
          R"({"name":"upgrade_boot","ok":true},{"name":"unused_bytes","ok":true},)"
          R"({"name":"mcu_ota_flag","ok":true},{"name":"mcu_fields","ok":true},)"
          R"({"name":"file_end","ok":true}],"problems":[],)"
-         R"("error":"up.bin holds no MCU ota image to write to mcu.out"})"
+         R"("error":"up.bin holds no MCU ota image to write to mcu.out","software_format":"binary"})"
          "\n",
          "swug_info: up.bin holds no MCU ota image to write to mcu.out\n"},
     };

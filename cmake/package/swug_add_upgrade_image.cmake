@@ -1,5 +1,6 @@
 # swug_add_upgrade_image(<name> SOFTWARE_IMAGE <file> UPGRADE_IMAGE <file>
-#                        [MCU_OTA_IMAGE <file>] [DEPENDS <targets or files>...])
+#                        [MCU_OTA_IMAGE <file>] [SOFTWARE_FORMAT <format>]
+#                        [DEPENDS <targets or files>...])
 #
 # Adds the target <name>, built by default, whose step packs SOFTWARE_IMAGE into UPGRADE_IMAGE with
 # swug::swug_gen, reads the result back with swug::swug_info, and only then puts it in place. The
@@ -10,6 +11,11 @@
 #                   expression such as $<TARGET_FILE:fw>
 #   UPGRADE_IMAGE   the upgrade image to write; its folder is made when missing
 #   MCU_OTA_IMAGE   an image for the device's microcontroller, appended behind the software image
+#   SOFTWARE_FORMAT the format the device takes its firmware in, as objcopy names it: binary (raw
+#                   bytes, the default), elf, ihex or srec. swug_gen packs any bytes, so the step
+#                   checks that the software image looks like that format: an ELF program or a HEX
+#                   text given for a device that takes raw bytes fails the build, with the objcopy
+#                   command that makes the raw image
 #   DEPENDS         targets or files that make the inputs, so that they are built first; a file
 #                   that a custom command of this folder makes needs no entry
 #
@@ -38,7 +44,8 @@
 # CMAKE_CROSSCOMPILING_EMULATOR runs Windows programs uses that by default.
 
 function(swug_add_upgrade_image name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "SOFTWARE_IMAGE;UPGRADE_IMAGE;MCU_OTA_IMAGE" "DEPENDS")
+  cmake_parse_arguments(PARSE_ARGV 1 arg ""
+                        "SOFTWARE_IMAGE;UPGRADE_IMAGE;MCU_OTA_IMAGE;SOFTWARE_FORMAT" "DEPENDS")
   set(where "swug_add_upgrade_image(${name})")
   if(arg_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "${where}: unknown arguments: ${arg_UNPARSED_ARGUMENTS}")
@@ -53,6 +60,12 @@ function(swug_add_upgrade_image name)
       message(FATAL_ERROR "${where}: ${keyword} <file> is missing")
     endif()
   endforeach()
+  if(NOT DEFINED arg_SOFTWARE_FORMAT)
+    set(arg_SOFTWARE_FORMAT binary)
+  elseif(NOT arg_SOFTWARE_FORMAT MATCHES "^(binary|elf|ihex|srec)$")
+    message(FATAL_ERROR "${where}: SOFTWARE_FORMAT is binary, elf, ihex or srec, not "
+                        "\"${arg_SOFTWARE_FORMAT}\"")
+  endif()
   if(TARGET "${name}")
     message(FATAL_ERROR "${where}: a target of that name exists already")
   endif()
@@ -94,6 +107,7 @@ function(swug_add_upgrade_image name)
     SWUG_SOFTWARE_IMAGE "${arg_SOFTWARE_IMAGE}"
     SWUG_MCU_OTA_IMAGE "${arg_MCU_OTA_IMAGE}"
     SWUG_UPGRADE_IMAGE "${upgrade}"
+    _SWUG_SOFTWARE_FORMAT "${arg_SOFTWARE_FORMAT}"
     _SWUG_DEPENDS "${arg_DEPENDS}"
     _SWUG_STAGE_DIR "${stage}"
     _SWUG_RUNNER "${runner}")
@@ -105,7 +119,7 @@ endfunction()
 # The custom command of the target <name> that swug_add_upgrade_image() added.
 function(_swug_add_pack_step name)
   foreach(property IN ITEMS SWUG_SOFTWARE_IMAGE SWUG_MCU_OTA_IMAGE SWUG_UPGRADE_IMAGE _SWUG_DEPENDS
-                            _SWUG_STAGE_DIR _SWUG_RUNNER)
+                            _SWUG_STAGE_DIR _SWUG_RUNNER _SWUG_SOFTWARE_FORMAT)
     get_target_property(${property} "${name}" ${property})
     if(${property} MATCHES "-NOTFOUND$")
       set(${property} "")
@@ -129,6 +143,7 @@ function(_swug_add_pack_step name)
       "-DSOFTWARE_IMAGE=${software}"
       "-DUPGRADE_IMAGE=${SWUG_UPGRADE_IMAGE}"
       "-DMCU_OTA_IMAGE=${mcu}"
+      "-DSOFTWARE_FORMAT=${_SWUG_SOFTWARE_FORMAT}"
       "-DSTAGE_DIR=${_SWUG_STAGE_DIR}"
       -P "${step}"
     DEPENDS "${software}" ${mcu} ${_SWUG_DEPENDS} swug::swug_gen swug::swug_info "${step}"

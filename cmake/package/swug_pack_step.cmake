@@ -1,10 +1,11 @@
 # The build step of swug_add_upgrade_image():
 #   cmake -DSWUG_GEN=<swug_gen> -DSWUG_INFO=<swug_info> [-DSWUG_RUNNER=<command>]
 #         -DSOFTWARE_IMAGE=<file> -DUPGRADE_IMAGE=<file> [-DMCU_OTA_IMAGE=<file>]
-#         -DSTAGE_DIR=<folder> -P swug_pack_step.cmake
+#         [-DSOFTWARE_FORMAT=binary|elf|ihex|srec] -DSTAGE_DIR=<folder> -P swug_pack_step.cmake
 # Removes UPGRADE_IMAGE, then packs the image in STAGE_DIR, emptied first and holding only the MCU
 # OTA image as mcu_ota.bin. There it checks the image with swug_info --json (valid, and
-# mcu_ota_flag 1 exactly when an MCU OTA image was given) and unpacks it: the parts must be the
+# mcu_ota_flag 1 exactly when an MCU OTA image was given, the software image in SOFTWARE_FORMAT,
+# binary by default) and unpacks it: the parts must be the
 # inputs byte for byte. Only then does it move the image to UPGRADE_IMAGE and print one line. A
 # failure or a kill on the way leaves no upgrade image, so the next build runs the step again.
 # SWUG_RUNNER (a list) runs the programs where they can't run as they are, such as wine.
@@ -82,6 +83,35 @@ endif()
 if(NOT valid)
   string(JSON problems GET "${report}" problems)
   fail("swug_info finds the image packed from ${SOFTWARE_IMAGE} not valid: ${problems}")
+endif()
+# The device gets the software image as it is, so it must be in the format the device takes.
+if("${SOFTWARE_FORMAT}" STREQUAL "")
+  set(SOFTWARE_FORMAT binary)
+endif()
+string(JSON format GET "${report}" software_format)
+if(NOT format STREQUAL SOFTWARE_FORMAT)
+  set(format_text_binary "raw binary")
+  set(format_text_elf "an ELF program")
+  set(format_text_ihex "Intel HEX text")
+  set(format_text_srec "Motorola S-record text")
+  set(text "${SOFTWARE_IMAGE} looks like ${format_text_${format}}, not ${format_text_${SOFTWARE_FORMAT}}")
+  if(SOFTWARE_FORMAT STREQUAL "binary")
+    cmake_path(REPLACE_EXTENSION SOFTWARE_IMAGE LAST_ONLY .bin OUTPUT_VARIABLE raw)
+    if(raw STREQUAL SOFTWARE_IMAGE)
+      cmake_path(REPLACE_EXTENSION SOFTWARE_IMAGE LAST_ONLY .raw.bin OUTPUT_VARIABLE raw)
+    endif()
+    set(input_format "")
+    if(format MATCHES "^(ihex|srec)$")
+      set(input_format "-I ${format} ")
+    endif()
+    string(APPEND text ", and the device would get it as it is. Pack the raw image that "
+      "\"objcopy ${input_format}-O binary ${SOFTWARE_IMAGE} ${raw}\" makes (in CMake, "
+      "\${CMAKE_OBJCOPY} in an add_custom_command()), or say SOFTWARE_FORMAT ${format} if the "
+      "device takes ${format_text_${format}}")
+  else()
+    string(APPEND text ", which SOFTWARE_FORMAT ${SOFTWARE_FORMAT} says the device takes")
+  endif()
+  fail("${text}")
 endif()
 string(JSON mcu_ota_flag GET "${report}" mcu_ota_flag)
 if(mcu_wanted AND NOT mcu_ota_flag EQUAL 1)

@@ -11,6 +11,7 @@
 
 #include "image_copy.h"
 #include "image_format.h"
+#include "software_format.h"
 
 namespace swug {
 
@@ -28,6 +29,8 @@ struct image_report {
     bool has_header = false;  // false when the file is shorter than a header
     header_bytes raw{};       // the header as found
     swug_header header;       // its fields, decoded
+    // What the software image's first bytes look like; binary without a header.
+    software_format software = software_format::binary;
     std::vector<check_result> checks;
 
     bool valid() const;

@@ -224,6 +224,12 @@ int run_swug_info(const info_options& options) {
         return end_before_report(about_image(failure_kind::image_unreadable, image_path, error),
                                  options.json, image_path);
     }
+    // A device would get an ELF program or a HEX text: said, though the image may be valid.
+    if (report.software != software_format::binary) {
+        info_error note = about_image(failure_kind::image_software_not_raw, image_path);
+        note.context.looks_like = software_format_text(report.software);
+        report_error(note);
+    }
     const int verdict = report.valid() ? info_valid : info_invalid;
     const bool unpacking = options.sw_path != nullptr || options.mcu_path != nullptr;
     // With parts to write, the JSON document waits for their outcome, so that it can tell it.
