@@ -34,6 +34,10 @@ constexpr sentence catalogue[] = {
     {failure_kind::missing_value, channel::error, "{other} needs a file name"},
     {failure_kind::repeated_option, channel::error, "{other} is given twice"},
     {failure_kind::second_image, channel::error, "one image at a time: {other} is a second one"},
+    {failure_kind::missing_size, channel::error, "{other} needs a size"},
+    {failure_kind::bad_slot_size, channel::error,
+     "{other} is not a slot size: give bytes, or KiB or MiB with K or M, such as 262144, 256K or "
+     "1M"},
     {failure_kind::no_image, channel::error, "no image given"},
     {failure_kind::software_missing, channel::error, "can't find the software file {software} "},
     {failure_kind::software_unreadable, channel::error,

@@ -21,7 +21,9 @@ enum class failure_kind {
     missing_value,
     repeated_option,
     second_image,
-    no_image,
+    missing_size,
+    bad_slot_size,
+    no_image,  // the last of swug_info's usage errors
     // swug_gen's inputs
     software_missing,
     software_unreadable,

@@ -133,7 +133,8 @@ const std::string valid_ten_abc =
     "| check mcu_sum: ok |\n"
     "| image is valid |\n";
 
-const std::string usage = "usage: swug_info [--json] [--sw FILE] [--mcu FILE] [--] IMAGE\n";
+const std::string usage =
+    "usage: swug_info [--json] [--slot-size N] [--sw FILE] [--mcu FILE] [--] IMAGE\n";
 
 // image with the byte at offset set to value.
 bytes changed(bytes image, std::size_t offset, char value) {
@@ -846,6 +847,9 @@ std::vector<run_case> option_cases() {
         "Checks an upgrade image field by field and can write its parts out again.\n"
         "\n"
         "  --json      print the report as one JSON object\n"
+        "  --slot-size N\n"
+        "              the size check fails when the image is larger than N bytes, or N KiB or\n"
+        "              MiB with the suffix K or M (256K, 1M): the device's slot for it\n"
         "  --sw FILE   write the software image of a valid image to FILE\n"
         "  --mcu FILE  write the MCU OTA image of a valid image to FILE\n"
         "  --          end of the options: the next word is the image\n"
@@ -872,6 +876,74 @@ std::vector<run_case> option_cases() {
          2,
          "",
          "swug_info: can't open the upgrade image -h: No such file or directory\n"},
+    };
+}
+
+// --slot-size: the image of ten bytes has 138; a slot one byte smaller holds neither the image
+// nor its software image behind the header.
+std::vector<run_case> slot_size_cases() {
+    const bytes image = upgrade_image(ten_bytes());
+    const std::string too_small =
+        replace_all(replace_all(replace_all(valid_ten, "| check size: ok |",
+                                            "| check size: FAILED, expected at most 137 bytes, "
+                                            "found 138 bytes |"),
+                                "| check length: ok |",
+                                "| check length: FAILED, expected at most 9 bytes, found 10 "
+                                "bytes |"),
+                    "| image is valid |", "| image is NOT valid: 2 checks failed |");
+    const std::string bad_size =
+        " is not a slot size: give bytes, or KiB or MiB with K or M, such as 262144, 256K or 1M\n";
+    return {
+        {"a slot of the image's size",
+         {{"up.bin", image}},
+         {"--slot-size", "138", "up.bin"},
+         0,
+         valid_ten},
+        {"a slot one byte smaller",
+         {{"up.bin", image}},
+         {"--slot-size", "137", "up.bin"},
+         1,
+         too_small},
+        {"a slot one byte smaller, as JSON",
+         {{"up.bin", image}},
+         {"--json", "--slot-size", "137", "up.bin"},
+         1,
+         replace_all(
+             replace_all(
+                 replace_all(
+                     replace_all(valid_ten_json, "\"valid\":true", "\"valid\":false"),
+                     R"({"name":"size","ok":true})",
+                     R"({"name":"size","ok":false,"expected":"at most 137 bytes","found":"138 bytes"})"),
+                 R"({"name":"length","ok":true})",
+                 R"({"name":"length","ok":false,"expected":"at most 9 bytes","found":"10 bytes"})"),
+             R"("problems":[])",
+             R"("problems":["size: expected at most 137 bytes, found 138 bytes",)"
+             R"("length: expected at most 9 bytes, found 10 bytes"])")},
+        {"a slot of 4K", {{"up.bin", image}}, {"up.bin", "--slot-size", "4K"}, 0, valid_ten},
+        {"a slot of 0 bytes is no size",
+         {{"up.bin", image}},
+         {"--slot-size", "0", "up.bin"},
+         2,
+         "",
+         "swug_info: 0" + bad_size + usage},
+        {"a size past 64 bits is no size",
+         {{"up.bin", image}},
+         {"--slot-size", "18014398509481984M", "up.bin"},
+         2,
+         "",
+         "swug_info: 18014398509481984M" + bad_size + usage},
+        {"a lower-case suffix is no size",
+         {{"up.bin", image}},
+         {"--slot-size", "4k", "up.bin"},
+         2,
+         "",
+         "swug_info: 4k" + bad_size + usage},
+        {"--slot-size without its size",
+         {{"up.bin", image}},
+         {"up.bin", "--slot-size"},
+         2,
+         "",
+         "swug_info: --slot-size needs a size\n" + usage},
     };
 }
 
@@ -1133,6 +1205,12 @@ TEST(SwugInfo, AnImageCutShortWhileItIsUnpackedLeavesNoPart) {
     const std::vector<std::pair<std::string, bytes>> after = {
         {"sw.fifo", "<not a regular file>"}, {"up.bin", image.substr(0, 128 + 280000)}};
     EXPECT_EQ(folder_contents(folder.path()), after);
+}
+
+TEST(SwugInfo, ASlotSizeJudgesTheImagesSize) {
+    for (const run_case& row : slot_size_cases()) {
+        check_run_case(row, "swug_info");
+    }
 }
 
 TEST(SwugInfo, Options) {

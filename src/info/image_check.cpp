@@ -143,13 +143,13 @@ void describe(const swug_verify& verifier, const swug_verify_result& verdict,
 }  // namespace
 
 int check_image(byte_source& source, std::int64_t known_size, copy_buffer& buffer,
-                image_report& report) {
+                image_report& report, std::uint64_t slot_size) {
     report = image_report();
     // The software image's first bytes, as they pass, for a guess at its format.
     format_probe probe(source, header_size);
     swug_verify verifier;
     swug_verify_start(
-        &verifier, SWUG_VERIFY_NO_LIMIT,
+        &verifier, slot_size,
         known_size >= 0 ? static_cast<std::uint64_t>(known_size) : SWUG_VERIFY_UNKNOWN_SIZE);
     swug_verify_use_sum(&verifier, sum_for_verifier);
     // Whatever an earlier copy left in the buffer is not this image's.

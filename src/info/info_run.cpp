@@ -220,7 +220,9 @@ int run_swug_info(const info_options& options) {
                                  options.json, image_path);
     }
     image_report report;
-    if (const int error = check_image(image, image.status().size, buffer, report); error != 0) {
+    if (const int error = check_image(image, image.status().size, buffer, report,
+                                      options.slot_size.value_or(any_slot_size));
+        error != 0) {
         return end_before_report(about_image(failure_kind::image_unreadable, image_path, error),
                                  options.json, image_path);
     }
