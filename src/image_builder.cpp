@@ -19,7 +19,7 @@
 namespace swug {
 
 std::uint8_t in_cmd_mode = 0;
-char work_dir[path_capacity] = {};
+std::string work_dir;
 int work_dir_error = 0;
 
 namespace {
@@ -90,21 +90,10 @@ std::string summary_of(const swug_header& hdr, bool mcu_refused) {
 }
 
 // Turns one command-line argument into a path, or says why it can't.
-failure choose_path(const char* argument, char (&path)[path_capacity], message_context& context) {
-    context.number = path_max_length;
-    switch (expand_argument(argument, work_dir, path)) {
-        case path_status::ok:
-            return {};
-        case path_status::too_long:
-            context.other = starts_with_dot_slash(argument)
-                                ? std::string(work_dir) + "/" + (argument + 2)
-                                : std::string(argument);
-            return {failure_kind::path_too_long};
-        case path_status::no_work_dir:
-            context.other = argument;
-            return {work_dir_error == ERANGE ? failure_kind::work_dir_too_long
-                                             : failure_kind::no_work_dir,
-                    work_dir_error};
+failure choose_path(const char* argument, std::string& path, message_context& context) {
+    if (expand_argument(argument, work_dir, path) == path_status::no_work_dir) {
+        context.other = argument;
+        return {failure_kind::no_work_dir, work_dir_error};
     }
     return {};
 }
@@ -126,10 +115,10 @@ struct build_notes {
 };
 
 failure open_inputs(const char* openname, build_inputs& in, build_notes& notes) {
-    // A software image that can't be opened is "can't find", but for a folder and for a file that
-    // another process holds, which say why.
+    // A software image that can't be opened is "can't find", but for a folder, a file that
+    // another process holds and a path longer than the system takes, which say why.
     if (const int error = in.software.open(openname); error != 0) {
-        return {error == EISDIR || error == platform::file_in_use
+        return {error == EISDIR || error == platform::file_in_use || error == ENAMETOOLONG
                     ? failure_kind::software_unreadable
                     : failure_kind::software_missing,
                 error};
@@ -261,13 +250,13 @@ void report_out_of_memory(const char* fname) {
 }  // namespace
 
 std::int32_t generate_swug_bin(const func_args* args) {
-    char openname[path_capacity] = {};
-    char fname[path_capacity] = {};
+    std::string openname;
+    std::string fname;
     message_context context;
     failure chosen;
     if (args->argc == 1) {
-        std::memcpy(openname, default_software_image, sizeof default_software_image);
-        std::memcpy(fname, default_upgrade_image, sizeof default_upgrade_image);
+        openname = default_software_image;
+        fname = default_upgrade_image;
     } else if (args->argc != 3) {
         context.number = static_cast<std::uint64_t>(args->argc);
         chosen = {failure_kind::wrong_argc};
@@ -279,10 +268,10 @@ std::int32_t generate_swug_bin(const func_args* args) {
         return chosen.kind == failure_kind::wrong_argc ? build_wrong_argc : build_failed;
     }
     try {
-        return pack_and_report(openname, fname);
+        return pack_and_report(openname.c_str(), fname.c_str());
     } catch (const std::bad_alloc&) {
         // Whatever the run created has gone with the objects that held it.
-        report_out_of_memory(fname);
+        report_out_of_memory(fname.c_str());
         return build_failed;
     }
 }

@@ -24,10 +24,6 @@ struct sentence {
 constexpr sentence catalogue[] = {
     {failure_kind::none, channel::error, ""},
     {failure_kind::wrong_argc, channel::error, "Parameter Error [{number}]"},
-    {failure_kind::path_too_long, channel::error,
-     "path too long, must be at most {number} characters: {other}"},
-    {failure_kind::work_dir_too_long, channel::error,
-     "can't expand {other}: the working directory is longer than {number} characters"},
     {failure_kind::no_work_dir, channel::error,
      "can't expand {other}: can't get the working directory: {reason}"},
     {failure_kind::unknown_option, channel::error, "unknown option {other}"},

@@ -13,8 +13,6 @@ enum class failure_kind {
     none,
     // swug_gen's command line
     wrong_argc,
-    path_too_long,
-    work_dir_too_long,
     no_work_dir,
     // swug_info's command line
     unknown_option,
