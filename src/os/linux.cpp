@@ -455,48 +455,48 @@ struct output_walk {
 };
 
 // A link in /proc stands for one of the process's open files; the system follows it there.
-place_result follow_descriptor_link(output_walk& walk, const std::string& part, bool last,
-                                    output_place& place) {
+failure follow_descriptor_link(output_walk& walk, const std::string& part, bool last,
+                               output_place& place) {
     held_handle followed(
         openat(static_cast<int>(walk.folder.native()), part.c_str(), O_PATH | O_CLOEXEC));
     struct stat info {};
     if (!followed.is_open() || fstat(static_cast<int>(followed.native()), &info) != 0) {
-        return {last_error()};
+        return {failure_kind::cannot_create, last_error()};
     }
     if (S_ISDIR(info.st_mode)) {
         walk.folder = std::move(followed);
         return {};
     }
     if (!last) {
-        return {ENOTDIR};
+        return {failure_kind::cannot_create, ENOTDIR};
     }
     place.descriptor = std::move(followed);
     place.exists = true;
     fill_status(info, place.status);
-    place.obstacle = replace_obstacle::descriptor;
+    place.obstacle = rewrite_reason::descriptor;
     walk.arrived = true;
     return {};
 }
 
-place_result follow_link(output_walk& walk, int link, const struct stat& info,
-                         const struct stat& folder_info, const std::string& part, bool last,
-                         output_place& place) {
+failure follow_link(output_walk& walk, int link, const struct stat& info,
+                    const struct stat& folder_info, const std::string& part, bool last,
+                    output_place& place) {
     if (++walk.hops > max_link_hops) {
-        return {ELOOP};
+        return {failure_kind::cannot_create, ELOOP};
     }
     if (is_on_proc(static_cast<int>(walk.folder.native()))) {
         return follow_descriptor_link(walk, part, last, place);
     }
     if (is_shared_folder(folder_info) && is_foreign(info, folder_info)) {
-        return {0, output_refusal::foreign_link};
+        return {failure_kind::foreign_link};
     }
     std::string text;
     if (const int error = read_link_text(link, text); error != 0) {
-        return {error};
+        return {failure_kind::cannot_create, error};
     }
     if (text[0] == '/') {
         if (const int error = open_root(true, walk.folder); error != 0) {
-            return {error};
+            return {failure_kind::cannot_create, error};
         }
     }
     push_parts(text, walk.parts);
@@ -504,11 +504,10 @@ place_result follow_link(output_walk& walk, int link, const struct stat& info,
 }
 
 // The existing file that the path ends in.
-place_result arrive_at_file(output_walk& walk, const struct stat& info,
-                            const struct stat& folder_info, const std::string& part,
-                            output_place& place) {
+failure arrive_at_file(output_walk& walk, const struct stat& info, const struct stat& folder_info,
+                       const std::string& part, output_place& place) {
     if (is_shared_folder(folder_info) && is_foreign(info, folder_info)) {
-        return {0, output_refusal::foreign_file};
+        return {failure_kind::foreign_file};
     }
     place.name = part;
     place.exists = true;
@@ -517,16 +516,16 @@ place_result arrive_at_file(output_walk& walk, const struct stat& info,
     // new file in the old one's place.
     if ((folder_info.st_mode & S_ISVTX) != 0 && geteuid() != 0 && info.st_uid != geteuid() &&
         folder_info.st_uid != geteuid()) {
-        place.obstacle = replace_obstacle::sticky_folder;
+        place.obstacle = rewrite_reason::folder_forbids_replacing;
     } else if (is_mount_point(static_cast<int>(walk.folder.native()), part)) {
-        place.obstacle = replace_obstacle::mount_point;
+        place.obstacle = rewrite_reason::mount_point;
     }
     walk.arrived = true;
     return {};
 }
 
 // Takes the next name of the path, relative to the folder reached so far.
-place_result take_next_name(output_walk& walk, output_place& place) {
+failure take_next_name(output_walk& walk, output_place& place) {
     const std::string part = walk.parts.front();
     walk.parts.pop_front();
     const bool last = walk.parts.empty();
@@ -537,7 +536,7 @@ place_result take_next_name(output_walk& walk, output_place& place) {
                           O_PATH | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         if (errno != ENOENT || !last) {
-            return {last_error()};
+            return {failure_kind::cannot_create, last_error()};
         }
         place.name = part;  // nothing there yet: a new file of that name
         walk.arrived = true;
@@ -547,46 +546,46 @@ place_result take_next_name(output_walk& walk, output_place& place) {
     struct stat info {};
     struct stat folder_info {};
     if (fstat(fd, &info) != 0 || fstat(static_cast<int>(walk.folder.native()), &folder_info) != 0) {
-        return {last_error()};
+        return {failure_kind::cannot_create, last_error()};
     }
     if (S_ISLNK(info.st_mode)) {
         return follow_link(walk, fd, info, folder_info, part, last, place);
     }
     if (S_ISDIR(info.st_mode)) {
         if (last) {
-            return {EISDIR};
+            return {failure_kind::cannot_create, EISDIR};
         }
         walk.folder = std::move(entry);
         return {};
     }
     if (!last) {
-        return {ENOTDIR};
+        return {failure_kind::cannot_create, ENOTDIR};
     }
     return arrive_at_file(walk, info, folder_info, part, place);
 }
 
 }  // namespace
 
-place_result find_output_place(const char* path, output_place& place) {
+failure find_output_place(const char* path, output_place& place) {
     place = output_place();
     if (path[0] == '\0') {
-        return {ENOENT};  // no name to give the new file
+        return {failure_kind::cannot_create, ENOENT};  // no name to give the new file
     }
     // The path is walked one name at a time, each relative to the folder before it, so that what
     // is checked is what is used: a name that changes meanwhile can't lead elsewhere.
     output_walk walk;
     if (const int error = open_root(path[0] == '/', walk.folder); error != 0) {
-        return {error};
+        return {failure_kind::cannot_create, error};
     }
     push_parts(path, walk.parts);
     while (!walk.arrived && !walk.parts.empty()) {
-        if (const place_result taken = take_next_name(walk, place);
-            taken.error != 0 || taken.refusal != output_refusal::none) {
+        if (const failure taken = take_next_name(walk, place)) {
             return taken;
         }
     }
     if (!walk.arrived) {
-        return {EISDIR};  // the path ends in a folder: "out/", ".", ".."
+        return {failure_kind::cannot_create,
+                EISDIR};  // the path ends in a folder: "out/", ".", ".."
     }
     // The folder is opened for reading, so that it can be synced; one that may be searched and
     // written but not read is used as it is.
@@ -594,14 +593,14 @@ place_result find_output_place(const char* path, output_place& place) {
         openat(static_cast<int>(walk.folder.native()), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (readable >= 0) {
         walk.folder.reset(readable);
-        if (is_append_only(readable) && place.obstacle == replace_obstacle::none) {
-            place.obstacle = replace_obstacle::append_only_folder;
+        if (is_append_only(readable) && place.obstacle == rewrite_reason::none) {
+            place.obstacle = rewrite_reason::append_only_folder;
         }
     }
     file_status folder_status;
     if (const int error = status_of(static_cast<int>(walk.folder.native()), folder_status);
         error != 0) {
-        return {error};
+        return {failure_kind::cannot_create, error};
     }
     place.folder_identity = folder_status.identity;
     place.folder = std::move(walk.folder);

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "messages.h"
+
 namespace swug::platform {
 
 // errno after a call that failed, or EIO when the call gave no reason.
@@ -155,26 +157,6 @@ private:
     std::intptr_t native_ = closed;
 };
 
-// Why an output is refused before a byte is written, where the system gives no error number.
-// In a folder that others may write and that only lets owners remove their own entries (a
-// sticky folder such as /tmp), what another user put there is neither followed nor written.
-enum class output_refusal {
-    none,
-    foreign_link,  // the path leads through such a folder's symbolic link of another user
-    foreign_file,  // the file is such a folder's file of another user
-};
-
-// What keeps this process from putting a new file in place of the final name in one step, though
-// the file itself may be written.
-enum class replace_obstacle {
-    none,
-    sticky_folder,       // only the file's or the folder's owner may rename over it
-    append_only_folder,  // nothing in the folder may be renamed or removed
-    mount_point,         // the file is mounted over the name (a container's bind-mounted file)
-    descriptor,          // the path names an open descriptor, not a name in a folder
-    in_use,              // another process has it open, letting others write it but not replace it
-};
-
 // Where an output path leads, found once, so that no later step can be sent elsewhere: the
 // folder of the final name is held open, and every later step acts relative to it.
 struct output_place {
@@ -190,19 +172,18 @@ struct output_place {
     held_handle descriptor;
     bool exists = false;
     file_status status;  // of the existing file
-    replace_obstacle obstacle = replace_obstacle::none;
+    // What keeps this process from putting a new file in place of the final name in one step,
+    // though the file itself may be written.
+    rewrite_reason obstacle = rewrite_reason::none;
 };
 
-struct place_result {
-    int error = 0;
-    output_refusal refusal = output_refusal::none;
-};
-
-// Resolves path as an output: symbolic links are followed to the file they finally name (none
-// that another user put in a shared folder), the final name's folder is opened, and an existing
-// file is looked at without being opened. Fails with EISDIR for a folder, ENOENT for an empty
-// name, and the system's reason when the folder it would go into does not exist.
-place_result find_output_place(const char* path, output_place& place);
+// Resolves path as an output: symbolic links are followed to the file they finally name, the final
+// name's folder is opened, and an existing file is looked at without being opened. Fails with
+// cannot_create and EISDIR for a folder, ENOENT for an empty name, and the system's reason when
+// the folder it would go into does not exist. In a folder that others may write and that only
+// lets owners remove their own entries (a sticky folder such as /tmp), what another user put
+// there is neither followed (foreign_link) nor written (foreign_file).
+failure find_output_place(const char* path, output_place& place);
 
 // True when two names in one folder name the same entry as the file system compares names: byte
 // for byte on POSIX systems; on Windows without regard to case or to trailing dots and blanks.

@@ -564,11 +564,11 @@ void held_handle::reset(std::intptr_t native) {
     native_ = native;
 }
 
-place_result find_output_place(const char* path, output_place& place) {
+failure find_output_place(const char* path, output_place& place) {
     place = output_place();
     const std::string given = path;
     if (given.empty()) {
-        return {ENOENT};  // no name to give the new file
+        return {failure_kind::cannot_create, ENOENT};  // no name to give the new file
     }
     // A device (NUL, CON, \\.\COM1) is no name in a folder: it is written in place as it is named.
     file_status device;
@@ -586,12 +586,12 @@ place_result find_output_place(const char* path, output_place& place) {
     place.name = given.substr(name_at);
     HANDLE folder = open_folder(place.folder_path, place.folder_identity);
     if (folder == INVALID_HANDLE_VALUE) {
-        return {last_windows_error()};
+        return {failure_kind::cannot_create, last_windows_error()};
     }
     place.folder.reset(reinterpret_cast<std::intptr_t>(folder));
     // A name that ends in a separator, or is "." or "..", names a folder.
     if (place.name.empty() || place.name == "." || place.name == "..") {
-        return {EISDIR};
+        return {failure_kind::cannot_create, EISDIR};
     }
     file_status status;
     const int error = status_of_path(joined(place).c_str(), status);
@@ -599,10 +599,10 @@ place_result find_output_place(const char* path, output_place& place) {
         return {};
     }
     if (error != 0) {
-        return {error};
+        return {failure_kind::cannot_create, error};
     }
     if (status.kind == file_kind::directory) {
-        return {EISDIR};
+        return {failure_kind::cannot_create, EISDIR};
     }
     place.exists = true;
     place.status = status;
@@ -622,7 +622,7 @@ place_result find_output_place(const char* path, output_place& place) {
     if (probe != INVALID_HANDLE_VALUE) {
         CloseHandle(probe);
     } else if (GetLastError() == ERROR_SHARING_VIOLATION) {
-        place.obstacle = replace_obstacle::in_use;
+        place.obstacle = rewrite_reason::in_use;
     }
     return {};
 }
