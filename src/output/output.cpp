@@ -9,6 +9,15 @@
 
 namespace swug {
 
+namespace sys = output_system;
+
+void sys::owned_descriptor::reset(int fd) {
+    if (fd_ >= 0) {
+        (void)platform::close_file(fd_);
+    }
+    fd_ = fd;
+}
+
 namespace {
 
 // Longest final name kept whole in a temporary name, so ".name.swug-XXXXXX" fits 255 bytes.
@@ -78,13 +87,6 @@ int copy_over(int from, int to) {
 
 }  // namespace
 
-void owned_descriptor::reset(int fd) {
-    if (fd_ >= 0) {
-        (void)platform::close_file(fd_);
-    }
-    fd_ = fd;
-}
-
 namespace {
 
 // Finds where path leads, and checks that an existing file there may be written as a plain open
@@ -92,7 +94,7 @@ namespace {
 failure find_output_target(const char* path, output_target& target) {
     target = output_target();
     target.path = path;
-    if (const failure found = platform::find_output_place(path, target.place)) {
+    if (const failure found = sys::find_output_place(path, target.place)) {
         return found;
     }
     if (!target.exists() || target.status().kind != platform::file_kind::regular) {
@@ -100,7 +102,7 @@ failure find_output_target(const char* path, output_target& target) {
     }
     // The access check of a plain open for writing, made now, before any file is created.
     int fd = -1;
-    if (const int error = platform::open_existing_for_writing(target.place, fd); error != 0) {
+    if (const int error = sys::open_existing_for_writing(target.place, fd); error != 0) {
         return {error == EACCES                  ? failure_kind::read_only
                 : error == platform::file_in_use ? failure_kind::cannot_write
                                                  : failure_kind::cannot_create,
@@ -116,10 +118,10 @@ bool same_destination(const output_target& a, const output_target& b) {
     if (a.exists() && b.is(a.status().identity)) {
         return true;
     }
-    const platform::output_place& x = a.place;
-    const platform::output_place& y = b.place;
+    const sys::output_place& x = a.place;
+    const sys::output_place& y = b.place;
     return !x.descriptor.is_open() && !y.descriptor.is_open() &&
-           x.folder_identity == y.folder_identity && platform::same_name(x.name, y.name);
+           x.folder_identity == y.folder_identity && sys::same_name(x.name, y.name);
 }
 
 // True when the target is the file the tool's standard output goes to, where a report written
@@ -205,73 +207,53 @@ open_result open_outputs(std::initializer_list<output_request> requests,
 int output::create(output_target&& target) {
     drop();
     target_ = std::move(target);
-    const platform::output_place& place = target_.place;
+    const sys::output_place& place = target_.place;
     if (!target_.replaced()) {
-        return platform::open_in_place(place, fd_);
+        return sys::open_in_place(place, fd_);
     }
     if (place.obstacle != rewrite_reason::none) {
         return start_rewrite(place.obstacle);
     }
-    for (int tries = 0; tries < max_name_tries && fd_ < 0; ++tries) {
-        std::string name = temporary_name(place.name);
-        int fd = -1;
-        // A new file for an existing one stays private until it has taken over the old one's
-        // permissions; a file with no predecessor gets what a plain create would give it.
-        const int error = platform::create_temporary(place, name, target_.exists(), fd);
+    const int error = create_beside();
+    // Where the old file may be written but no second file can be made beside it, it is written
+    // over, as a plain write would.
+    if (target_.exists() && (error == EACCES || error == EPERM)) {
+        return start_rewrite(rewrite_reason::folder_forbids_new_files);
+    }
+    if (target_.exists() && platform::means_no_room(error)) {
+        return start_rewrite(rewrite_reason::no_room_beside);
+    }
+    return error;
+}
+
+// A new file beside the target, under a name of this run's own. What it must take over of the old
+// file is settled before a byte is written; where it can't be, the old file is written over
+// instead, so that nothing a plain write keeps is lost.
+int output::create_beside() {
+    for (int tries = 0; tries < max_name_tries; ++tries) {
+        std::string name = temporary_name(target_.place.name);
+        rewrite_reason lost = rewrite_reason::none;
+        const int error =
+            sys::create_temporary(target_.place, name, target_.existing.get(), fd_, lost);
         if (error == EEXIST) {
             continue;  // another run's file of the same name: never touched, try another name
-        }
-        // Where the old file may be written but no second file can be made beside it, it is
-        // written over, as a plain write would.
-        if (target_.exists() && (error == EACCES || error == EPERM)) {
-            return start_rewrite(rewrite_reason::folder_forbids_new_files);
-        }
-        if (target_.exists() && platform::means_no_room(error)) {
-            return start_rewrite(rewrite_reason::no_room_beside);
         }
         if (error != 0) {
             return error;
         }
-        fd_ = fd;
         temporary_name_ = std::move(name);
-    }
-    if (fd_ < 0) {
-        return EEXIST;
-    }
-    if (!target_.exists()) {
+        if (lost != rewrite_reason::none) {
+            drop();
+            return start_rewrite(lost);
+        }
         return 0;
     }
-    // What the new file must take over is settled before a byte is written; where it can't be,
-    // the old file is written over instead, so that nothing a plain write keeps is lost.
-    if (const rewrite_reason lost = take_over_metadata(); lost != rewrite_reason::none) {
-        drop();
-        return start_rewrite(lost);
-    }
-    return 0;
-}
-
-rewrite_reason output::take_over_metadata() {
-    const platform::file_status& old = target_.status();
-    platform::file_status created;
-    if (platform::status_of(fd_, created) != 0) {
-        return rewrite_reason::attributes_not_kept;
-    }
-    if (created.owner != old.owner) {
-        if (platform::set_owner(fd_, old.owner, old.group) != 0) {
-            return rewrite_reason::owner_not_kept;
-        }
-    } else if (created.group != old.group && platform::set_group(fd_, old.group) != 0) {
-        return rewrite_reason::group_not_kept;
-    }
-    if (platform::copy_extended_attributes(target_.existing.get(), fd_) != 0) {
-        return rewrite_reason::attributes_not_kept;
-    }
-    return rewrite_reason::none;
+    return EEXIST;
 }
 
 int output::start_rewrite(rewrite_reason reason) {
     rewrite_ = reason;
-    return platform::create_scratch(fd_);
+    return sys::create_scratch(fd_);
 }
 
 int output::write(const std::uint8_t* data, std::size_t size) {
@@ -289,14 +271,7 @@ failure output::finish() {
     if (rewrite_ != rewrite_reason::none) {
         return {};  // the new content waits in the scratch file until commit
     }
-    int error = 0;
-    if (!temporary_name_.empty() && target_.exists()) {
-        // Without set-user-ID and set-group-ID: a plain write clears them from new content too.
-        error = platform::set_permissions(fd_, target_.status().permissions & 0777u);
-    }
-    if (error == 0 && !temporary_name_.empty()) {
-        error = platform::sync(fd_);
-    }
+    int error = temporary_name_.empty() ? 0 : sys::finish_temporary(target_.place, fd_);
     const int close_error = platform::close_file(fd_);
     fd_ = -1;
     if (error == 0) {
@@ -312,17 +287,12 @@ output::commit_result output::commit() {
     if (temporary_name_.empty()) {
         return {};
     }
-    if (platform::open_files_block_renames) {
-        target_.existing.reset();
-    }
-    if (const int error = platform::commit_temporary(target_.place, temporary_name_); error != 0) {
+    if (const int error = sys::commit_temporary(target_.place, temporary_name_, target_.existing);
+        error != 0) {
         return {{failure_kind::cannot_write, error}};
     }
     temporary_name_.clear();
-    // Closed only now, so that nobody watching the old file sees it closed after writing before
-    // the new one is in place.
-    target_.existing.reset();
-    if (const int error = platform::sync_folder(target_.place); error != 0) {
+    if (const int error = sys::sync_folder(target_.place); error != 0) {
         return {{failure_kind::not_synced, error}};
     }
     return {};
@@ -335,7 +305,7 @@ output::commit_result output::rewrite() {
     if (!target_.exists()) {
         // A folder where no file may be renamed into place: the name is made now, exclusively.
         int fd = -1;
-        error = platform::create_in_place(target_.place, fd);
+        error = sys::create_in_place(target_.place, fd);
         target_.existing.reset(fd);
     }
     if (error == 0) {
@@ -356,7 +326,7 @@ void output::drop() {
         fd_ = -1;
     }
     if (!temporary_name_.empty()) {
-        platform::discard_temporary(target_.place, temporary_name_);
+        sys::discard_temporary(target_.place, temporary_name_);
         temporary_name_.clear();
     }
     rewrite_ = rewrite_reason::none;

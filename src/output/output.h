@@ -11,34 +11,10 @@
 
 #include "messages.h"
 #include "os/platform.h"
+#include "output/system.h"
 #include "streams.h"
 
 namespace swug {
-
-// A descriptor of the C library that the object closes; nothing written through it can be lost
-// by a failed close, so the close's result is not needed.
-class owned_descriptor {
-public:
-    owned_descriptor() = default;
-    explicit owned_descriptor(int fd) : fd_(fd) {}
-    ~owned_descriptor() { reset(); }
-    owned_descriptor(owned_descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    owned_descriptor& operator=(owned_descriptor&& other) noexcept {
-        if (this != &other) {
-            reset(other.fd_);
-            other.fd_ = -1;
-        }
-        return *this;
-    }
-    owned_descriptor(const owned_descriptor&) = delete;
-    owned_descriptor& operator=(const owned_descriptor&) = delete;
-
-    int get() const { return fd_; }
-    void reset(int fd = -1);
-
-private:
-    int fd_ = -1;
-};
 
 // Where an output will go, found once, before anything is written: its folder is held open, so
 // every later step acts on the file that was checked. A regular file, or nothing yet, is
@@ -46,10 +22,10 @@ private:
 // complete. Anything else (a device, a FIFO) is written in place and never removed. Move-only.
 struct output_target {
     std::string path;  // as given
-    platform::output_place place;
+    output_system::output_place place;
     // An existing regular file, opened for writing without being emptied: it may be written, as a
     // plain open for writing would find, and it is written through this where it can't be replaced.
-    owned_descriptor existing;
+    output_system::owned_descriptor existing;
 
     bool exists() const { return place.exists; }
     const platform::file_status& status() const { return place.status; }
@@ -136,8 +112,8 @@ private:
                                     const std::function<failure()>&);
 
     int create(output_target&& target);
+    int create_beside();
     int start_rewrite(rewrite_reason reason);
-    rewrite_reason take_over_metadata();
     commit_result rewrite();
 
     output_target target_;
