@@ -9,12 +9,12 @@
 #   share/swug/verify/              its source, which a cross build for a microcontroller
 #                                   compiles with its own toolchain as swug::verify
 #   share/man/man1/swug_*.1.gz      man pages, when scdoc was found
-#   share/doc/swug/                 README.md, copyright (the licence, machine-readable),
-#                                   changelog.gz
+#   share/doc/swug/                 README.md, docs/, copyright (the licence,
+#                                   machine-readable), changelog.gz
 #   cpack: a .deb and a .tar.gz in packages/, each listed in packages/SHA256SUMS
 # Windows (the MinGW-w64 cross build):
 #   bin/swug_gen.exe, bin/swug_info.exe, lib/cmake/swug/ (the same CMake package), the verifier
-#   as above, README.md, LICENSE
+#   as above, README.md, docs/, LICENSE
 #   cpack: a .zip in packages/, listed in packages/SHA256SUMS
 include(GNUInstallDirs)
 
@@ -86,6 +86,7 @@ set(SWUG_PACKAGE_MISSING "")
 
 if(WIN32)
   install(FILES README.md LICENSE DESTINATION .)
+  install(DIRECTORY docs DESTINATION .)
 else()
   # Man pages, written in scdoc and turned into roff (and compressed) during the build.
   find_program(SCDOC_PROGRAM scdoc)
@@ -120,6 +121,7 @@ else()
   swug_debian_copyright(${PROJECT_BINARY_DIR}/debian/copyright)
   install(FILES README.md ${PROJECT_BINARY_DIR}/debian/copyright
     DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(DIRECTORY docs DESTINATION ${CMAKE_INSTALL_DOCDIR})
   if(GZIP_PROGRAM)
     add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/debian/changelog.gz
       COMMAND ${CMAKE_COMMAND} -DGZIP=${GZIP_PROGRAM}
