@@ -318,7 +318,7 @@ std::vector<run_case> help_cases() {
         "Exit status: 0 the upgrade image was written, 1 it was not.\n"
         "More: man swug_gen; on Windows, README.md beside the program.\n";
     const bytes ten = ten_bytes();
-    return {
+    std::vector<run_case> cases = {
         {"--help", {}, {"--help"}, 0, help},
         {"/?, as Windows programs spell it", {}, {"/?"}, 0, help},
         {"--version", {}, {"--version"}, 0, "swug_gen " + version + "\n"},
@@ -341,6 +341,17 @@ std::vector<run_case> help_cases() {
          1,
          "can't find the software file --version \n"},
     };
+    if (!target_is_windows()) {
+        // Help that can't be printed is no success.
+        cases.push_back({"--help into a pipe that nobody reads",
+                         {},
+                         {"--help"},
+                         1,
+                         "",
+                         "can't write to standard output: Broken pipe\n"});
+        cases.back().stdout_reader_gone = true;
+    }
+    return cases;
 }
 
 // The tests' own image builder, which the other rows trust, makes the golden images too.
