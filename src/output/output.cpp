@@ -158,10 +158,12 @@ failure accept(const char* path, const std::vector<kept_file>& kept, bool must_s
 
 }  // namespace
 
-open_result open_outputs(std::initializer_list<output_request> requests,
-                         const std::vector<kept_file>& kept, bool must_seek,
-                         const std::function<failure()>& before_creating) {
-    std::vector<output_target> targets(requests.size());
+namespace {
+
+// Finds every requested output's target and refuses what it must not be, before any is created.
+open_result accept_all(std::initializer_list<output_request> requests,
+                       const std::vector<kept_file>& kept, bool must_seek,
+                       std::vector<output_target>& targets) {
     const output_request* request = requests.begin();
     for (std::size_t i = 0; i < requests.size(); ++i) {
         if (request[i].path == nullptr) {
@@ -176,32 +178,48 @@ open_result open_outputs(std::initializer_list<output_request> requests,
             }
         }
     }
+    return {};
+}
+
+}  // namespace
+
+open_result open_outputs(std::initializer_list<output_request> requests,
+                         const std::vector<kept_file>& kept, bool must_seek,
+                         const std::function<failure()>& before_creating) {
+    std::vector<output_target> targets(requests.size());
+    if (const open_result refused = accept_all(requests, kept, must_seek, targets);
+        refused.failed) {
+        return refused;
+    }
     if (before_creating) {
         if (const failure stopped = before_creating()) {
             return {stopped, 0};
         }
     }
+    const output_request* request = requests.begin();
     for (std::size_t i = 0; i < requests.size(); ++i) {
         if (request[i].path == nullptr) {
             continue;
         }
-        output& out = *request[i].out;
-        int error = out.create(std::move(targets[i]));
-        const failure_kind kind =
-            error != 0 ? failure_kind::cannot_create : failure_kind::cannot_write;
-        if (error == 0 && must_seek) {
-            error = platform::check_seekable(out.fd_);
-        }
-        if (error != 0) {
-            for (const output_request& created : requests) {
-                if (created.out != nullptr) {
-                    created.out->drop();
+        if (const failure failed = request[i].out->open(std::move(targets[i]), must_seek)) {
+            for (const output_request& opened : requests) {
+                if (opened.out != nullptr) {
+                    opened.out->drop();
                 }
             }
-            return {{kind, error}, i};
+            return {failed, i};
         }
     }
     return {};
+}
+
+failure output::open(output_target&& target, bool must_seek) {
+    if (const int error = create(std::move(target)); error != 0) {
+        return {failure_kind::cannot_create, error};
+    }
+    // A terminal can't go back to its start; it is refused before a byte reaches it.
+    const int error = must_seek ? platform::check_seekable(fd_) : 0;
+    return error != 0 ? failure{failure_kind::cannot_write, error} : failure{};
 }
 
 int output::create(output_target&& target) {

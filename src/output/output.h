@@ -107,10 +107,12 @@ public:
     void drop();
 
 private:
-    friend open_result open_outputs(std::initializer_list<output_request>,
-                                    const std::vector<kept_file>&, bool,
-                                    const std::function<failure()>&);
+    friend open_result open_outputs(std::initializer_list<output_request> requests,
+                                    const std::vector<kept_file>& kept, bool must_seek,
+                                    const std::function<failure()>& before_creating);
 
+    // Creates the new content's file for target; must_seek: refuses one that can't go back.
+    failure open(output_target&& target, bool must_seek);
     int create(output_target&& target);
     int create_beside();
     int start_rewrite(rewrite_reason reason);
