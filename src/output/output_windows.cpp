@@ -54,6 +54,17 @@ int slot_of(const std::wstring& path) {
     return -1;
 }
 
+// A descriptor of the C runtime that owns handle; EMFILE, and the handle closed, when there is
+// none.
+int adopt(HANDLE handle, int flags, int& fd) {
+    fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return EMFILE;
+    }
+    return 0;
+}
+
 // What Ctrl-C runs: every temporary file of this run goes.
 void remove_temporaries() {
     for (int slot = 0; slot < temporary_slots; ++slot) {
@@ -279,12 +290,7 @@ int open_existing_for_writing(const output_place& place, int& fd) {
         CloseHandle(handle);
         return error;
     }
-    fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
-    if (fd < 0) {
-        CloseHandle(handle);
-        return EMFILE;
-    }
-    return 0;
+    return adopt(handle, _O_WRONLY | _O_BINARY, fd);
 }
 
 int open_in_place(const output_place& place, int& fd) {
@@ -322,11 +328,9 @@ int create_temporary(const output_place& place, const std::string& name, int /*o
     if (handle == INVALID_HANDLE_VALUE) {
         return last_windows_error();
     }
-    fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
-    if (fd < 0) {
-        CloseHandle(handle);
+    if (const int error = adopt(handle, _O_WRONLY | _O_BINARY, fd); error != 0) {
         DeleteFileW(wide.c_str());
-        return EMFILE;
+        return error;
     }
     temporary_paths[slot] = wide;
     temporary_armed[slot] = true;
@@ -503,11 +507,6 @@ int create_scratch(int& fd) {
         DeleteFileW(name);
         return error;
     }
-    fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
-    if (fd < 0) {
-        CloseHandle(handle);
-        return EMFILE;
-    }
-    return 0;
+    return adopt(handle, _O_RDWR | _O_BINARY, fd);
 }
 }  // namespace swug::output_system
