@@ -1,0 +1,88 @@
+# Read by bash before every case of the transcripts here (cram_case.py sets BASH_ENV): the
+# programs under test as commands, and the tests' own tools. From ctest: SWUG_GEN and SWUG_INFO,
+# the programs; SWUG_RUNNER, a command that runs them (wine) or nothing; SWUG_FAILING_CALLS, the
+# library that makes chosen system calls fail.
+_swug_prefix=()
+
+# Runs a program as a user would, ended after 20 s so that a hang fails its case alone. Standard
+# input is an empty pipe, or the file named by stdin=FILE before the command. Shows standard
+# output as it is, then standard error with each line marked "stderr: " ("\r\n" shown as "\n"),
+# and returns the program's exit status. The prefixes of as and fail below come first.
+_swug() {
+    local out="$CRAMTMP/.stdout" err="$CRAMTMP/.stderr" status
+    if [ -n "${stdin:-}" ]; then
+        timeout -k 5 20 "${_swug_prefix[@]}" $SWUG_RUNNER "$@" <"$stdin" >"$out" 2>"$err"
+    else
+        timeout -k 5 20 "${_swug_prefix[@]}" $SWUG_RUNNER "$@" < <(:) >"$out" 2>"$err"
+    fi
+    status=$?
+    tr -d '\r' <"$out"
+    if [ -s "$err" ]; then
+        [ ! -s "$out" ] || [ -z "$(tail -c 1 "$out" | tr -d '\n')" ] || echo ' [no line end]'
+        sed 's/\r$//; s/^/stderr: /' "$err"
+    fi
+    return $status
+}
+swug_gen() { _swug "$SWUG_GEN" "$@"; }
+swug_info() { _swug "$SWUG_INFO" "$@"; }
+
+# as UID[:GROUP,...] COMMAND...: runs COMMAND's program as that user and group ID (the groups its
+# supplementary groups); a case that needs it is skipped unless the suite runs as root.
+as() {
+    [ "$(id -u)" = 0 ] || exit 80
+    local ids=$1 status
+    shift
+    chmod 0755 "$CRAMTMP"
+    _swug_prefix=(setpriv --reuid="${ids%%:*}" --regid="${ids%%:*}")
+    if [[ $ids == *:* ]]; then _swug_prefix+=(--groups="${ids#*:}"); else _swug_prefix+=(--clear-groups); fi
+    "$@"
+    status=$?
+    _swug_prefix=()
+    return $status
+}
+
+# fail CALLS COMMAND...: runs COMMAND's program with these system calls failing, given as
+# "name:errno[:passes]" separated by commas (see failing_calls.c).
+fail() {
+    [ -n "${SWUG_FAILING_CALLS:-}" ] && [ -z "${SWUG_RUNNER:-}" ] || exit 80
+    local calls=$1 status
+    shift
+    _swug_prefix=(env LD_PRELOAD="$SWUG_FAILING_CALLS" SWUG_FAIL="$calls"
+                  ASAN_OPTIONS=verify_asan_link_order=0)
+    "$@"
+    status=$?
+    _swug_prefix=()
+    return $status
+}
+
+# Cases that need POSIX files (owners, modes, FIFOs, signals) are skipped under Wine.
+posix_only() { [ -z "${SWUG_RUNNER:-}" ] || exit 80; }
+root_only() { [ "$(id -u)" = 0 ] || exit 80; }
+
+# node NAME MAJOR MINOR: a character device of the case's own, like /dev/null (1 3), /dev/zero
+# (1 5) or /dev/full (1 7), so that no case touches the machine's; skipped unless root may make it.
+node() { posix_only; mknod "$1" c "$2" "$3" 2>/dev/null || exit 80; }
+
+# The tests' own data: the ten bytes 01 to 0a; SIZE bytes of (i * STEP + OFFSET) mod 256.
+ten() { printf '\1\2\3\4\5\6\7\10\11\12'; }
+pattern() { "$SWUG_PYTHON" "$TESTS_DIR/e2e/encode.py" pattern "$@"; }
+# image SOFTWARE [MCU] [FIELD=VALUE...]: the upgrade image these parts must give, by the tests'
+# own encoder (encode.py); compare with cmp.
+image() { "$SWUG_PYTHON" "$TESTS_DIR/e2e/encode.py" image "$@"; }
+
+# Every file, folder and link below the current folder, with sizes and link targets.
+files() {
+    find . -mindepth 1 \( -type d -printf '%P/\n' -o -type l -printf '%P -> %l\n' \
+        -o -printf '%P %s\n' \) | LC_ALL=C sort
+}
+# Owner, group and mode of each file, then its ACL entries and user attributes.
+meta() {
+    local name
+    for name in "$@"; do
+        printf '%s %s' "$name" "$(stat -c '%u:%g %04a' "$name")"
+        getfacl -cp "$name" 2>/dev/null | grep -v '^\(user\|group\|other\)::' | tr '\n' ' ' |
+            sed 's/^./ acl=&/; s/ $//'
+        getfattr -d --absolute-names "$name" 2>/dev/null | sed -n 's/^user/ user/p' | tr -d '\n'
+        echo
+    done
+}
