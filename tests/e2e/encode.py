@@ -8,7 +8,10 @@
       such as 80); cut=N keeps the first N bytes; tail=HEX appends bytes.
   encode.py pattern SIZE STEP OFFSET
       SIZE bytes of (i * STEP + OFFSET) mod 256 on standard output.
+  encode.py check SOURCE_DIR
+      checks this encoder against the golden images of the examples (a test of its own).
 """
+import os
 import struct
 import sys
 
@@ -50,5 +53,12 @@ if __name__ == '__main__':
         sys.stdout.buffer.write(image(sys.argv[2:]))
     elif sys.argv[1:2] == ['pattern'] and len(sys.argv) == 5:
         sys.stdout.buffer.write(pattern(*(int(arg, 0) for arg in sys.argv[2:])))
+    elif sys.argv[1:2] == ['check'] and len(sys.argv) == 3:
+        os.chdir(sys.argv[2])
+        for parts, golden in ((['examples/data/VRK520_SW.bin'], 'VRK520_UPGRADE_SW.bin'),
+                              (['examples/data/VRK520_SW.bin', 'examples/mcu_ota.bin'],
+                               'VRK520_UPGRADE_SW_mcu.bin')):
+            if image(parts) != open('tests/golden/' + golden, 'rb').read():
+                sys.exit('the encoder does not make tests/golden/' + golden)
     else:
         sys.exit(__doc__)

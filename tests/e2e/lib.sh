@@ -3,11 +3,13 @@
 # the programs; SWUG_RUNNER, a command that runs them (wine) or nothing; SWUG_FAILING_CALLS, the
 # library that makes chosen system calls fail.
 _swug_prefix=()
+CASE=$CRAMTMP/case  # the case's folder, shown as $CASE in the programs' output
 
 # Runs a program as a user would, ended after 20 s so that a hang fails its case alone. Standard
 # input is an empty pipe, or the file named by stdin=FILE before the command. Shows standard
 # output as it is, then standard error with each line marked "stderr: " ("\r\n" shown as "\n"),
-# and returns the program's exit status. The prefixes of as and fail below come first.
+# the case's folder as $CASE in both, and returns the program's exit status. The prefixes of as
+# and fail below come first.
 _swug() {
     local out="$CRAMTMP/.stdout" err="$CRAMTMP/.stderr" status
     if [ -n "${stdin:-}" ]; then
@@ -16,43 +18,45 @@ _swug() {
         timeout -k 5 20 "${_swug_prefix[@]}" $SWUG_RUNNER "$@" < <(:) >"$out" 2>"$err"
     fi
     status=$?
-    tr -d '\r' <"$out"
+    local shown="s/\r$//; s|Z:$CASE|\$CASE|g; s|$CASE|\$CASE|g"
+    sed "$shown" "$out"
     if [ -s "$err" ]; then
         [ ! -s "$out" ] || [ -z "$(tail -c 1 "$out" | tr -d '\n')" ] || echo ' [no line end]'
-        sed 's/\r$//; s/^/stderr: /' "$err"
+        sed "$shown; s/^/stderr: /" "$err"
     fi
     return $status
 }
 swug_gen() { _swug "$SWUG_GEN" "$@"; }
 swug_info() { _swug "$SWUG_INFO" "$@"; }
 
-# as UID[:GROUP,...] COMMAND...: runs COMMAND's program as that user and group ID (the groups its
-# supplementary groups); a case that needs it is skipped unless the suite runs as root.
-as() {
-    [ "$(id -u)" = 0 ] || exit 80
-    local ids=$1 status
+# Runs a command of the functions above with the words before "--" put before its program.
+_prefixed() {
+    local status
+    _swug_prefix=()
+    while [ "$1" != -- ]; do _swug_prefix+=("$1"); shift; done
     shift
-    chmod 0755 "$CRAMTMP"
-    _swug_prefix=(setpriv --reuid="${ids%%:*}" --regid="${ids%%:*}")
-    if [[ $ids == *:* ]]; then _swug_prefix+=(--groups="${ids#*:}"); else _swug_prefix+=(--clear-groups); fi
     "$@"
     status=$?
     _swug_prefix=()
     return $status
 }
 
+# as UID[:GROUP,...] COMMAND...: runs COMMAND's program as that user and group ID (the groups its
+# supplementary groups); a case that needs it is skipped unless the suite runs as root.
+as() {
+    [ "$(id -u)" = 0 ] || exit 80
+    local groups=--clear-groups
+    [[ $1 != *:* ]] || groups=--groups=${1#*:}
+    chmod 0755 "$CRAMTMP"
+    _prefixed setpriv --reuid="${1%%:*}" --regid="${1%%:*}" "$groups" -- "${@:2}"
+}
+
 # fail CALLS COMMAND...: runs COMMAND's program with these system calls failing, given as
 # "name:errno[:passes]" separated by commas (see failing_calls.c).
 fail() {
     [ -n "${SWUG_FAILING_CALLS:-}" ] && [ -z "${SWUG_RUNNER:-}" ] || exit 80
-    local calls=$1 status
-    shift
-    _swug_prefix=(env LD_PRELOAD="$SWUG_FAILING_CALLS" SWUG_FAIL="$calls"
-                  ASAN_OPTIONS=verify_asan_link_order=0)
-    "$@"
-    status=$?
-    _swug_prefix=()
-    return $status
+    _prefixed env LD_PRELOAD="$SWUG_FAILING_CALLS" SWUG_FAIL="$1" \
+        ASAN_OPTIONS=verify_asan_link_order=0 -- "${@:2}"
 }
 
 # Cases that need POSIX files (owners, modes, FIFOs, signals) are skipped under Wine.
