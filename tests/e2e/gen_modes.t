@@ -48,7 +48,7 @@ The examples folder with its MCU OTA image packs to its golden image:
   Press any key to exit! (no-eol)
   $ cmp out/VRK520_UPGRADE_SW.bin "$TESTS_DIR/golden/VRK520_UPGRADE_SW_mcu.bin"
 
-One argument is a parameter error, then the key wait:
+One argument is a parameter error, then the key wait, which ends at once on an empty pipe:
   $ swug_gen a
   Parameter Error [2]
   Press any key to exit! [no line end]
@@ -80,3 +80,14 @@ Four arguments, the first two of them files:
   stderr: usage: swug_gen SOFTWARE_IMAGE UPGRADE_IMAGE (the firmware file, the upgrade image to write); see man swug_gen
   $ files
   in.bin 10
+
+The key wait takes one byte of a pipe and leaves the rest for the next reader:
+  $ printf xy | { timeout 60 "$SWUG_GEN" a 2>err; cat; }
+  Parameter Error [2]
+  Press any key to exit!y (no-eol)
+
+An empty file as standard input ends the key wait at once:
+  $ : > empty
+  $ stdin=empty swug_gen
+  can't find the software file data/VRK520_SW.bin 
+  Press any key to exit! (no-eol)

@@ -5,26 +5,42 @@
 _swug_prefix=()
 CASE=$CRAMTMP/case  # the case's folder, shown as $CASE in the programs' output
 
-# Runs a program as a user would, ended after 20 s so that a hang fails its case alone. Standard
-# input is an empty pipe, or the file named by stdin=FILE before the command. Shows standard
-# output as it is, then standard error with each line marked "stderr: " ("\r\n" shown as "\n"),
-# the case's folder as $CASE in both, and returns the program's exit status. The prefixes of as
-# and fail below come first.
+# Runs a program as a user would, ended after 60 s so that a hang fails its case alone. Shows
+# its standard output, then its standard error with each line marked "stderr: " ("\r\n" shown as
+# "\n", the case's folder as $CASE), and returns its exit status. Variables set before the
+# command change its streams: stdin=FILE (else an empty pipe); stdout=FILE (appended to, not
+# shown), stdout=pipe, stdout=closed, or stdout=gone (a pipe that nobody reads any more);
+# stderr=closed. The prefixes of as and fail below come first.
 _swug() {
-    local out="$CRAMTMP/.stdout" err="$CRAMTMP/.stderr" status
-    if [ -n "${stdin:-}" ]; then
-        timeout -k 5 20 "${_swug_prefix[@]}" $SWUG_RUNNER "$@" <"$stdin" >"$out" 2>"$err"
-    else
-        timeout -k 5 20 "${_swug_prefix[@]}" $SWUG_RUNNER "$@" < <(:) >"$out" 2>"$err"
-    fi
+    local out="$CRAMTMP/.stdout" err="$CRAMTMP/.stderr" fifo="$CRAMTMP/.fifo" o=5 e=6 status
+    : >"$out"
+    case ${stdout:-} in
+        '') exec 5>"$out" ;;
+        closed) o=- ;;
+        gone) rm -f "$fifo" && mkfifo "$fifo" && exec 7<>"$fifo" 5>"$fifo" 7<&- ;;
+        pipe) rm -f "$fifo" && mkfifo "$fifo" && { cat "$fifo" >"$out" & } && exec 5>"$fifo" ;;
+        *) exec 5>>"$stdout" ;;
+    esac
+    exec 6>"$err"
+    [ "${stderr:-}" != closed ] || e=-
+    if [ -n "${stdin:-}" ]; then exec 4<"$stdin"; else exec 4< <(:); fi
+    timeout -k 5 60 "${_swug_prefix[@]}" $SWUG_RUNNER "$@" <&4 >&$o 2>&$e 4<&- 5>&- 6>&-
     status=$?
-    local shown="s/\r$//; s|Z:$CASE|\$CASE|g; s|$CASE|\$CASE|g"
-    sed "$shown" "$out"
+    exec 4<&- 5>&- 6>&-
+    wait
+    _shown <"$out"
     if [ -s "$err" ]; then
         [ ! -s "$out" ] || [ -z "$(tail -c 1 "$out" | tr -d '\n')" ] || echo ' [no line end]'
-        sed "$shown; s/^/stderr: /" "$err"
+        _shown <"$err" | sed 's/^/stderr: /'
     fi
     return $status
+}
+
+# Output as the cases show it: "\r\n" as "\n", the case's folder as $CASE, and a run of more than
+# 20 equal characters (in long names) as <N c>.
+_shown() {
+    CASE=$CASE perl -pe 's/\r$//; s/(Z:)?\Q$ENV{CASE}\E/\$CASE/g;
+        s/((.)\2{20,})/"<" . length($1) . " $2>"/ge'
 }
 swug_gen() { _swug "$SWUG_GEN" "$@"; }
 swug_info() { _swug "$SWUG_INFO" "$@"; }
@@ -74,10 +90,11 @@ pattern() { "$SWUG_PYTHON" "$TESTS_DIR/e2e/encode.py" pattern "$@"; }
 # own encoder (encode.py); compare with cmp.
 image() { "$SWUG_PYTHON" "$TESTS_DIR/e2e/encode.py" image "$@"; }
 
-# Every file, folder and link below the current folder, with sizes and link targets.
+# Every file, folder, link and node below the current folder, with sizes and link targets.
 files() {
     find . -mindepth 1 \( -type d -printf '%P/\n' -o -type l -printf '%P -> %l\n' \
-        -o -printf '%P %s\n' \) | LC_ALL=C sort
+        -o -type p -printf '%P (FIFO)\n' -o -type c -printf '%P (device)\n' \
+        -o -printf '%P %s\n' \) | LC_ALL=C sort | _shown
 }
 # Owner, group and mode of each file, then its ACL entries and user attributes.
 meta() {
