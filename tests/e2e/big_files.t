@@ -31,7 +31,7 @@ A software image of exactly 4294967167 bytes packs with an MCU OTA image:
 
 A refused mcu_ota.bin leaves the 4294967295-byte limit:
   $ node null 1 3
-  $ truncate -s 4294967295 big.bin && head -c 98305 /dev/zero > mcu_ota.bin
+  $ truncate -s 4294967295 big.bin && truncate -s 98305 mcu_ota.bin
   $ swug_gen big.bin null
   | MCU ota file is too big, must <96KB |
   | gen image file checksum=00000000,size=ffffffff |

@@ -2,6 +2,7 @@
 # programs under test as commands, and the tests' own tools. From ctest: SWUG_GEN and SWUG_INFO,
 # the programs; SWUG_RUNNER, a command that runs them (wine) or nothing; SWUG_FAILING_CALLS, the
 # library that makes chosen system calls fail.
+set -o pipefail  # a program's exit status shows through a filter of its output
 _swug_prefix=()
 CASE=$CRAMTMP/case  # the case's folder, shown as $CASE in the programs' output
 
@@ -81,7 +82,7 @@ root_only() { [ "$(id -u)" = 0 ] || exit 80; }
 
 # node NAME MAJOR MINOR: a character device of the case's own, like /dev/null (1 3), /dev/zero
 # (1 5) or /dev/full (1 7), so that no case touches the machine's; skipped unless root may make it.
-node() { posix_only; mknod "$1" c "$2" "$3" 2>/dev/null || exit 80; }
+node() { posix_only; mknod "$1" c "$2" "$3" 2>"$CRAMTMP/.ignored" || exit 80; }
 
 # The tests' own data: the ten bytes 01 to 0a; SIZE bytes of (i * STEP + OFFSET) mod 256.
 ten() { printf '\1\2\3\4\5\6\7\10\11\12'; }
@@ -101,9 +102,9 @@ meta() {
     local name
     for name in "$@"; do
         printf '%s %s' "$name" "$(stat -c '%u:%g %04a' "$name")"
-        getfacl -cp "$name" 2>/dev/null | grep -v '^\(user\|group\|other\)::' | tr '\n' ' ' |
+        getfacl -cp "$name" 2>"$CRAMTMP/.ignored" | grep -v '^\(user\|group\|other\)::\|^$' | tr '\n' ' ' |
             sed 's/^./ acl=&/; s/ $//'
-        getfattr -d --absolute-names "$name" 2>/dev/null | sed -n 's/^user/ user/p' | tr -d '\n'
+        getfattr -d --absolute-names "$name" 2>"$CRAMTMP/.ignored" | sed -n 's/^user/ user/p' | tr -d '\n'
         echo
     done
 }

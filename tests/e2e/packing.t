@@ -24,7 +24,7 @@ Exactly one chunk:
   $ image in.bin | cmp - up.bin
 
 The running sum wraps past 2^32:
-  $ head -c 17000000 /dev/zero | tr '\0' '\377' > in.bin
+  $ truncate -s 17000000 zeros && tr "\0" "\377" < zeros > in.bin && rm zeros
   $ swug_gen in.bin up.bin
   | gen image file checksum=0262d9c0,size=01036640 |
   $ image in.bin | cmp - up.bin
@@ -36,7 +36,7 @@ Line ends and Ctrl-Z pass through unchanged:
   $ image in.bin mcu_ota.bin | cmp - up.bin
 
 An existing larger output is replaced completely:
-  $ ten > in.bin && head -c 5000 /dev/zero > up.bin
+  $ ten > in.bin && truncate -s 5000 up.bin
   $ swug_gen in.bin up.bin
   | gen image file checksum=00000037,size=0000000a |
   $ image in.bin | cmp - up.bin && files

@@ -23,7 +23,7 @@ The output is mcu_ota.bin:
   abc (no-eol)
 
 The output is an mcu_ota.bin that is too big to carry:
-  $ printf 0123456789 > in.bin && head -c 98305 /dev/zero > mcu_ota.bin
+  $ printf 0123456789 > in.bin && truncate -s 98305 mcu_ota.bin
   $ swug_gen in.bin mcu_ota.bin
   the upgrade image mcu_ota.bin is the MCU ota file mcu_ota.bin, refusing to overwrite it
   [1]
