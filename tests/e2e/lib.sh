@@ -59,12 +59,13 @@ _prefixed() {
 }
 
 # as UID[:GROUP,...] COMMAND...: runs COMMAND's program as that user and group ID (the groups its
-# supplementary groups); a case that needs it is skipped unless the suite runs as root.
+# supplementary groups); a case that needs it is skipped unless the suite runs as root. That user
+# reaches the case's folder and may write in it; the case's own folders say otherwise as needed.
 as() {
     [ "$(id -u)" = 0 ] || exit 80
     local groups=--clear-groups
     [[ $1 != *:* ]] || groups=--groups=${1#*:}
-    chmod 0755 "$CRAMTMP"
+    chmod 0711 "$CRAMTMP" && chmod 0777 "$CASE"
     _prefixed setpriv --reuid="${1%%:*}" --regid="${1%%:*}" "$groups" -- "${@:2}"
 }
 
