@@ -257,3 +257,16 @@ FIFOs are read and written in place:
   sw.fifo (FIFO)
   up.bin 138
   up.fifo (FIFO)
+
+Two parts with one name in two folders are both written:
+  $ ten > sw && printf abc > mcu && image sw mcu > up.bin && mkdir a b
+  $ swug_info --sw a/x.bin --mcu b/x.bin up.bin | tail -2
+  | wrote the software image to a/x.bin, size=0000000a |
+  | wrote the MCU ota image to b/x.bin, size=00000003 |
+  $ cmp sw a/x.bin && cmp mcu b/x.bin
+
+With standard error closed by the caller, swug_info --sw /dev/stderr still writes its part:
+  $ posix_only
+  $ ten > sw && image sw > up.bin
+  $ stderr=closed swug_info --sw /dev/stderr up.bin | tail -1
+  | wrote the software image to /dev/stderr, size=0000000a |

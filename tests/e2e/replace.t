@@ -234,3 +234,22 @@ An append-only folder gets its image written in place:
   log/
   log/new.bin 138
   log/old.bin 138
+
+Root replaces another user's file in that user's own sticky folder in one step:
+  $ root_only
+  $ mkdir -m 1777 box && chown 61001:61001 box && printf 0123456789 > in.bin
+  $ printf OLD > box/up.bin && chown 61001:61001 box/up.bin && ln box/up.bin box/keep.bin
+  $ swug_gen in.bin box/up.bin
+  | gen image file checksum=0000020d,size=0000000a |
+  $ image in.bin | cmp - box/up.bin && cat box/keep.bin
+  OLD (no-eol)
+
+Hidden temporary names differ from run to run, and a long UTF-8 name is cut between characters:
+  $ posix_only
+  $ name=$(printf 'é%.0s' {1..125}).bin && mkfifo in.fifo && for run in 1 2; do
+  >   "$SWUG_GEN" in.fifo "$name" > gen.out & exec 3> in.fifo
+  >   until ls -a | grep -q swug-; do :; done; ls -a | grep swug- >> names; exec 3>&-; wait
+  > done
+  $ sort -u names | wc -l && iconv -f UTF-8 -t UTF-8 names | awk '{ print length($0) }' | sort -u
+  2
+  251

@@ -60,3 +60,11 @@ The output is a symbolic link to mcu_ota.bin:
   link.bin -> mcu_ota.bin
   mcu_ota.bin 3
   abc (no-eol)
+
+Files on two file systems that share an inode number are different files:
+  $ root_only && posix_only && unshare --mount true || exit 80
+  $ mkdir a b && unshare --mount --propagation private sh -c '
+  >   mount -t tmpfs one a && mount -t tmpfs two b && printf 0123456789 > a/in.bin && : > b/up.bin
+  >   [ $(stat -c %i a/in.bin) = $(stat -c %i b/up.bin) ] || echo "no shared inode number"
+  >   "$0" a/in.bin b/up.bin' "$SWUG_GEN"
+  | gen image file checksum=0000020d,size=0000000a |

@@ -57,3 +57,11 @@ A FIFO as the output is refused without waiting for a reader, and gets no byte:
   0
   in.bin 10
   pipe (FIFO)
+
+An output named by an open descriptor is written over in place, with its note:
+  $ posix_only
+  $ printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
+  $ swug_gen in.bin /dev/fd/3 3<>up.bin
+  | gen image file checksum=0000020d,size=0000000a |
+  stderr: the upgrade image /dev/fd/3 was written over in place, not replaced in one step: it names an open file descriptor
+  $ image in.bin | cmp - keep.bin
