@@ -107,7 +107,7 @@ Plain names in a working directory over 299 characters:
 A read error keeps the old image:
   $ printf OLD > up.bin
   $ swug_gen /proc/self/mem up.bin
-  can't read the software file /proc/self/mem: Input/output error
+  can't read the software file /proc/self/mem: (Input/output error|Invalid argument) (re)
   [1]
   $ files
   up.bin 3

@@ -177,6 +177,7 @@ The owner can't be given: the file is written over, keeping owner and group:
   up.bin 1234:5678 0644
 
 swug_info: the software part's sync fails:
+  $ failing_calls_only
   $ printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
   $ printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail fsync:5 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
@@ -188,6 +189,7 @@ swug_info: the software part's sync fails:
   old softwareold mcu (no-eol)
 
 swug_info: the MCU part's sync fails:
+  $ failing_calls_only
   $ printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
   $ printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail fsync:5:1 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
@@ -199,6 +201,7 @@ swug_info: the MCU part's sync fails:
   old softwareold mcu (no-eol)
 
 swug_info: the MCU part's write fails:
+  $ failing_calls_only
   $ printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
   $ printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail write:28:1 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
@@ -210,6 +213,7 @@ swug_info: the MCU part's write fails:
   old softwareold mcu (no-eol)
 
 swug_info: the MCU part's mode can't be given:
+  $ failing_calls_only
   $ printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
   $ printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail fchmod:5:1 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
@@ -221,6 +225,7 @@ swug_info: the MCU part's mode can't be given:
   old softwareold mcu (no-eol)
 
 swug_info: the first rename fails:
+  $ failing_calls_only
   $ printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
   $ printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail rename:5 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
@@ -234,6 +239,7 @@ swug_info: the first rename fails:
   old softwareold mcu (no-eol)
 
 swug_info: the image can't go back to a part's start:
+  $ failing_calls_only
   $ printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
   $ printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail lseek:29 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
@@ -245,6 +251,7 @@ swug_info: the image can't go back to a part's start:
   old softwareold mcu (no-eol)
 
 swug_info: the image can't be read:
+  $ failing_calls_only
   $ printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
   $ printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail read:5:1 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
@@ -254,6 +261,7 @@ swug_info: the image can't be read:
   old softwareold mcu (no-eol)
 
 swug_info: the folder's sync fails after the renames:
+  $ failing_calls_only
   $ printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
   $ printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail fsync:5:3 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='

@@ -82,6 +82,7 @@ Four arguments, the first two of them files:
   in.bin 10
 
 The key wait takes one byte of a pipe and leaves the rest for the next reader:
+  $ posix_only
   $ printf xy | { timeout 60 "$SWUG_GEN" a 2>err; cat; }
   Parameter Error [2]
   Press any key to exit!y (no-eol)

@@ -69,4 +69,5 @@ Dot-backslash is a Windows relative path:
   $ [ -n "${SWUG_RUNNER:-}" ] || exit 80
   $ ten > fw.bin
   $ swug_gen '.\fw.bin' up.bin
+  | gen image file checksum=00000037,size=0000000a |
   $ image fw.bin | cmp - up.bin
