@@ -27,13 +27,25 @@ bool wait_for_lflag(int fd, tcflag_t flags, bool set) {
     return false;
 }
 
+// Waits until the process pid is stopped by a signal.
+bool wait_until_stopped(int pid) {
+    for (int tries = 0; tries < 500; ++tries) {
+        const std::optional<bytes> stat = read_file("/proc/" + std::to_string(pid) + "/stat");
+        if (stat && stat->compare(stat->rfind(')') + 1, 3, " T ") == 0) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
 TEST(KeyWait, OneRawKeyOnATerminalEndsTheRunAndRestoresTheTerminal) {
     if (target_is_windows()) {
         GTEST_SKIP() << "a POSIX terminal";
     }
     // Ctrl-C, Ctrl-Z and Ctrl-\ are keys like any other while the program waits; a key of several
     // bytes leaves none behind; a signal from outside ends the run but never leaves the terminal
-    // without echo.
+    // without echo, nor keys typed ahead for the next program.
     const struct {
         std::string keys;
         int signal_number;
@@ -76,7 +88,12 @@ TEST(KeyWait, OneRawKeyOnATerminalEndsTheRunAndRestoresTheTerminal) {
         // The key must not be echoed, nor wait for Enter, nor end the process as a signal.
         EXPECT_TRUE(wait_for_lflag(slave, ECHO | ICANON | ISIG, false));
         if (c.signal_number != 0) {
+            // Keys typed while the run is stopped are still unread when the signal ends it.
+            kill(program.pid, SIGSTOP);
+            EXPECT_TRUE(wait_until_stopped(program.pid));
+            ASSERT_EQ(write(master, "typed", 5), 5);
             kill(program.pid, c.signal_number);
+            kill(program.pid, SIGCONT);
         } else {
             ASSERT_EQ(write(master, c.keys.data(), c.keys.size()),
                       static_cast<ssize_t>(c.keys.size()));
