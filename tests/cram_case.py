@@ -46,9 +46,13 @@ def run(lines, update):
     try:
         os.mkdir(os.path.join(folder, 'case'))
         os.chdir(os.path.join(folder, 'case'))
+        # As cram's own clean environment, but in UTF-8, so that Wine passes names on unchanged.
         env = dict(os.environ, BASH_ENV=os.path.join(HERE, 'e2e', 'lib.sh'), TESTS_DIR=HERE,
-                   CRAMTMP=folder, TMPDIR=folder, SWUG_PYTHON=sys.executable)
-        refout, postout, diff = cram.test(lines, shell=['/bin/bash'], testname=b'case.t', env=env)
+                   CRAMTMP=folder, TMPDIR=folder, SWUG_PYTHON=sys.executable, LANG='C.UTF-8',
+                   LC_ALL='C.UTF-8', LANGUAGE='C.UTF-8', TZ='GMT', CDPATH='', COLUMNS='80',
+                   GREP_OPTIONS='')
+        refout, postout, diff = cram.test(lines, shell=['/bin/bash'], testname=b'case.t', env=env,
+                                          cleanenv=False)
         if postout is None:
             return 77, lines
         diff = list(diff)

@@ -38,10 +38,10 @@ _swug() {
 }
 
 # Output as the cases show it: "\r\n" as "\n", the case's folder as $CASE, and a run of more than
-# 20 equal characters (in long names) as <N c>.
+# 20 equal characters (in long names) as <N c>; cram shows other than ASCII escaped, (esc).
 _shown() {
     CASE=$CASE perl -pe 's/\r$//; s/(Z:)?\Q$ENV{CASE}\E/\$CASE/g;
-        s/((.)\2{20,})/"<" . length($1) . " $2>"/ge'
+        s/(([\xc0-\xf7][\x80-\xbf]*|.)\2{20,})/"<" . length($1) \/ length($2) . " $2>"/ge'
 }
 swug_gen() { _swug "$SWUG_GEN" "$@"; }
 swug_info() { _swug "$SWUG_INFO" "$@"; }
@@ -82,6 +82,7 @@ failing_calls_only() { [ -n "${SWUG_FAILING_CALLS:-}" ] && [ -z "${SWUG_RUNNER:-
 
 # Cases that need POSIX files (owners, modes, FIFOs, signals) are skipped under Wine.
 posix_only() { [ -z "${SWUG_RUNNER:-}" ] || exit 80; }
+windows_only() { [ -n "${SWUG_RUNNER:-}" ] || exit 80; }
 root_only() { [ "$(id -u)" = 0 ] || exit 80; }
 
 # node NAME MAJOR MINOR: a character device of the case's own, like /dev/null (1 3), /dev/zero

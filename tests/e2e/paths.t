@@ -66,7 +66,7 @@ A working folder with a backslash in its name:
   $ image in.bin | cmp - up.bin
 
 Dot-backslash is a Windows relative path:
-  $ [ -n "${SWUG_RUNNER:-}" ] || exit 80
+  $ windows_only
   $ ten > fw.bin
   $ swug_gen '.\fw.bin' up.bin
   | gen image file checksum=00000037,size=0000000a |
