@@ -26,12 +26,12 @@ for line in open(os.path.join(HERE, 'case_list_before.txt')):
         continue
     table, name = line.rstrip('\n').split(': ', 1)
     name, _, renamed = name.partition(' => ')
-    where = renamed if renamed.startswith('(') else titles.get(key(renamed or name)) or next(
+    short = name.replace('TEST ', '').split('.')[-1]
+    still = next(('still ' + os.path.basename(p) for p, text in cpp.items()
+                  if '"%s"' % name in text or 'TEST(%s)' % short.replace('.', ', ') in text
+                  or ', %s)' % short in text), None)
+    where = renamed if renamed.startswith('(') else titles.get(key(renamed or name)) or still or next(
         (t for k, t in titles.items() if key(name) in k), None)
-    if not where:
-        short = name.replace('TEST ', '').split('.')[-1]
-        where = next(('still ' + os.path.basename(p) for p, text in cpp.items()
-                      if '"%s' % name in text or short in text), None)
     if not where:
         missing += 1
         where = 'NOT FOUND'

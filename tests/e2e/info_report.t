@@ -281,7 +281,7 @@ Packed images round-trip through swug_gen and swug_info:
   $ for sizes in '0 -' '1 -' '1023 0' '1024 1' '1025 1024' '70001 98304' '5000 -' '0 3'; do
   >   set -- $sizes && rm -f mcu_ota.bin && pattern $1 7 1 > sw
   >   [ $2 = - ] || pattern $2 11 3 > mcu_ota.bin
-  >   "$SWUG_GEN" sw up.bin > gen.out
+  >   swug_gen sw up.bin > gen.out
   >   swug_info --sw sw.out $([ $2 = - ] || echo --mcu mcu.out) up.bin | grep 'is valid'
   >   cmp sw sw.out && { [ $2 = - ] || cmp mcu_ota.bin mcu.out; }
   > done

@@ -1,4 +1,5 @@
 Another user's file planted in a shared folder is not written:
+  $ posix_only
   $ mkdir -m 1777 shared && printf 0123456789 > in.bin && printf OLD > shared/release.bin
   $ chown 61001:61001 shared/release.bin && chmod 6777 shared/release.bin || exit 80
   $ swug_gen in.bin shared/release.bin
@@ -9,6 +10,7 @@ Another user's file planted in a shared folder is not written:
   OLD (no-eol)
 
 A sticky folder that a group may write is shared too:
+  $ posix_only
   $ mkdir -m 1770 team && printf 0123456789 > in.bin && printf OLD > team/release.bin
   $ chown 61001:61001 team/release.bin || exit 80
   $ swug_gen in.bin team/release.bin
@@ -16,6 +18,7 @@ A sticky folder that a group may write is shared too:
   [1]
 
 Another user's link in a shared folder is not followed:
+  $ posix_only
   $ mkdir -m 1777 shared && printf 0123456789 > in.bin && printf SECRET > victim.bin
   $ chmod 600 victim.bin && ln -s ../victim.bin shared/link.bin && chown -h 61001:61001 shared/link.bin || exit 80
   $ swug_gen in.bin shared/link.bin
@@ -25,6 +28,7 @@ Another user's link in a shared folder is not followed:
   SECRET (no-eol)
 
 Nor is such a link on the way to the folder:
+  $ posix_only
   $ mkdir -m 1777 shared && mkdir store && printf 0123456789 > in.bin && printf SECRET > store/victim.bin
   $ ln -s ../store shared/store && chown -h 61001:61001 shared/store || exit 80
   $ swug_gen in.bin shared/store/victim.bin
@@ -34,6 +38,7 @@ Nor is such a link on the way to the folder:
   SECRET (no-eol)
 
 The runner's own link in a shared folder is followed:
+  $ posix_only
   $ mkdir -m 1777 shared && printf 0123456789 > in.bin && printf OLD > store.bin
   $ ln -s ../store.bin shared/mine.bin
   $ swug_gen in.bin shared/mine.bin
@@ -41,6 +46,7 @@ The runner's own link in a shared folder is followed:
   $ image in.bin | cmp - store.bin
 
 A link of the shared folder's owner is followed:
+  $ posix_only
   $ mkdir -m 1777 box && printf 0123456789 > in.bin && printf OLD > store.bin
   $ ln -s ../store.bin box/link.bin && chown -h 61002:61002 box box/link.bin || exit 80
   $ chown 61001:61001 store.bin && chmod 644 store.bin && chmod 1777 box
@@ -50,6 +56,7 @@ A link of the shared folder's owner is followed:
   store.bin 61001:61001 0644
 
 A member of the file's group keeps its owner and group: the file is written over:
+  $ posix_only
   $ printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
   $ chown 61001:61500 up.bin && chmod 660 up.bin || exit 80
   $ as 61002:61500 swug_gen in.bin up.bin
@@ -59,6 +66,7 @@ A member of the file's group keeps its owner and group: the file is written over
   up.bin 61001:61500 0660
 
 The owner's file in one of the owner's groups is replaced, the group kept:
+  $ posix_only
   $ printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
   $ chown 61001:61500 up.bin && chmod 640 up.bin || exit 80
   $ as 61001:61500 swug_gen in.bin up.bin
@@ -68,7 +76,7 @@ The owner's file in one of the owner's groups is replaced, the group kept:
   OLD (no-eol)
 
 Root keeps owner and group:
-  $ root_only
+  $ root_only && posix_only
   $ printf 0123456789 > in.bin && printf OLD > up.bin && chown 1234:5678 up.bin && chmod 640 up.bin
   $ swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -76,6 +84,7 @@ Root keeps owner and group:
   up.bin 1234:5678 0640
 
 A group that can't be kept: the file is written over:
+  $ posix_only
   $ printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
   $ chown 61001:61500 up.bin && chmod 666 up.bin || exit 80
   $ as 61001 swug_gen in.bin up.bin
@@ -85,6 +94,7 @@ A group that can't be kept: the file is written over:
   up.bin 61001:61500 0666
 
 A read-only image is refused:
+  $ posix_only
   $ printf 0123456789 > in.bin && printf OLD > up.bin
   $ chown 61001:61001 up.bin && chmod 444 up.bin || exit 80
   $ as 61001 swug_gen in.bin up.bin
@@ -92,7 +102,7 @@ A read-only image is refused:
   [1]
 
 Root replaces a read-only image, which stays read-only:
-  $ root_only
+  $ root_only && posix_only
   $ printf 0123456789 > in.bin && printf OLD > up.bin && chmod 444 up.bin
   $ swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -100,6 +110,7 @@ Root replaces a read-only image, which stays read-only:
   up.bin 0:0 0444
 
 A folder that allows no new files: the writable file is written over:
+  $ posix_only
   $ mkdir upload && printf 0123456789 > in.bin && printf OLDOLDOLDOLDOLDOLDOLDOLD > upload/up.bin
   $ ln upload/up.bin upload/keep.bin && chown 61001:61001 upload/up.bin && chmod 666 upload/up.bin || exit 80
   $ as 61001 swug_gen in.bin upload/up.bin
@@ -109,6 +120,7 @@ A folder that allows no new files: the writable file is written over:
   upload/up.bin 61001:61001 0666
 
 A sticky folder's own file: written over, as only its owner may replace it:
+  $ posix_only
   $ mkdir -m 1777 box && printf 0123456789 > in.bin && printf OLD > box/up.bin
   $ ln box/up.bin box/keep.bin && chmod 666 box/up.bin
   $ as 61001 swug_gen in.bin box/up.bin
@@ -118,6 +130,7 @@ A sticky folder's own file: written over, as only its owner may replace it:
   box/up.bin 0:0 0666
 
 An mcu_ota.bin that can't be opened is left out, and said so:
+  $ posix_only
   $ printf 0123456789 > in.bin && printf abc > mcu_ota.bin && chmod 600 mcu_ota.bin
   $ as 61001 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -125,7 +138,7 @@ An mcu_ota.bin that can't be opened is left out, and said so:
   $ image in.bin | cmp - up.bin
 
 Set-user-ID and set-group-ID bits don't carry over to new content:
-  $ root_only
+  $ root_only && posix_only
   $ printf 0123456789 > in.bin && printf OLD > up.bin && chmod 6755 up.bin
   $ swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -133,6 +146,7 @@ Set-user-ID and set-group-ID bits don't carry over to new content:
   up.bin 0:0 0755
 
 Another user's own image loses set-user-ID and set-group-ID too:
+  $ posix_only
   $ printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
   $ chown 61001:61001 up.bin && chmod 6750 up.bin || exit 80
   $ as 61001 swug_gen in.bin up.bin
@@ -142,7 +156,7 @@ Another user's own image loses set-user-ID and set-group-ID too:
   keep.bin 61001:61001 6750
 
 The ACL and user attributes are kept:
-  $ root_only
+  $ root_only && posix_only
   $ printf 0123456789 > in.bin && printf OLD > up.bin && chmod 640 up.bin
   $ setfacl -m u:61001:--- up.bin && setfattr -n user.build -v 42 up.bin && setfattr -n user.signed up.bin || exit 80
   $ swug_gen in.bin up.bin
@@ -151,7 +165,7 @@ The ACL and user attributes are kept:
   up.bin 0:0 0640 acl=user:61001:--- mask::r-- user.build="42" user.signed=""
 
 A folder's default ACL doesn't reach a replacement:
-  $ root_only
+  $ root_only && posix_only
   $ mkdir open && printf 0123456789 > in.bin && printf OLD > open/up.bin && chmod 640 open/up.bin
   $ setfacl -d -m u:61003:rwx open || exit 80
   $ swug_gen in.bin open/up.bin
@@ -160,6 +174,7 @@ A folder's default ACL doesn't reach a replacement:
   open/up.bin 0:0 0640
 
 Attributes this user can't read: the file is written over:
+  $ posix_only
   $ printf 0123456789 > in.bin && printf OLD > up.bin && setfattr -n user.build -v 42 up.bin || exit 80
   $ chown 61001:61001 up.bin && chmod 200 up.bin || exit 80
   $ as 61001 swug_gen in.bin up.bin
@@ -169,7 +184,7 @@ Attributes this user can't read: the file is written over:
   up.bin 61001:61001 0200 user.build="42"
 
 A new image gets the folder's default ACL:
-  $ root_only
+  $ root_only && posix_only
   $ mkdir private && printf 0123456789 > in.bin && setfacl -d -m u::rwx,g::r-x,o::--- private || exit 80
   $ swug_gen in.bin private/new.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -198,6 +213,7 @@ A file mounted over its name during the run: the rename fails:
   HOSTOLD (no-eol)
 
 The new image keeps the old one's permissions:
+  $ posix_only
   $ printf 0123456789 > in.bin && for old in - 600 640; do
   >   rm -f up.bin && [ $old = - ] || { printf OLD > up.bin && chmod $old up.bin; }
   >   (umask 022 && "$SWUG_GEN" in.bin up.bin > gen.out) && stat -c "$old %04a" up.bin
@@ -221,7 +237,7 @@ A file-size limit is a write error and keeps the old image:
   up.bin 3
 
 An append-only folder gets its image written in place:
-  $ root_only
+  $ root_only && posix_only
   $ mkdir log && printf 0123456789 > in.bin && printf OLD > log/old.bin
   $ chattr +a log 2>"$CRAMTMP/.ignored" || exit 80
   $ swug_gen in.bin log/old.bin; swug_gen in.bin log/new.bin
@@ -236,7 +252,7 @@ An append-only folder gets its image written in place:
   log/old.bin 138
 
 Root replaces another user's file in that user's own sticky folder in one step:
-  $ root_only
+  $ root_only && posix_only
   $ mkdir -m 1777 box && chown 61001:61001 box && printf 0123456789 > in.bin
   $ printf OLD > box/up.bin && chown 61001:61001 box/up.bin && ln box/up.bin box/keep.bin
   $ swug_gen in.bin box/up.bin
