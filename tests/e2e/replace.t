@@ -212,19 +212,35 @@ A file mounted over its name during the run: the rename fails:
   $ cat host.bin up.bin
   HOSTOLD (no-eol)
 
-The new image keeps the old one's permissions:
+A new image gets the mode the umask leaves:
   $ posix_only
-  $ printf 0123456789 > in.bin && for old in - 600 640; do
-  >   rm -f up.bin && [ $old = - ] || { printf OLD > up.bin && chmod $old up.bin; }
-  >   (umask 022 && "$SWUG_GEN" in.bin up.bin > gen.out) && stat -c "$old %04a" up.bin
-  > done
-  - 0644
-  600 0600
-  640 0640
-  $ rm up.bin && (umask 0 && "$SWUG_GEN" in.bin up.bin > gen.out) && stat -c "umask 0: %04a" up.bin
-  umask 0: 0666
-  $ chmod 640 up.bin && (umask 077 && "$SWUG_GEN" in.bin up.bin > gen.out) && stat -c "umask 077: %04a" up.bin
-  umask 077: 0640
+  $ printf 0123456789 > in.bin && umask 022
+  $ swug_gen in.bin up.bin > gen.out && stat -c %04a up.bin
+  0644
+
+A new image under umask 0:
+  $ posix_only
+  $ printf 0123456789 > in.bin && umask 0
+  $ swug_gen in.bin up.bin > gen.out && stat -c %04a up.bin
+  0666
+
+A private image stays private:
+  $ posix_only
+  $ printf 0123456789 > in.bin && printf OLD > up.bin && chmod 600 up.bin && umask 022
+  $ swug_gen in.bin up.bin > gen.out && stat -c %04a up.bin
+  0600
+
+A group-readable image stays group-readable:
+  $ posix_only
+  $ printf 0123456789 > in.bin && printf OLD > up.bin && chmod 640 up.bin && umask 022
+  $ swug_gen in.bin up.bin > gen.out && stat -c %04a up.bin
+  0640
+
+A group-readable image stays group-readable under umask 077:
+  $ posix_only
+  $ printf 0123456789 > in.bin && printf OLD > up.bin && chmod 640 up.bin && umask 077
+  $ swug_gen in.bin up.bin > gen.out && stat -c %04a up.bin
+  0640
 
 A file-size limit is a write error and keeps the old image:
   $ posix_only
