@@ -37,6 +37,7 @@ The default run refuses and still prompts:
   $ swug_gen
   the upgrade image out/VRK520_UPGRADE_SW.bin is the software file data/VRK520_SW.bin, refusing to overwrite it
   Press any key to exit! (no-eol)
+  [1]
   $ cat out/VRK520_UPGRADE_SW.bin
   0123456789 (no-eol)
 
