@@ -16,10 +16,9 @@
 
 namespace swug {
 
-// Where an output will go, found once, before anything is written: its folder is held open, so
-// every later step acts on the file that was checked. A regular file, or nothing yet, is
-// replaced: the new content goes to a temporary file beside it that takes its name only when
-// complete. Anything else (a device, a FIFO) is written in place and never removed. Move-only.
+// The module's own record of where an output will go (the tools hold only outputs), found once,
+// before anything is written: its folder is held open, so every later step acts on the file that
+// was checked. Move-only.
 struct output_target {
     std::string path;  // as given
     output_system::output_place place;
