@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "file_io.h"
+#include "image_copy.h"
 #include "image_format.h"
 
 namespace {

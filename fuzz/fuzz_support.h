@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "file_io.h"
+#include "image_copy.h"
 
 namespace swug_fuzz {
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "image_check.h"
-#include "info_report.h"
+#include "info/image_check.h"
+#include "info/info_report.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace swug_fuzz;

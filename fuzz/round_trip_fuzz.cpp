@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "image_check.h"
+#include "info/image_check.h"
 #include "image_pack.h"
-#include "image_unpack.h"
+#include "info/image_unpack.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         swug::pack_upgrade_image(software_in, with_mcu ? &mcu_in : nullptr, image, buffer);
     swug::image_report report;
     if (mcu.size() > mcu_limit) {
-        require(packed.failure == swug::pack_failure::mcu_too_big);
+        require(packed.failed.kind == swug::failure_kind::mcu_grew);
         // Put together here, such an image fails the check on mcu_len alone. The failed pack
         // leaves bytes in the buffer (at worst a full one), which the check must not trip over.
         check(report);
@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         return 0;
     }
-    require(packed.failure == swug::pack_failure::none);
+    require(!packed.failed);
     require(image.bytes == expected);
 
     // The check decodes the same fields and finds every rule kept.
@@ -115,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     memory_sink mcu_out;
     const swug::unpack_outcome unpacked = swug::unpack_image(
         parts_in, h, mcu_only ? nullptr : &software_out, with_mcu ? &mcu_out : nullptr, buffer);
-    require(unpacked.what == swug::unpack_outcome::status::ok);
+    require(!unpacked.failed);
     require(software_out.bytes == (mcu_only ? std::vector<std::uint8_t>() : software));
     require(mcu_out.bytes == mcu);
     return 0;

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "image_check.h"
+#include "info/image_check.h"
 #include "swug_verify.h"
 
 namespace {

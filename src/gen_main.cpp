@@ -8,9 +8,9 @@
 #include <cstring>
 #include <new>
 
-#include "file_io.h"
+#include "messages.h"
 #include "image_builder.h"
-#include "platform.h"
+#include "os/platform.h"
 
 namespace {
 

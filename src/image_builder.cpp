@@ -7,10 +7,14 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
-#include "file_io.h"
+#include "image_copy.h"
 #include "image_pack.h"
-#include "platform.h"
+#include "os/input_file.h"
+#include "os/platform.h"
+#include "output/output.h"
+#include "publish.h"
 
 namespace swug {
 
@@ -20,78 +24,44 @@ int work_dir_error = 0;
 
 namespace {
 
-// Everything that can end a run of the builder, each with its own message.
-enum class build_event {
-    done,
-    wrong_argc,
-    path_too_long,
-    no_work_dir,
-    software_unreadable,
-    software_missing,
-    software_too_big,
-    cannot_create,
-    output_refused,
-    same_as_software,
-    same_as_mcu,
-    same_as_report,
-    software_read,
-    mcu_read,
-    mcu_grew,
-    image_write,
-    folder_not_synced,
-    rewritten,
-    report_failed,
-};
+// After "Parameter Error [N]", which scripts know as it is, this line on standard error says what
+// the two arguments are.
+constexpr char usage_line[] =
+    "usage: swug_gen SOFTWARE_IMAGE UPGRADE_IMAGE (the firmware file, the upgrade image to write); "
+    "see man swug_gen\n";
 
-// What a run came to, with everything its message needs.
-struct build_outcome {
-    build_event event = build_event::done;
-    int error = 0;              // the system's error number, where there is one
-    std::string argument;       // the command-line word or path a path error is about
-    const char* openname = "";  // the builder's own buffers, alive for the whole run
-    const char* fname = "";
-    std::int32_t argc = 0;
-    std::uint64_t length_limit = 0;
-    swug_header header;
-    bool mcu_refused = false;
-    int mcu_unreadable = 0;  // why an mcu_ota.bin that is there can't be opened
-    target_refusal refusal = target_refusal::none;
-    rewrite_reason rewrite = rewrite_reason::none;
-};
-
-std::int32_t result_of(build_event event) {
-    switch (event) {
-        case build_event::done:
-        case build_event::folder_not_synced:
-        case build_event::rewritten:
-            return build_done;
-        case build_event::wrong_argc:
-            return build_wrong_argc;
-        case build_event::software_unreadable:
-        case build_event::software_missing:
-            return build_no_software_file;
-        case build_event::cannot_create:
-        case build_event::output_refused:
-            return build_cannot_create;
-        case build_event::path_too_long:
-        case build_event::no_work_dir:
-            return build_bad_path;
-        case build_event::same_as_software:
-        case build_event::same_as_mcu:
-        case build_event::same_as_report:
-            return build_same_file;
-        case build_event::software_read:
-        case build_event::mcu_read:
-            return build_read_failed;
-        case build_event::image_write:
-            return build_write_failed;
-        case build_event::software_too_big:
-        case build_event::mcu_grew:
-            return build_too_big;
-        case build_event::report_failed:
-            return build_report_failed;
+// swug_gen's sentences go to standard output with its summary line, but for those about standard
+// output itself and the notes on a run that goes on, which go to standard error. A sentence that
+// can't reach standard output goes to standard error, followed by why.
+class gen_voice final : public voice {
+public:
+    void say(const failure& what, const message_context& context) override {
+        const std::string line = render(what, context) + "\n";
+        if (channel_of(what.kind) != channel::error) {
+            std::fputs(line.c_str(), stderr);
+            return;
+        }
+        if (const int error = write_standard_output(line); error != 0) {
+            const std::string lost = render({failure_kind::report_failed, error}, {});
+            std::fputs((line + lost + "\n").c_str(), stderr);
+        }
+        if (what.kind == failure_kind::wrong_argc) {
+            std::fputs(usage_line, stderr);
+        }
     }
-    return build_write_failed;
+    std::string subject(const std::string& name) const override {
+        return "the upgrade image " + printable(name);
+    }
+};
+
+// The names and numbers of one run's sentences.
+message_context context_of(const char* openname, const char* fname) {
+    message_context context;
+    context.output = gen_voice().subject(fname);
+    context.software = openname;
+    context.mcu = mcu_ota_name;
+    context.written = "the image";
+    return context;
 }
 
 // printf into a string of whatever length it takes.
@@ -107,300 +77,141 @@ std::string formatted(const char* format, Values... values) {
     return text;
 }
 
-struct message {
-    // Implicit, so that message_for's cases read as the lines they return.
-    // cppcheck-suppress noExplicitConstructor
-    message(std::string text_, bool on_standard_error_ = false, std::string note_ = {})
-        : text(std::move(text_)), on_standard_error(on_standard_error_), note(std::move(note_)) {}
-
-    std::string text;
-    bool on_standard_error;
-    std::string note;  // said on standard error first, for a run that still goes on
-};
-
-// Every line the builder prints. Messages go to standard output, except those about standard
-// output itself, which can't go there, and those that come with a summary line already printed.
-// Names are shown with their control characters escaped, so that each message is one line.
-message message_for(const build_outcome& o) {
-    const char* reason = reason_text(o.error);
-    const std::string openname_text = printable(o.openname);
-    const std::string fname_text = printable(o.fname);
-    const char* openname = openname_text.c_str();
-    const char* fname = fname_text.c_str();
-    const std::string argument = printable(o.argument);
-    switch (o.event) {
-        case build_event::done: {
-            std::string text = o.mcu_refused ? "| MCU ota file is too big, must <96KB |\n" : "";
-            const std::string note =
-                o.mcu_unreadable == 0
-                    ? ""
-                    : formatted(
-                          "can't open the MCU ota file %s: %s; the upgrade image is made "
-                          "without it\n",
-                          mcu_ota_name, reason_text(o.mcu_unreadable));
-            const swug_header& hdr = o.header;
-            if (hdr.mcu_ota_flag == 1) {
-                return {text + formatted("| gen image file checksum=%08" PRIx32 ",size=%08" PRIx32
-                                         " , MCU ota checksum=%08" PRIx32 ",size=%08" PRIx32 " |\n",
-                                         hdr.sum, hdr.length, hdr.mcu_sum, hdr.mcu_len),
-                        false, note};
-            }
-            return {
-                text + formatted("| gen image file checksum=%08" PRIx32 ",size=%08" PRIx32 " |\n",
-                                 hdr.sum, hdr.length),
-                false, note};
-        }
-        case build_event::wrong_argc:
-            return {formatted("Parameter Error [%d]\n", static_cast<int>(o.argc))};
-        case build_event::path_too_long:
-            return {formatted("path too long, must be at most %zu characters: %s\n",
-                              path_max_length, argument.c_str())};
-        case build_event::no_work_dir:
-            if (o.error == ERANGE) {
-                return {formatted(
-                    "can't expand %s: the working directory is longer than %zu characters\n",
-                    argument.c_str(), path_max_length)};
-            }
-            return {formatted("can't expand %s: can't get the working directory: %s\n",
-                              argument.c_str(), reason)};
-        case build_event::software_unreadable:
-        case build_event::software_read:
-            return {formatted("can't read the software file %s: %s\n", openname, reason)};
-        case build_event::software_missing:
-            return {formatted("can't find the software file %s \n", openname)};
-        case build_event::software_too_big:
-            return {formatted("the software file %s is too big, must be at most %" PRIu64
-                              " bytes\n",
-                              openname, o.length_limit)};
-        case build_event::cannot_create:
-            return {formatted("can't create the upgrade image %s: %s\n", fname, reason)};
-        case build_event::output_refused:
-            return {formatted("can't write the upgrade image %s: %s\n", fname,
-                              refusal_text(o.refusal))};
-        case build_event::same_as_software:
-            return {formatted(
-                "the upgrade image %s is the software file %s, refusing to overwrite it\n", fname,
-                openname)};
-        case build_event::same_as_mcu:
-            return {
-                formatted("the upgrade image %s is the MCU ota file %s, refusing to overwrite it\n",
-                          fname, mcu_ota_name)};
-        case build_event::same_as_report:
-            return {formatted("the upgrade image %s is the standard output, refusing to write "
-                              "the image and the report into one file\n",
-                              fname),
-                    true};
-        case build_event::mcu_read:
-            return {formatted("can't read the MCU ota file %s: %s\n", mcu_ota_name, reason)};
-        case build_event::mcu_grew:
-            return {formatted("the MCU ota file %s grew beyond %" PRIu32
-                              " bytes while it was read\n",
-                              mcu_ota_name, mcu_ota_max_size)};
-        case build_event::image_write:
-            return {formatted("can't write the upgrade image %s: %s\n", fname, reason)};
-        case build_event::folder_not_synced:
-            return {formatted("the upgrade image %s is in place, but its folder can't be synced "
-                              "to the disk: %s\n",
-                              fname, reason),
-                    true};
-        case build_event::rewritten:
-            return {formatted("the upgrade image %s was written over in place, not replaced in "
-                              "one step: %s\n",
-                              fname, rewrite_text(o.rewrite)),
-                    true};
-        case build_event::report_failed:
-            return {formatted("can't write to standard output: %s\n", reason), true};
+// The summary of a written image: the warning about a refused mcu_ota.bin, then the one line.
+std::string summary_of(const swug_header& hdr, bool mcu_refused) {
+    std::string text = mcu_refused ? "| MCU ota file is too big, must <96KB |\n" : "";
+    if (hdr.mcu_ota_flag == 1) {
+        return text + formatted("| gen image file checksum=%08" PRIx32 ",size=%08" PRIx32
+                                " , MCU ota checksum=%08" PRIx32 ",size=%08" PRIx32 " |\n",
+                                hdr.sum, hdr.length, hdr.mcu_sum, hdr.mcu_len);
     }
-    return {""};
-}
-
-// After "Parameter Error [N]", which scripts know as it is, this line on standard error says what
-// the two arguments are.
-constexpr char usage_line[] =
-    "usage: swug_gen SOFTWARE_IMAGE UPGRADE_IMAGE (the firmware file, the upgrade image to write); "
-    "see man swug_gen\n";
-
-// Prints the outcome's message. Returns 0, or the reason standard output can't be written,
-// which it then says on standard error, after an error line that could not reach standard output.
-int report(const build_outcome& outcome) {
-    const message line = message_for(outcome);
-    if (!line.note.empty()) {
-        std::fputs(line.note.c_str(), stderr);
-    }
-    if (line.on_standard_error) {
-        std::fputs(line.text.c_str(), stderr);
-        return 0;
-    }
-    const int error = write_standard_output(line.text);
-    if (error != 0) {
-        build_outcome lost;
-        lost.event = build_event::report_failed;
-        lost.error = error;
-        const std::string said = outcome.event == build_event::done ? "" : line.text;
-        std::fputs((said + message_for(lost).text).c_str(), stderr);
-    }
-    if (outcome.event == build_event::wrong_argc) {
-        std::fputs(usage_line, stderr);
-    }
-    return error;
+    return text + formatted("| gen image file checksum=%08" PRIx32 ",size=%08" PRIx32 " |\n",
+                            hdr.sum, hdr.length);
 }
 
 // Turns one command-line argument into a path, or says why it can't.
-bool choose_path(const char* argument, char (&path)[path_capacity], build_outcome& outcome) {
+failure choose_path(const char* argument, char (&path)[path_capacity], message_context& context) {
+    context.number = path_max_length;
     switch (expand_argument(argument, work_dir, path)) {
         case path_status::ok:
-            return true;
+            return {};
         case path_status::too_long:
-            outcome.event = build_event::path_too_long;
-            outcome.argument = starts_with_dot_slash(argument)
-                                   ? std::string(work_dir) + "/" + (argument + 2)
-                                   : std::string(argument);
-            return false;
+            context.other = starts_with_dot_slash(argument)
+                                ? std::string(work_dir) + "/" + (argument + 2)
+                                : std::string(argument);
+            return {failure_kind::path_too_long};
         case path_status::no_work_dir:
-            outcome.event = build_event::no_work_dir;
-            outcome.argument = argument;
-            outcome.error = work_dir_error;
-            return false;
+            context.other = argument;
+            return {work_dir_error == ERANGE ? failure_kind::work_dir_too_long
+                                             : failure_kind::no_work_dir,
+                    work_dir_error};
     }
-    return false;
+    return {};
 }
 
-build_outcome failed(build_outcome outcome, build_event event, int error = 0) {
-    outcome.event = event;
-    outcome.error = error;
-    return outcome;
-}
+// The inputs of a build: the software image and, when it is there, mcu_ota.bin.
+struct build_inputs {
+    input_file software;
+    input_file mcu;
+    bool mcu_present = false;
+    bool mcu_accepted = false;
+};
 
-build_event event_of(pack_failure failure) {
-    switch (failure) {
-        case pack_failure::software_read:
-            return build_event::software_read;
-        case pack_failure::software_too_big:
-            return build_event::software_too_big;
-        case pack_failure::mcu_read:
-            return build_event::mcu_read;
-        case pack_failure::mcu_too_big:
-            return build_event::mcu_grew;
-        case pack_failure::image_write:
-        case pack_failure::none:
-            break;
-    }
-    return build_event::image_write;
-}
+// What a build found on the way that its summary tells.
+struct build_notes {
+    swug_header header;
+    bool mcu_refused = false;
+    failure mcu_left_out;  // an mcu_ota.bin that is there but can't be opened
+};
 
-// Everything up to the moment the new image could take the old one's place: on success the
-// image is complete and synced in a temporary file that `image` holds.
-build_outcome build(const char* openname, const char* fname, output_file& image) {
-    build_outcome outcome;
-    outcome.openname = openname;
-    outcome.fname = fname;
-
+failure open_inputs(const char* openname, build_inputs& in, build_notes& notes) {
     // A software image that can't be opened is "can't find", but for a folder and for a file that
     // another process holds, which say why.
-    input_file software;
-    if (const int error = software.open(openname); error != 0) {
-        return failed(outcome,
-                      error == EISDIR || error == platform::file_in_use
-                          ? build_event::software_unreadable
-                          : build_event::software_missing,
-                      error);
+    if (const int error = in.software.open(openname); error != 0) {
+        return {error == EISDIR || error == platform::file_in_use
+                    ? failure_kind::software_unreadable
+                    : failure_kind::software_missing,
+                error};
     }
     // A folder named "mcu_ota.bin" counts as absent. A FIFO or device is opened without waiting
     // for a writer and never read, so it can't block the run. One that is there but can't be
     // opened is left out too, and said so, so that a short image is never a silent one.
-    input_file mcu;
-    const int mcu_error = mcu.open(mcu_ota_name, true);
-    const bool mcu_present = mcu_error == 0;
-    if (mcu_error != ENOENT && mcu_error != EISDIR) {
-        outcome.mcu_unreadable = mcu_error;
+    const int mcu_error = in.mcu.open(mcu_ota_name, true);
+    in.mcu_present = mcu_error == 0;
+    if (mcu_error != 0 && mcu_error != ENOENT && mcu_error != EISDIR) {
+        notes.mcu_left_out = {failure_kind::mcu_left_out, mcu_error};
     }
-    // A size that can't be told (anything but a regular file) counts as too big.
-    const bool mcu_accepted = mcu_present && mcu.status().size >= 0 &&
-                              mcu.status().size <= std::int64_t{mcu_ota_max_size};
-    outcome.mcu_refused = mcu_present && !mcu_accepted;
-    outcome.length_limit = software_length_limit(mcu_accepted);
+    in.mcu_accepted = in.mcu_present && mcu_ota_fits(in.mcu.status().size);
+    notes.mcu_refused = in.mcu_present && !in.mcu_accepted;
 
     // Refuse sizes the header can't hold before anything is written, where the size is known.
-    const std::int64_t software_size = software.status().size;
-    if (software_size >= 0 && static_cast<std::uint64_t>(software_size) > outcome.length_limit) {
-        return failed(outcome, build_event::software_too_big);
+    const std::int64_t software_size = in.software.status().size;
+    if (software_size >= 0 &&
+        static_cast<std::uint64_t>(software_size) > software_length_limit(in.mcu_accepted)) {
+        return {failure_kind::software_too_big};
+    }
+    return {};
+}
+
+// Opens the image for writing: never one of the inputs, and never a file that can't go back to its
+// start, where the header is written last.
+failure open_image(const char* fname, const build_inputs& in, output& image) {
+    std::vector<kept_file> kept{{in.software.status().identity, failure_kind::same_as_software}};
+    if (in.mcu_present) {
+        kept.push_back({in.mcu.status().identity, failure_kind::same_as_mcu});
+    }
+    return open_outputs({{fname, &image}}, kept, true).failed;
+}
+
+// Everything up to the moment the new image could take the old one's place: on success the
+// image is complete and synced in a temporary file that `image` holds.
+failure build(const char* openname, const char* fname, output& image, build_notes& notes,
+              message_context& context) {
+    build_inputs in;
+    const failure opened = open_inputs(openname, in, notes);
+    context.number = software_length_limit(in.mcu_accepted);
+    if (opened) {
+        return opened;
     }
     // The one allocation whose size matters, made while nothing has been created yet.
     copy_buffer buffer;
     if (!buffer.allocated()) {
-        return failed(outcome, build_event::image_write, ENOMEM);
+        return {failure_kind::cannot_write, ENOMEM};
     }
-
-    output_target target;
-    if (const target_result found = find_output_target(fname, target); !found.ok()) {
-        outcome.refusal = found.refusal;
-        return failed(outcome,
-                      found.refusal != target_refusal::none ? build_event::output_refused
-                                                            : build_event::cannot_create,
-                      found.error);
-    }
-    if (target.is(software.status().identity)) {
-        return failed(outcome, build_event::same_as_software);
-    }
-    if (mcu_present && target.is(mcu.status().identity)) {
-        return failed(outcome, build_event::same_as_mcu);
-    }
-    if (is_standard_output(target)) {
-        return failed(outcome, build_event::same_as_report);
-    }
-    // The header is written last, over its place at the start. A FIFO can't go back there, and
-    // is refused before it is opened, which would wait for a reader; a terminal is refused once
-    // it is open, before a byte reaches it.
-    if (target.is_fifo()) {
-        return failed(outcome, build_event::image_write, ESPIPE);
-    }
-    if (const int error = image.create(std::move(target)); error != 0) {
-        return failed(outcome, build_event::cannot_create, error);
-    }
-    if (const int error = image.check_seekable(); error != 0) {
-        return failed(outcome, build_event::image_write, error);
+    if (const failure refused = open_image(fname, in, image)) {
+        return refused;
     }
     const pack_outcome packed =
-        pack_upgrade_image(software, mcu_accepted ? &mcu : nullptr, image, buffer);
-    if (packed.failure != pack_failure::none) {
-        return failed(outcome, event_of(packed.failure), packed.reason);
+        pack_upgrade_image(in.software, in.mcu_accepted ? &in.mcu : nullptr, image, buffer);
+    if (packed.failed) {
+        return packed.failed;
     }
-    if (const int error = image.finish(); error != 0) {
-        return failed(outcome, build_event::image_write, error);
+    if (const failure finished = image.finish()) {
+        return finished;
     }
-    outcome.header = packed.header;
-    return outcome;
+    notes.header = packed.header;
+    return {};
 }
 
 // Builds, reports and puts the new image in its place, for paths that are chosen.
 std::int32_t pack_and_report(const char* openname, const char* fname) {
-    output_file image;
-    build_outcome outcome = build(openname, fname, image);
-    if (outcome.event != build_event::done) {
-        image.discard();
-        report(outcome);
-        return result_of(outcome.event);
+    gen_voice speaker;
+    message_context context = context_of(openname, fname);
+    output image;
+    build_notes notes;
+    if (const failure failed = build(openname, fname, image, notes, context)) {
+        image.drop();
+        speaker.say(failed, context);
+        return build_failed;
+    }
+    if (notes.mcu_left_out) {
+        speaker.say(notes.mcu_left_out, context);
     }
     // The summary must reach its reader before the new image takes the old one's place: when it
     // can't, the old image stays and the run fails.
-    if (const int error = report(outcome); error != 0) {
-        image.discard();
-        return build_report_failed;
-    }
-    const output_file::commit_result committed = image.commit();
-    if (!committed.in_place) {
-        report(failed(outcome, build_event::image_write, committed.error));
-        return build_write_failed;
-    }
-    if (committed.rewritten != rewrite_reason::none) {
-        build_outcome rewritten = failed(outcome, build_event::rewritten);
-        rewritten.rewrite = committed.rewritten;
-        report(rewritten);
-    }
-    if (committed.error != 0) {
-        report(failed(outcome, build_event::folder_not_synced, committed.error));
-    }
-    return build_done;
+    const failure published =
+        publish(summary_of(notes.header, notes.mcu_refused), {{&image, fname}}, speaker);
+    return published ? build_failed : build_done;
 }
 
 // The line for a run that ran out of memory, said without needing any: the name only where it
@@ -422,27 +233,27 @@ void report_out_of_memory(const char* fname) {
 std::int32_t generate_swug_bin(const func_args* args) {
     char openname[path_capacity] = {};
     char fname[path_capacity] = {};
-    build_outcome outcome;
-    outcome.argc = args->argc;
+    message_context context;
+    failure chosen;
     if (args->argc == 1) {
         std::memcpy(openname, default_software_image, sizeof default_software_image);
         std::memcpy(fname, default_upgrade_image, sizeof default_upgrade_image);
     } else if (args->argc != 3) {
-        outcome.event = build_event::wrong_argc;
-    } else if (!choose_path(args->argv[1], openname, outcome) ||
-               !choose_path(args->argv[2], fname, outcome)) {
-        // choose_path has said why
+        context.number = static_cast<std::uint64_t>(args->argc);
+        chosen = {failure_kind::wrong_argc};
+    } else if (chosen = choose_path(args->argv[1], openname, context); !chosen) {
+        chosen = choose_path(args->argv[2], fname, context);
     }
-    if (outcome.event != build_event::done) {
-        report(outcome);
-        return result_of(outcome.event);
+    if (chosen) {
+        gen_voice().say(chosen, context);
+        return chosen.kind == failure_kind::wrong_argc ? build_wrong_argc : build_failed;
     }
     try {
         return pack_and_report(openname, fname);
     } catch (const std::bad_alloc&) {
         // Whatever the run created has gone with the objects that held it.
         report_out_of_memory(fname);
-        return build_write_failed;
+        return build_failed;
     }
 }
 

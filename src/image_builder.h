@@ -25,14 +25,7 @@ extern int work_dir_error;            // errno value when work_dir could not be 
 enum build_result : std::int32_t {
     build_done = 1,
     build_wrong_argc = 0,
-    build_no_software_file = -1,  // the software image can't be opened or is a folder
-    build_cannot_create = -2,     // the upgrade image can't be created
-    build_bad_path = -3,          // a path is too long, or "./" without a working directory
-    build_same_file = -4,         // the upgrade image would overwrite an input or the report
-    build_read_failed = -5,       // reading the software image or "mcu_ota.bin" failed
-    build_write_failed = -6,      // writing, syncing or renaming the upgrade image failed
-    build_too_big = -7,           // a size does not fit the header's 32-bit fields
-    build_report_failed = -8,     // standard output can't be written; the image was discarded
+    build_failed = -1,  // the software image can't be opened, or no image was written
 };
 
 // Name of the MCU OTA file, always taken from the current folder.

@@ -2,23 +2,22 @@
 // nothing, so every fault it meets comes back as a value.
 #pragma once
 
-#include "file_io.h"
+#include "image_copy.h"
 #include "image_format.h"
 
 namespace swug {
 
-enum class pack_failure {
-    none,
-    software_read,
-    software_too_big,
-    mcu_read,
-    mcu_too_big,
-    image_write
-};
+// Whether an mcu_ota.bin of size bytes (as the system tells it; -1 when it can't) is appended:
+// one of at most 96 KiB is; a size that can't be told (anything but a regular file) counts as too
+// big. One that grows past the limit while it is packed fails the packing with mcu_grew.
+constexpr bool mcu_ota_fits(std::int64_t size) {
+    return size >= 0 && size <= std::int64_t{mcu_ota_max_size};
+}
 
+// What packing came to: no failure and the header written, or why not (software_unreadable,
+// software_too_big, mcu_unreadable, mcu_grew, cannot_write).
 struct pack_outcome {
-    pack_failure failure = pack_failure::none;
-    int reason = 0;  // the system's error number of a read or write failure
+    failure failed;
     swug_header header;
 };
 

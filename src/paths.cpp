@@ -1,6 +1,5 @@
 #include "paths.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace swug {
@@ -54,35 +53,6 @@ path_status expand_argument(const char* argument, const char* work_dir,
     path[dir_length] = '/';
     std::memcpy(path + dir_length + 1, name, name_length + 1);
     return path_status::ok;
-}
-
-std::string printable(std::string_view path) {
-    std::string shown;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        const auto c = static_cast<unsigned char>(path[i]);
-        // The controls U+0080 to U+009F, as UTF-8, are commands to some terminals too.
-        const bool c1_control = c == 0xC2 && i + 1 < path.size() &&
-                                (static_cast<unsigned char>(path[i + 1]) & 0xE0u) == 0x80u;
-        if (c >= 0x20 && c != 0x7F && !c1_control) {
-            shown += static_cast<char>(c);
-        } else if (c == '\n') {
-            shown += "\\n";
-        } else if (c == '\r') {
-            shown += "\\r";
-        } else if (c == '\t') {
-            shown += "\\t";
-        } else {
-            const std::size_t count = c1_control ? 2 : 1;
-            for (std::size_t k = 0; k < count; ++k) {
-                char escaped[5];
-                std::snprintf(escaped, sizeof escaped, "\\x%02x",
-                              static_cast<unsigned char>(path[i + k]));
-                shown += escaped;
-            }
-            i += count - 1;
-        }
-    }
-    return shown;
 }
 
 }  // namespace swug

@@ -3,10 +3,8 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
-#include <string_view>
 
-#include "platform.h"
+#include "os/platform.h"
 
 namespace swug {
 
@@ -40,10 +38,5 @@ enum class path_status { ok, too_long, no_work_dir };
 // longer than path_max_length, or than path can hold, is too_long.
 path_status expand_argument(const char* argument, const char* work_dir,
                             char (&path)[path_capacity]);
-
-// A path as the tools print it in a message or report line: control characters (a line break, an
-// escape) shown as \n, \r, \t or \xNN, so that one message stays one line and no name reaches a
-// terminal as a command. Other paths come back unchanged.
-std::string printable(std::string_view path);
 
 }  // namespace swug

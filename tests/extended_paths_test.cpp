@@ -1,4 +1,4 @@
-#include "extended_paths.h"
+#include "os/extended_paths.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "file_io.h"
+#include "image_copy.h"
 
 namespace swug::testing {
 

@@ -1,5 +1,5 @@
 // Reading images back: every kind of damage is caught by the check that names it.
-#include "image_check.h"
+#include "info/image_check.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The pure parts of swug_info's renderings.
-#include "info_report.h"
+#include "info/info_report.h"
 
 #include <gtest/gtest.h>
 

@@ -19,7 +19,7 @@ struct pack_case {
     std::uint64_t mcu_fails_at;
     std::uint64_t image_fails_at;
     bool header_write_fails;
-    pack_failure failure;
+    failure_kind failure;
     int reason;
     std::size_t most_per_read = 1 << 30;
 };
@@ -40,13 +40,21 @@ pack_outcome pack(fake_file& software, fake_file* mcu, fake_file& image) {
 }
 
 TEST(PackUpgradeImage, ReportsEveryReadAndWriteFault) {
-    using p = pack_failure;
+    using p = failure_kind;
     const pack_case cases[] = {
         {"clean run", 5000, 300, never, never, never, false, p::none, 0},
         {"clean run over several buffers", 700000, 98304, never, never, never, false, p::none, 0},
         {"short reads", 700000, 5000, never, never, never, false, p::none, 0, 1000},
-        {"software unreadable at once", 5000, {}, 0, never, never, false, p::software_read, EIO},
-        {"software fails midway", 5000, {}, 1500, never, never, false, p::software_read, EIO},
+        {"software unreadable at once",
+         5000,
+         {},
+         0,
+         never,
+         never,
+         false,
+         p::software_unreadable,
+         EIO},
+        {"software fails midway", 5000, {}, 1500, never, never, false, p::software_unreadable, EIO},
         {"software fails past a buffer",
          600000,
          {},
@@ -54,7 +62,7 @@ TEST(PackUpgradeImage, ReportsEveryReadAndWriteFault) {
          never,
          never,
          false,
-         p::software_read,
+         p::software_unreadable,
          EIO},
         {"software fails right at its end",
          2048,
@@ -63,9 +71,9 @@ TEST(PackUpgradeImage, ReportsEveryReadAndWriteFault) {
          never,
          never,
          false,
-         p::software_read,
+         p::software_unreadable,
          EIO},
-        {"MCU OTA fails midway", 100, 3000, never, 1024, never, false, p::mcu_read, EIO},
+        {"MCU OTA fails midway", 100, 3000, never, 1024, never, false, p::mcu_unreadable, EIO},
         {"image full at its first write",
          5000,
          {},
@@ -73,7 +81,7 @@ TEST(PackUpgradeImage, ReportsEveryReadAndWriteFault) {
          never,
          64,
          false,
-         p::image_write,
+         p::cannot_write,
          ENOSPC},
         {"image full inside the software image",
          600000,
@@ -82,12 +90,20 @@ TEST(PackUpgradeImage, ReportsEveryReadAndWriteFault) {
          never,
          300000,
          false,
-         p::image_write,
+         p::cannot_write,
          ENOSPC},
         {"image full inside the MCU OTA image", 262000, 50000, never, never, 270000, false,
-         p::image_write, ENOSPC},
-        {"image full at the last byte", 100, 3, never, never, 230, false, p::image_write, ENOSPC},
-        {"the header can't be written", 100, {}, never, never, never, true, p::image_write, ESPIPE},
+         p::cannot_write, ENOSPC},
+        {"image full at the last byte", 100, 3, never, never, 230, false, p::cannot_write, ENOSPC},
+        {"the header can't be written",
+         100,
+         {},
+         never,
+         never,
+         never,
+         true,
+         p::cannot_write,
+         ESPIPE},
     };
     for (const pack_case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -103,9 +119,9 @@ TEST(PackUpgradeImage, ReportsEveryReadAndWriteFault) {
         image.fail_write_at = c.header_write_fails;
 
         const pack_outcome outcome = pack(software, c.mcu_size ? &mcu : nullptr, image);
-        EXPECT_EQ(outcome.failure, c.failure);
-        EXPECT_EQ(outcome.reason, c.reason);
-        if (c.failure == pack_failure::none) {
+        EXPECT_EQ(outcome.failed.kind, c.failure);
+        EXPECT_EQ(outcome.failed.error, c.reason);
+        if (c.failure == failure_kind::none) {
             const std::optional<bytes> mcu_part =
                 c.mcu_size ? std::optional<bytes>(mcu.data) : std::nullopt;
             EXPECT_EQ(image.data, upgrade_image(software.data, mcu_part));
@@ -134,8 +150,8 @@ TEST(PackUpgradeImage, NeverWrapsTheLengthField) {
         fake_file mcu("abc");
         fake_file image;
         image.keep_writes = false;
-        EXPECT_EQ(pack(software, c.with_mcu ? &mcu : nullptr, image).failure,
-                  pack_failure::software_too_big);
+        EXPECT_EQ(pack(software, c.with_mcu ? &mcu : nullptr, image).failed.kind,
+                  failure_kind::software_too_big);
     }
 }
 
@@ -143,7 +159,7 @@ TEST(PackUpgradeImage, AnMcuOtaFileThatGrowsPastTheLimitIsRefused) {
     fake_file software("0123456789");
     fake_file mcu(bytes(98305, 'm'));
     fake_file image;
-    EXPECT_EQ(pack(software, &mcu, image).failure, pack_failure::mcu_too_big);
+    EXPECT_EQ(pack(software, &mcu, image).failed.kind, failure_kind::mcu_grew);
 }
 
 }  // namespace

@@ -3,7 +3,8 @@
 #pragma once
 
 #include <string>
-#include <utility>
+
+#include "messages.h"
 
 namespace swug {
 
@@ -23,43 +24,14 @@ constexpr int info_valid = 0;
 constexpr int info_invalid = 1;
 constexpr int info_trouble = 2;
 
-// Everything swug_info says on standard error.
-enum class info_problem {
-    unknown_option,   // word: the option
-    missing_value,    // word: the option
-    repeated_option,  // word: the option
-    second_image,     // word: the second image
-    no_image,
-    image_is_folder,    // path: the image
-    cannot_open_image,  // path: the image
-    cannot_read_image,  // path: the image
-    cannot_create,      // path: the part's file
-    output_refused,     // path: the part's file, other: why
-    same_as_image,      // path: the part's file, other: the image
-    same_parts,         // path: --sw's file, other: --mcu's file
-    same_as_report,     // path: the part's file
-    no_mcu_part,        // path: the image, other: --mcu's file
-    not_valid,
-    cannot_write,  // path: the part's file
-    changed,       // path: the image
-    not_synced,    // path: the part's file
-    rewritten,     // path: the part's file, other: why it was not replaced in one step
-    report_failed,
-};
-
+// A failure of swug_info with the names its sentence holds.
 struct info_error {
-    // Implicit, so that a bare problem reads as its error.
-    // NOLINTNEXTLINE(google-explicit-constructor)
-    // cppcheck-suppress noExplicitConstructor
-    info_error(info_problem problem_, std::string path_ = {}, std::string other_ = {},
-               int error_ = 0)
-        : problem(problem_), path(std::move(path_)), other(std::move(other_)), error(error_) {}
-
-    info_problem problem;
-    std::string path;  // or the word of a usage error
-    std::string other;
-    int error;  // the system's error number, where there is one
+    failure what;
+    message_context context;
 };
+
+// A usage error about one word of the command line (none for no_image).
+info_error usage_error(failure_kind kind, const char* word);
 
 // Prints the error's line on standard error, and the usage line after a usage error.
 void report_error(const info_error& error);

@@ -7,8 +7,8 @@
 #include <new>
 #include <string>
 
-#include "info_run.h"
-#include "platform.h"
+#include "info/info_run.h"
+#include "os/platform.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ enum class parsed { run, help, version, wrong };
 // after it are still read, so that a usage error is told as JSON when --json comes later.
 struct parse_outcome {
     parsed what = parsed::run;
-    swug::info_error error = swug::info_problem::no_image;  // when wrong
+    swug::info_error error = swug::usage_error(swug::failure_kind::no_image, "");  // when wrong
 };
 
 void settle(parse_outcome& outcome, parsed what) {
@@ -41,17 +41,17 @@ void settle(parse_outcome& outcome, parsed what) {
     }
 }
 
-void refuse(parse_outcome& outcome, swug::info_problem problem, const char* word) {
+void refuse(parse_outcome& outcome, swug::failure_kind problem, const char* word) {
     if (outcome.what == parsed::run) {
         outcome.what = parsed::wrong;
-        outcome.error = {problem, word};
+        outcome.error = swug::usage_error(problem, word);
     }
 }
 
 // The image, or a second one.
 void take_image(const char* word, swug::info_options& chosen, parse_outcome& outcome) {
     if (chosen.image_path != nullptr) {
-        refuse(outcome, swug::info_problem::second_image, word);
+        refuse(outcome, swug::failure_kind::second_image, word);
         return;
     }
     chosen.image_path = word;
@@ -61,10 +61,10 @@ void take_image(const char* word, swug::info_options& chosen, parse_outcome& out
 void take_file(int& at, int count, char** words, const char*& file, parse_outcome& outcome) {
     const char* option = words[at];
     if (file != nullptr) {
-        refuse(outcome, swug::info_problem::repeated_option, option);
+        refuse(outcome, swug::failure_kind::repeated_option, option);
     }
     if (at + 1 == count) {
-        refuse(outcome, swug::info_problem::missing_value, option);
+        refuse(outcome, swug::failure_kind::missing_value, option);
         return;
     }
     ++at;
@@ -86,7 +86,7 @@ void take_option(int& at, int count, char** words, swug::info_options& chosen, b
         settle(outcome, parsed::version);
     } else if (std::strcmp(word, "--json") == 0) {
         if (chosen.json) {
-            refuse(outcome, swug::info_problem::repeated_option, word);
+            refuse(outcome, swug::failure_kind::repeated_option, word);
         }
         chosen.json = true;
     } else if (std::strcmp(word, "--sw") == 0) {
@@ -94,7 +94,7 @@ void take_option(int& at, int count, char** words, swug::info_options& chosen, b
     } else if (std::strcmp(word, "--mcu") == 0) {
         take_file(at, count, words, chosen.mcu_path, outcome);
     } else {
-        refuse(outcome, swug::info_problem::unknown_option, word);
+        refuse(outcome, swug::failure_kind::unknown_option, word);
     }
 }
 
@@ -114,7 +114,7 @@ parse_outcome parse_arguments(int argc, char** argv, swug::info_options& chosen)
         }
     }
     if (chosen.image_path == nullptr) {
-        refuse(outcome, swug::info_problem::no_image, "");
+        refuse(outcome, swug::failure_kind::no_image, "");
     }
     return outcome;
 }

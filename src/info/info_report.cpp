@@ -1,4 +1,4 @@
-#include "info_report.h"
+#include "info/info_report.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
-#include "image_check.h"
+#include "info/image_check.h"
 
 #include <algorithm>
-#include <cinttypes>
+#include <cstdio>
 #include <cstring>
 #include <tuple>
 
@@ -14,12 +14,6 @@ std::string byte_count(std::uint64_t value) {
 }
 
 }  // namespace
-
-std::string format_hex(std::uint64_t value) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%08" PRIx64, value);
-    return text;
-}
 
 std::vector<std::pair<const char*, std::uint32_t>> named_fields(const swug_header& header) {
     return {{"length", header.length},

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "image_check.h"
+#include "info/image_check.h"
 
 namespace swug {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "file_io.h"
+#include "image_copy.h"
 #include "image_format.h"
 
 namespace swug {
@@ -41,9 +41,6 @@ struct image_report {
 // holds what was read so far. The source and buffer stay the caller's.
 int check_image(byte_source& source, std::int64_t known_size, copy_buffer& buffer,
                 image_report& report);
-
-// A value as at least eight lower-case hex digits, the way the tools print 32-bit values.
-std::string format_hex(std::uint64_t value);
 
 // The named header fields in their order in the header, for showing them.
 std::vector<std::pair<const char*, std::uint32_t>> named_fields(const swug_header& header);

@@ -1,15 +1,14 @@
 // Writing the parts of a checked upgrade image back out: the copying step, on open files.
 #pragma once
 
-#include "file_io.h"
+#include "image_copy.h"
 #include "image_format.h"
 
 namespace swug {
 
 struct unpack_outcome {
-    enum class status { ok, read_failed, write_failed, changed };
-    status what = status::ok;
-    int error = 0;        // the system's error number of a read or write failure
+    // image_unreadable, cannot_write, or image_changed: a part's bytes no longer match the header.
+    failure failed;
     bool in_mcu = false;  // the failure is in the MCU OTA image, not the software image
 };
 
