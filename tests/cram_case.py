@@ -6,17 +6,21 @@ and their expected output follow in cram's format. Each case runs alone in a fre
 own, by bash, which reads e2e/lib.sh first.
 
   cram_case.py --list FILE...            print "FILE<tab>TITLE" for every case
+  cram_case.py --run-file FILE FOLDER    run every case of FILE, one Python for all of them, and
+                                         leave each one's exit status and diff in FOLDER as
+                                         N.status and N.out (N counting from 0), for ctest
   cram_case.py FILE TITLE                run that case: exit status 0 when it passes, 77 when it
                                          skipped itself with "exit 80", 1 when it failed
   cram_case.py --update FILE [TITLE...]  take the programs' output as the expected output of
                                          those cases (all when none are named), as cram -i does;
                                          review the change with git diff
 """
+import importlib.util
 import os
 import shutil
 import subprocess
 import sys
-import tempfile
+import types
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -41,8 +45,14 @@ def cases(path):
 def run(lines, update):
     """Runs a case's lines; returns its exit status and, with update, its lines with the
     programs' output merged in."""
-    import cram  # here, so that --list needs no cram
-    folder = tempfile.mkdtemp(prefix='swug-case-')
+    # cram's test runner alone: its package would load the command line's modules as well.
+    if 'cram' not in sys.modules:
+        package = types.ModuleType('cram')
+        package.__path__ = importlib.util.find_spec('cram').submodule_search_locations
+        sys.modules['cram'] = package
+    from cram._test import test
+    folder = os.path.join(os.environ.get('TMPDIR', '/tmp'), 'swug-case-%d' % os.getpid())
+    os.mkdir(folder, 0o700)
     try:
         os.mkdir(os.path.join(folder, 'case'))
         os.chdir(os.path.join(folder, 'case'))
@@ -51,8 +61,8 @@ def run(lines, update):
                    CRAMTMP=folder, TMPDIR=folder, SWUG_PYTHON=sys.executable, LANG='C.UTF-8',
                    LC_ALL='C.UTF-8', LANGUAGE='C.UTF-8', TZ='GMT', CDPATH='', COLUMNS='80',
                    GREP_OPTIONS='')
-        refout, postout, diff = cram.test(lines, shell=['/bin/bash'], testname=b'case.t', env=env,
-                                          cleanenv=False)
+        refout, postout, diff = test(lines, shell=['/bin/bash'], testname=b'case.t', env=env,
+                                     cleanenv=False)
         if postout is None:
             return 77, lines
         diff = list(diff)
@@ -75,6 +85,21 @@ def main(argv):
         for path in argv[1:]:
             for title, _ in cases(path):
                 print('%s\t%s' % (path, title))
+        return 0
+    if argv[:1] == ['--run-file'] and len(argv) == 3:
+        path, results = os.path.abspath(argv[1]), os.path.abspath(argv[2])
+        shutil.rmtree(results, ignore_errors=True)
+        os.makedirs(results)
+        for number, (title, lines) in enumerate(cases(path)):
+            real_stdout, sys.stdout = sys.stdout, open(os.path.join(results, '%d.out' % number), 'w')
+            try:
+                status = run(lines, False)[0]
+            finally:
+                sys.stdout.close()
+                sys.stdout = real_stdout
+            with open(os.path.join(results, '%d.status' % number), 'w') as f:
+                f.write('%d\n' % status)
+            print('%s: %s' % ({0: 'passed', 77: 'skipped'}.get(status, 'FAILED'), title))
         return 0
     if argv[:1] == ['--update'] and len(argv) > 1:
         path, wanted = os.path.abspath(argv[1]), argv[2:]

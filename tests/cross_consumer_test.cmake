@@ -34,7 +34,7 @@ foreach(language IN ITEMS C CXX)
   endif()
 endforeach()
 set(configure "${CMAKE_COMMAND}" -S "${source}" -B "${build}" -G "${GENERATOR}"
-    "-DCMAKE_TOOLCHAIN_FILE=${SWUG_SOURCE_DIR}/verify/board/arm-none-eabi.cmake"
+    "-DCMAKE_TOOLCHAIN_FILE=${SWUG_SOURCE_DIR}/tests/board/arm-none-eabi.cmake"
     "-DCONSUMER_SWUG_SOURCE=${SWUG_SOURCE_DIR}" "-DSWUG_HOST_CMAKE_ARGS=${host_arguments}")
 run("configuring the firmware project" ${configure})
 run("building the firmware project" "${CMAKE_COMMAND}" --build "${build}" --parallel 2)

@@ -278,9 +278,9 @@ The golden images keep their verdicts: VERDICTS lists each with the checks it fa
   > done < $g/VERDICTS | diff $g/VERDICTS -
 
 Packed images round-trip through swug_gen and swug_info:
-  $ for sizes in '0 -' '1 -' '1023 0' '1024 1' '1025 1024' '70001 98304' '5000 -' '0 3'; do
-  >   set -- $sizes && rm -f mcu_ota.bin && pattern $1 7 1 > sw
-  >   [ $2 = - ] || pattern $2 11 3 > mcu_ota.bin
+  $ pattern 98304 7 1 > bytes && for sizes in '0 -' '1 -' '1023 0' '1024 1' '1025 1024' '70001 98304' '5000 -' '0 3'; do
+  >   set -- $sizes && rm -f mcu_ota.bin && head -c $1 bytes > sw
+  >   [ $2 = - ] || tail -c $2 bytes > mcu_ota.bin
   >   swug_gen sw up.bin > gen.out
   >   swug_info --sw sw.out $([ $2 = - ] || echo --mcu mcu.out) up.bin | grep 'is valid'
   >   cmp sw sw.out && { [ $2 = - ] || cmp mcu_ota.bin mcu.out; }
