@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <iterator>
 
 #include "os/platform.h"
@@ -81,9 +82,9 @@ void remove_temporary(const temporary_slot& slot) {
     }
 }
 
-// Async-signal-safe: fstatat, unlinkat, tcflush, tcsetattr, signal, sigprocmask and raise only.
-// Every ending signal is held back while it runs, so a second Ctrl-C can't cut the clean-up short.
-void clean_up_and_end(int signal_number) {
+// Removes this run's temporary files and gives the terminal its settings back. Async-signal-safe:
+// fstatat, unlinkat, tcflush and tcsetattr only.
+void clean_up() {
     for (int slot = 0; slot < temporary_slots; ++slot) {
         if (temporary_armed[slot] != 0) {
             remove_temporary(temporaries[slot]);
@@ -93,6 +94,11 @@ void clean_up_and_end(int signal_number) {
         tcflush(STDIN_FILENO, TCIFLUSH);
         tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
     }
+}
+
+// Every ending signal is held back while it runs, so a second Ctrl-C can't cut the clean-up short.
+void clean_up_and_end(int signal_number) {
+    clean_up();
     // Then the signal does what it would have done: its default action, let through at once. A
     // fault raised by an instruction ends the process here too, before that instruction runs again.
     std::signal(signal_number, SIG_DFL);
@@ -276,6 +282,30 @@ void held_handle::reset(std::intptr_t native) {
         close(static_cast<int>(native_));
     }
     native_ = native;
+}
+
+namespace {
+
+// What std::terminate ends the process with.
+int terminate_fd = STDERR_FILENO;
+const char* terminate_text = "";
+int terminate_status = 1;
+
+[[noreturn]] void end_on_terminate() {
+    const sigset_t ending = ending_signal_set();
+    sigprocmask(SIG_BLOCK, &ending, nullptr);
+    clean_up();
+    (void)write_all(terminate_fd, terminate_text, std::strlen(terminate_text));
+    _exit(terminate_status);
+}
+
+}  // namespace
+
+void end_terminate_with(int fd, const char* text, int status) {
+    terminate_fd = fd;
+    terminate_text = text;
+    terminate_status = status;
+    std::set_terminate(end_on_terminate);
 }
 
 void prepare_process() {

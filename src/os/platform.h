@@ -48,6 +48,11 @@ inline bool means_no_room(int error) {
 // no file the tools open can take their place.
 void prepare_process();
 
+// Makes std::terminate end the process with status, after text on fd and the clean-up of an
+// ending signal, allocating nothing. The tools throw nothing but std::bad_alloc, which each catches;
+// terminate is what is left when memory is so short that even that exception can't be made.
+void end_terminate_with(int fd, const char* text, int status);
+
 // The command line as UTF-8 words; on Windows taken from the system in UTF-16. The words live
 // as long as the object.
 class command_line {

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 
 #include "os/extended_paths.h"
 #include "os/platform.h"
@@ -341,6 +342,28 @@ void switch_console_to_utf8() {
 }
 
 }  // namespace
+
+namespace {
+
+int terminate_fd = 2;
+const char* terminate_text = "";
+int terminate_status = 1;
+
+[[noreturn]] void end_on_terminate() {
+    clean_up_and_end(CTRL_C_EVENT);
+    restore_code_pages();
+    (void)write_all(terminate_fd, terminate_text, std::strlen(terminate_text));
+    _exit(terminate_status);
+}
+
+}  // namespace
+
+void end_terminate_with(int fd, const char* text, int status) {
+    terminate_fd = fd;
+    terminate_text = text;
+    terminate_status = status;
+    std::set_terminate(end_on_terminate);
+}
 
 void prepare_process() {
     // A closed standard stream is opened on NUL, as on POSIX systems.
