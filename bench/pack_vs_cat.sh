@@ -13,7 +13,7 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-build-bench}" && pwd)
 runs=${RUNS:-9}
 for tool in "$build/swug_gen" "$build/swug_info" "$build/bench/checksum_bench" /usr/bin/time; do
-    [ -x "$tool" ] || { echo "missing $tool (see the README's performance section)" >&2; exit 2; }
+    [ -x "$tool" ] || { echo "missing $tool (see docs/performance.md)" >&2; exit 2; }
 done
 shm=$(mktemp -d /dev/shm/swug-bench-XXXXXX)
 disk=$(mktemp -d "$build/disk-bench-XXXXXX")

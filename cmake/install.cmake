@@ -9,12 +9,12 @@
 #   share/swug/verify/              its source, which a cross build for a microcontroller
 #                                   compiles with its own toolchain as swug::verify
 #   share/man/man1/swug_*.1.gz      man pages, when scdoc was found
-#   share/doc/swug/                 README.md, copyright (the licence, machine-readable),
-#                                   changelog.gz
+#   share/doc/swug/                 README.md, docs/, copyright (the licence,
+#                                   machine-readable), changelog.gz
 #   cpack: a .deb and a .tar.gz in packages/, each listed in packages/SHA256SUMS
 # Windows (the MinGW-w64 cross build):
 #   bin/swug_gen.exe, bin/swug_info.exe, lib/cmake/swug/ (the same CMake package), the verifier
-#   as above, README.md, LICENSE
+#   as above, README.md, docs/, LICENSE
 #   cpack: a .zip in packages/, listed in packages/SHA256SUMS
 include(GNUInstallDirs)
 
@@ -24,22 +24,29 @@ include(GNUInstallDirs)
 # ${CMAKE_INSTALL_LIBDIR} INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}), its headers installed
 # beside, and its name in this list.
 set(SWUG_PACKAGE_COMPONENTS swug_gen swug_info verify)
-install(TARGETS swug_gen swug_info EXPORT swugTargets RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-if(NOT WIN32 AND CMAKE_OBJCOPY)
-  # A stripped install (cpack's, or cmake --install --strip) also drops the compilers' notes in
-  # .comment, which nothing reads.
+# swug_strip_comment(<file below the prefix>...): a stripped install (cpack's, or cmake --install
+# --strip) also drops the compilers' notes in .comment, which nothing reads, from these installed
+# files: the programs, and the static library, which CMake's strip leaves alone. -D keeps an
+# archive's member times and owners at zero, so the packages stay reproducible.
+function(swug_strip_comment)
+  if(WIN32 OR NOT CMAKE_OBJCOPY)
+    return()
+  endif()
   install(CODE "
     if(CMAKE_INSTALL_DO_STRIP)
-      foreach(tool IN ITEMS swug_gen swug_info)
-        execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
-          \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${tool}\"
+      foreach(file IN ITEMS ${ARGN})
+        execute_process(COMMAND \"${CMAKE_OBJCOPY}\" -D --remove-section=.comment
+          \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${file}\"
           RESULT_VARIABLE status)
         if(NOT status EQUAL 0)
-          message(FATAL_ERROR \"objcopy failed on \${tool}: \${status}\")
+          message(FATAL_ERROR \"objcopy failed on \${file}: \${status}\")
         endif()
       endforeach()
     endif()")
-endif()
+endfunction()
+
+install(TARGETS swug_gen swug_info EXPORT swugTargets RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+swug_strip_comment(${CMAKE_INSTALL_BINDIR}/swug_gen ${CMAKE_INSTALL_BINDIR}/swug_info)
 
 # The package's version file is architecture-independent: the package holds programs that run on
 # the build host, and its users are often cross builds for 32-bit microcontrollers.
@@ -60,6 +67,7 @@ install(EXPORT swugTargets NAMESPACE swug:: DESTINATION ${SWUG_INSTALL_CMAKEDIR}
 install(TARGETS swug_verify EXPORT swugVerifyTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+swug_strip_comment(${CMAKE_INSTALL_LIBDIR}/$<TARGET_FILE_NAME:swug_verify>)
 install(EXPORT swugVerifyTargets NAMESPACE swug:: DESTINATION ${SWUG_INSTALL_CMAKEDIR})
 install(FILES verify/swug_verify.h verify/swug_verify.c DESTINATION ${SWUG_VERIFY_SOURCE})
 
@@ -78,6 +86,7 @@ set(SWUG_PACKAGE_MISSING "")
 
 if(WIN32)
   install(FILES README.md LICENSE DESTINATION .)
+  install(DIRECTORY docs DESTINATION .)
 else()
   # Man pages, written in scdoc and turned into roff (and compressed) during the build.
   find_program(SCDOC_PROGRAM scdoc)
@@ -112,6 +121,7 @@ else()
   swug_debian_copyright(${PROJECT_BINARY_DIR}/debian/copyright)
   install(FILES README.md ${PROJECT_BINARY_DIR}/debian/copyright
     DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(DIRECTORY docs DESTINATION ${CMAKE_INSTALL_DOCDIR})
   if(GZIP_PROGRAM)
     add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/debian/changelog.gz
       COMMAND ${CMAKE_COMMAND} -DGZIP=${GZIP_PROGRAM}

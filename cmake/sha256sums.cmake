@@ -13,8 +13,13 @@ foreach(package IN LISTS CPACK_PACKAGE_FILES)
   file(SHA256 "${package}" sum)
   set(kept "${sum}  ${name}")
   foreach(line IN LISTS lines)
-    if(line MATCHES "^[0-9a-f]+  (.+)$" AND NOT CMAKE_MATCH_1 STREQUAL name
-       AND EXISTS "${folder}/${CMAKE_MATCH_1}")
+    # Two steps: a condition's ${...} is expanded before any of its tests run, so the file name
+    # must be taken from the match before it is used in a path.
+    if(NOT line MATCHES "^[0-9a-f]+  (.+)$")
+      continue()
+    endif()
+    set(listed "${CMAKE_MATCH_1}")
+    if(NOT listed STREQUAL name AND EXISTS "${folder}/${listed}")
       list(APPEND kept "${line}")
     endif()
   endforeach()

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "image_copy.h"
 #include "image_pack.h"
@@ -152,39 +153,19 @@ failure open_inputs(const char* openname, build_inputs& in, build_notes& notes) 
     return {};
 }
 
-// Finds where the image goes and opens it for writing, refusing the files it must not be.
-failure open_image(const char* fname, const build_inputs& in, output_file& image) {
-    output_target target;
-    if (const failure found = find_output_target(fname, target)) {
-        return found;
+// Opens the image for writing: never one of the inputs, and never a file that can't go back to its
+// start, where the header is written last.
+failure open_image(const char* fname, const build_inputs& in, output& image) {
+    std::vector<kept_file> kept{{in.software.status().identity, failure_kind::same_as_software}};
+    if (in.mcu_present) {
+        kept.push_back({in.mcu.status().identity, failure_kind::same_as_mcu});
     }
-    if (target.is(in.software.status().identity)) {
-        return {failure_kind::same_as_software};
-    }
-    if (in.mcu_present && target.is(in.mcu.status().identity)) {
-        return {failure_kind::same_as_mcu};
-    }
-    if (is_standard_output(target)) {
-        return {failure_kind::same_as_report};
-    }
-    // The header is written last, over its place at the start. A FIFO can't go back there, and
-    // is refused before it is opened, which would wait for a reader; a terminal is refused once
-    // it is open, before a byte reaches it.
-    if (target.is_fifo()) {
-        return {failure_kind::cannot_write, ESPIPE};
-    }
-    if (const int error = image.create(std::move(target)); error != 0) {
-        return {failure_kind::cannot_create, error};
-    }
-    if (const int error = image.check_seekable(); error != 0) {
-        return {failure_kind::cannot_write, error};
-    }
-    return {};
+    return open_outputs({{fname, &image}}, kept, true).failed;
 }
 
 // Everything up to the moment the new image could take the old one's place: on success the
 // image is complete and synced in a temporary file that `image` holds.
-failure build(const char* openname, const char* fname, output_file& image, build_notes& notes,
+failure build(const char* openname, const char* fname, output& image, build_notes& notes,
               message_context& context) {
     build_inputs in;
     const failure opened = open_inputs(openname, in, notes);
@@ -205,8 +186,8 @@ failure build(const char* openname, const char* fname, output_file& image, build
     if (packed.failed) {
         return packed.failed;
     }
-    if (const int error = image.finish(); error != 0) {
-        return {failure_kind::cannot_write, error};
+    if (const failure finished = image.finish()) {
+        return finished;
     }
     notes.header = packed.header;
     return {};
@@ -216,10 +197,10 @@ failure build(const char* openname, const char* fname, output_file& image, build
 std::int32_t pack_and_report(const char* openname, const char* fname) {
     gen_voice speaker;
     message_context context = context_of(openname, fname);
-    output_file image;
+    output image;
     build_notes notes;
     if (const failure failed = build(openname, fname, image, notes, context)) {
-        image.discard();
+        image.drop();
         speaker.say(failed, context);
         return build_failed;
     }

@@ -14,7 +14,7 @@ failure publish(const std::string& report, std::initializer_list<finished_output
     if (const int error = write_standard_output(report); error != 0) {
         for (const finished_output& out : outputs) {
             if (out.file != nullptr) {
-                out.file->discard();
+                out.file->drop();
             }
         }
         const failure lost{failure_kind::report_failed, error};
@@ -25,17 +25,16 @@ failure publish(const std::string& report, std::initializer_list<finished_output
         if (out.file == nullptr) {
             continue;
         }
-        const output_file::commit_result committed = out.file->commit();
-        if (!committed.in_place) {
-            const failure stopped{failure_kind::cannot_write, committed.error};
-            speaker.say_about(stopped, out.name);
-            return stopped;
+        const output::commit_result committed = out.file->commit();
+        if (committed.failed.kind == failure_kind::cannot_write) {
+            speaker.say_about(committed.failed, out.name);
+            return committed.failed;
         }
         if (committed.rewritten != rewrite_reason::none) {
             speaker.say_about({failure_kind::rewritten}, out.name, committed.rewritten);
         }
-        if (committed.error != 0) {
-            speaker.say_about({failure_kind::not_synced, committed.error}, out.name);
+        if (committed.failed) {
+            speaker.say_about(committed.failed, out.name);
         }
     }
     return {};

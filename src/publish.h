@@ -26,7 +26,7 @@ public:
 
 // An output to put in place, and the name it is known by; one with no file is not asked for.
 struct finished_output {
-    output_file* file;
+    output* file;
     const char* name;
 };
 

@@ -58,7 +58,7 @@ std::vector<run_case> same_file_cases() {
         {"the default run refuses and still prompts",
          {{"data/VRK520_SW.bin", ten}, {"out/", ""}},
          {},
-         0,
+         1,
          "the upgrade image out/VRK520_UPGRADE_SW.bin is the software file data/VRK520_SW.bin, "
          "refusing to overwrite it\nPress any key to exit!",
          "",

@@ -57,14 +57,14 @@ std::vector<run_case> packing_cases() {
         {"default run without the software image",
          {{"out/", ""}},
          {},
-         0,
+         1,
          "can't find the software file data/VRK520_SW.bin \n" + prompt,
          "",
          {}},
         {"default run without the out folder",
          {{"data/VRK520_SW.bin", ten}},
          {},
-         0,
+         1,
          "can't create the upgrade image out/VRK520_UPGRADE_SW.bin: No such file or directory\n" +
              prompt,
          "",
@@ -220,15 +220,14 @@ std::vector<run_case> path_cases() {
          ten_summary,
          "",
          {{"up.bin", ten_header + ten}}},
-        {"one argument", {}, {"a"}, 0, "Parameter Error [2]\n" + prompt, usage, {}},
-        {"--help is one argument like any other",
+        {"one argument", {}, {"a"}, 1, "Parameter Error [2]\n" + prompt, usage, {}},
+        {"-h is one argument like any other",
          {},
-         {"--help"},
-         0,
+         {"-h"},
+         1,
          "Parameter Error [2]\n" + prompt,
          usage,
          {}},
-        {"-h is one argument too", {}, {"-h"}, 0, "Parameter Error [2]\n" + prompt, usage, {}},
         {"a file named - is a software image, not standard input",
          {{"-", ten}},
          {"-", "up.bin"},
@@ -251,11 +250,11 @@ std::vector<run_case> path_cases() {
          ten_summary,
          "",
          {{std::string(250, 'u'), ten_header + ten}}},
-        {"three arguments", {}, {"a", "b", "c"}, 0, "Parameter Error [4]\n" + prompt, usage, {}},
+        {"three arguments", {}, {"a", "b", "c"}, 1, "Parameter Error [4]\n" + prompt, usage, {}},
         {"four arguments, the first two of them files",
          {{"in.bin", ten}},
          {"in.bin", "up.bin", "c", "d"},
-         0,
+         1,
          "Parameter Error [5]\n" + prompt,
          usage,
          {}},
@@ -296,6 +295,65 @@ std::vector<run_case> path_cases() {
     return cases;
 }
 
+// --help and --version answer only as the one argument, without prompt or key wait; two
+// arguments are two paths whatever they look like.
+std::vector<run_case> help_cases() {
+    const bytes version_file = source_file("VERSION");
+    const std::string version = version_file.substr(0, version_file.find('\n'));
+    const std::string help =
+        "usage: swug_gen SOFTWARE_IMAGE UPGRADE_IMAGE\n"
+        "       swug_gen\n"
+        "Packs a firmware file, the software image, into an upgrade image.\n"
+        "\n"
+        "Command mode, with two arguments: packs SOFTWARE_IMAGE into UPGRADE_IMAGE. An\n"
+        "argument that begins with \"./\" is expanded against the working folder.\n"
+        "Interactive mode, without arguments: packs data/VRK520_SW.bin into\n"
+        "out/VRK520_UPGRADE_SW.bin, then prints \"Press any key to exit!\" and waits for\n"
+        "one key. Either way, an mcu_ota.bin of at most 96 KiB in the current folder is\n"
+        "appended as the MCU OTA image.\n"
+        "\n"
+        "  --help, /?  print this help and exit\n"
+        "  --version   print the version and exit\n"
+        "\n"
+        "Exit status: 0 the upgrade image was written, 1 it was not.\n"
+        "More: man swug_gen; on Windows, README.md beside the program.\n";
+    const bytes ten = ten_bytes();
+    std::vector<run_case> cases = {
+        {"--help", {}, {"--help"}, 0, help},
+        {"/?, as Windows programs spell it", {}, {"/?"}, 0, help},
+        {"--version", {}, {"--version"}, 0, "swug_gen " + version + "\n"},
+        {"--help beside another argument is a wrong count",
+         {},
+         {"--help", "--version", "x"},
+         1,
+         "Parameter Error [4]\n" + prompt,
+         usage},
+        {"--help and --version as two paths",
+         {{"--help", ten}},
+         {"--help", "--version"},
+         0,
+         ten_summary,
+         "",
+         {{"--version", ten_header + ten}}},
+        {"--version as a missing software image",
+         {},
+         {"--version", "up.bin"},
+         1,
+         "can't find the software file --version \n"},
+    };
+    if (!target_is_windows()) {
+        // Help that can't be printed is no success.
+        cases.push_back({"--help into a pipe that nobody reads",
+                         {},
+                         {"--help"},
+                         1,
+                         "",
+                         "can't write to standard output: Broken pipe\n"});
+        cases.back().stdout_reader_gone = true;
+    }
+    return cases;
+}
+
 // The tests' own image builder, which the other rows trust, makes the golden images too.
 TEST(ExpectedImage, MatchesTheGoldenImages) {
     const bytes software = source_file("examples/data/VRK520_SW.bin");
@@ -313,6 +371,12 @@ TEST(SwugGen, Packing) {
 
 TEST(SwugGen, PathsAndArguments) {
     for (const run_case& row : path_cases()) {
+        check_run_case(row);
+    }
+}
+
+TEST(SwugGen, HelpAndVersion) {
+    for (const run_case& row : help_cases()) {
         check_run_case(row);
     }
 }

@@ -38,13 +38,13 @@ TEST(KeyWait, OneRawKeyOnATerminalEndsTheRunAndRestoresTheTerminal) {
         int signal_number;
         std::string ending;
     } cases[] = {
-        {"x", 0, exited(0)},
-        {"\x03", 0, exited(0)},
-        {"\x1A", 0, exited(0)},
-        {"\x1C", 0, exited(0)},
-        {"\r", 0, exited(0)},
-        {"\x1b[A", 0, exited(0)},
-        {"\xC3\xA9", 0, exited(0)},
+        {"x", 0, exited(1)},
+        {"\x03", 0, exited(1)},
+        {"\x1A", 0, exited(1)},
+        {"\x1C", 0, exited(1)},
+        {"\r", 0, exited(1)},
+        {"\x1b[A", 0, exited(1)},
+        {"\xC3\xA9", 0, exited(1)},
         {"", SIGUSR1, "killed by SIGUSR1"},
         {"", SIGALRM, "killed by SIGALRM"},
         {"", SIGTERM, "killed by SIGTERM"},
@@ -109,7 +109,7 @@ TEST(KeyWait, RedirectedInputNeverHangs) {
     options.stdin_fd = ends[0];
     const run_result closed_pipe = run_program("swug_gen", {"a"}, options);
     close(ends[0]);
-    EXPECT_EQ(closed_pipe.ending, exited(0));
+    EXPECT_EQ(closed_pipe.ending, exited(1));
     EXPECT_EQ(closed_pipe.out, wrong_count_run);
 
     // One byte is taken and the rest left for the next reader, here the wrapper's cat.
@@ -130,9 +130,30 @@ TEST(KeyWait, RedirectedInputNeverHangs) {
     options.stdin_fd = -1;
     options.stdin_path = input / "empty";
     const run_result empty_file = run_program("swug_gen", {}, options);
-    EXPECT_EQ(empty_file.ending, exited(0));
+    EXPECT_EQ(empty_file.ending, exited(1));
     EXPECT_EQ(empty_file.out,
               "can't find the software file data/VRK520_SW.bin \nPress any key to exit!");
+}
+
+// --help and --version print and end: their text is not followed by the prompt, and no key is taken
+// from standard input.
+TEST(KeyWait, HelpAndVersionTakeNoKey) {
+    temp_folder folder;
+    run_options options;
+    options.cwd = folder.path();
+    options.wrapper = {"sh", "-c", "\"$0\" \"$@\"; cat"};
+    for (const char* word : {"--help", "--version"}) {
+        SCOPED_TRACE(word);
+        int ends[2];
+        ASSERT_EQ(pipe(ends), 0);
+        ASSERT_EQ(write(ends[1], "xy", 2), 2);
+        close(ends[1]);
+        options.stdin_fd = ends[0];
+        const run_result result = run_program("swug_gen", {word}, options);
+        close(ends[0]);
+        EXPECT_EQ(result.ending, exited(0));
+        EXPECT_EQ(result.out.substr(result.out.size() - 3), "\nxy") << result.out;
+    }
 }
 
 }  // namespace

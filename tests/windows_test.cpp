@@ -729,12 +729,12 @@ TEST(WindowsConsole, StandardInputThatIsNoConsoleNeverWaitsForAKey) {
         {"a wrong count with a file as standard input",
          {{"keys.txt", "xyz"}},
          "{swug_gen} a b c < keys.txt > report.txt",
-         0,
+         1,
          {{"report.txt", "Parameter Error [4]\r\n" + prompt}}},
         {"a wrong count with a pipe as standard input",
          {{"keys.txt", "xyz"}},
          "type keys.txt | {swug_gen} a > report.txt",
-         0,
+         1,
          {{"report.txt", "Parameter Error [2]\r\n" + prompt}}},
     };
     for (const console_case& row : cases) {

@@ -35,7 +35,8 @@
 #
 # Where swug's programs can't run on the build host as they are (the Windows package on Linux), set
 # SWUG_TOOL_RUNNER to a program that runs them, such as wine; a cross build for Windows whose
-# CMAKE_CROSSCOMPILING_EMULATOR runs Windows programs uses that by default.
+# CMAKE_CROSSCOMPILING_EMULATOR runs Windows programs uses that by default. swug as the subproject
+# of a cross build without an emulator builds its programs for the build host (host_tools.cmake).
 
 function(swug_add_upgrade_image name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "SOFTWARE_IMAGE;UPGRADE_IMAGE;MCU_OTA_IMAGE" "DEPENDS")

@@ -18,7 +18,7 @@ constexpr int json_schema = 1;
 
 // One JSON object: schema, valid, image, size, magic, the header fields, checks, problems and
 // error: null, or the message of a run that failed after checking the image (a part that could
-// not be written). The README's "JSON output" section is the contract.
+// not be written). The JSON section of swug_info(1) is the contract.
 std::string render_json(const image_report& report, std::string_view image_path,
                         const std::string* error = nullptr);
 

@@ -46,13 +46,13 @@ info_error about_output(failure what, const char* path, const char* image_path =
     return e;
 }
 
-// One part to write: its option's file, where it goes, and the file being written.
+// One part to write: its option's file, and the output it goes to.
 struct part {
     const char* what;  // "software image" or "MCU ota image"
     const char* path;  // null when the part is not asked for
     std::uint32_t length;
-    output_target target;
-    output_file file;
+    output file;
+    output* sink() { return path != nullptr ? &file : nullptr; }
 };
 
 // Ends the run with an error line: the outputs' new files, when there are any, go with it.
@@ -64,45 +64,42 @@ int trouble(const info_error& error) {
 // What stopped an unpacking run before its parts could take their files' places, if anything.
 using unpack_problem = std::optional<info_error>;
 
-// Finds where each asked-for part goes and checks every argument against every other, before any
-// file is created.
-unpack_problem check_destinations(const info_options& options, const input_file& image,
-                                  part& software, part& mcu) {
-    for (part* p : {&software, &mcu}) {
-        if (p->path == nullptr) {
-            continue;
-        }
-        if (const failure found = find_output_target(p->path, p->target)) {
-            return about_output(found, p->path);
-        }
-        if (p->target.is(image.status().identity)) {
-            return about_output({failure_kind::same_as_image}, p->path, options.image_path);
-        }
-        if (is_standard_output(p->target)) {
-            return about_output({failure_kind::same_as_report}, p->path);
-        }
+// Opens the parts' outputs, each checked against every other argument before any is created. The
+// parts are read again from just behind the header; an image that can't go back there (a pipe)
+// is refused before any file is created, too.
+unpack_problem open_parts(const info_options& options, input_file& image, part& software,
+                          part& mcu) {
+    const open_result opened = open_outputs(
+        {{software.path, &software.file}, {mcu.path, &mcu.file}},
+        {{image.status().identity, failure_kind::same_as_image}}, false, [&image]() -> failure {
+            const int error = image.seek_to(header_size);
+            return error != 0 ? failure{failure_kind::image_unreadable, error} : failure{};
+        });
+    if (opened.failed.kind == failure_kind::image_unreadable) {
+        return about_image(failure_kind::image_unreadable, options.image_path, opened.failed.error);
     }
-    if (software.path != nullptr && mcu.path != nullptr &&
-        same_destination(software.target, mcu.target)) {
-        return about_output({failure_kind::same_outputs}, software.path, "", mcu.path);
+    if (opened.failed) {
+        const bool both = opened.failed.kind == failure_kind::same_outputs;
+        return about_output(opened.failed, (opened.at == 0 ? software : mcu).path,
+                            options.image_path, both ? mcu.path : "");
     }
     return std::nullopt;
 }
 
-// Creates the parts' new files and copies the parts into them, then closes them.
-unpack_problem write_parts(const info_options& options, input_file& image,
-                           const swug_header& header, part& software, part& mcu,
-                           copy_buffer& buffer) {
-    for (part* p : {&software, &mcu}) {
-        if (p->path != nullptr) {
-            if (const int error = p->file.create(std::move(p->target)); error != 0) {
-                return about_output({failure_kind::cannot_create, error}, p->path);
-            }
-        }
+// Everything before the parts take their files' places: checks, new files, the copies, each
+// part's file closed.
+unpack_problem prepare_parts(const info_options& options, input_file& image,
+                             const swug_header& header, part& software, part& mcu,
+                             copy_buffer& buffer) {
+    if (options.mcu_path != nullptr && header.mcu_ota_flag != 1) {
+        info_error e = about_image(failure_kind::no_mcu_part, options.image_path);
+        e.context.other = options.mcu_path;
+        return e;
     }
-    const unpack_outcome outcome =
-        unpack_image(image, header, software.path != nullptr ? &software.file : nullptr,
-                     mcu.path != nullptr ? &mcu.file : nullptr, buffer);
+    if (unpack_problem problem = open_parts(options, image, software, mcu)) {
+        return problem;
+    }
+    const unpack_outcome outcome = unpack_image(image, header, software.sink(), mcu.sink(), buffer);
     if (outcome.failed.kind == failure_kind::cannot_write) {
         // Only a part that is written can fail to be written.
         return about_output(outcome.failed, (outcome.in_mcu ? mcu : software).path);
@@ -112,40 +109,20 @@ unpack_problem write_parts(const info_options& options, input_file& image,
     }
     for (part* p : {&software, &mcu}) {
         if (p->path != nullptr) {
-            if (const int error = p->file.finish(); error != 0) {
-                return about_output({failure_kind::cannot_write, error}, p->path);
+            if (const failure finished = p->file.finish()) {
+                return about_output(finished, p->path);
             }
         }
     }
     return std::nullopt;
 }
 
-// Everything before the parts take their files' places: checks, new files, the copies.
-unpack_problem prepare_parts(const info_options& options, input_file& image,
-                             const swug_header& header, part& software, part& mcu,
-                             copy_buffer& buffer) {
-    if (options.mcu_path != nullptr && header.mcu_ota_flag != 1) {
-        info_error e = about_image(failure_kind::no_mcu_part, options.image_path);
-        e.context.other = options.mcu_path;
-        return e;
-    }
-    if (unpack_problem problem = check_destinations(options, image, software, mcu)) {
-        return problem;
-    }
-    // The parts are read again from just behind the header; an image that can't go back there
-    // (a pipe) is refused before any file is created, too.
-    if (const int error = image.seek_to(header_size); error != 0) {
-        return about_image(failure_kind::image_unreadable, options.image_path, error);
-    }
-    return write_parts(options, image, header, software, mcu, buffer);
-}
-
 // Writes the parts of a valid image. The plain report is out already; the JSON document is
 // printed here, once it is known whether the parts could be written, and says so.
 int unpack(const info_options& options, input_file& image, const image_report& report,
            copy_buffer& buffer) {
-    part software{"software image", options.sw_path, report.header.length, {}, {}};
-    part mcu{"MCU ota image", options.mcu_path, report.header.mcu_len, {}, {}};
+    part software{"software image", options.sw_path, report.header.length, {}};
+    part mcu{"MCU ota image", options.mcu_path, report.header.mcu_len, {}};
     if (const unpack_problem problem =
             prepare_parts(options, image, report.header, software, mcu, buffer)) {
         report_error(*problem);
@@ -169,10 +146,7 @@ int unpack(const info_options& options, input_file& image, const image_report& r
     }
     info_voice speaker;
     const failure published =
-        publish(text,
-                {{software.path != nullptr ? &software.file : nullptr, software.path},
-                 {mcu.path != nullptr ? &mcu.file : nullptr, mcu.path}},
-                speaker);
+        publish(text, {{software.sink(), software.path}, {mcu.sink(), mcu.path}}, speaker);
     return published ? info_trouble : info_valid;
 }
 

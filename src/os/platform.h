@@ -172,106 +172,23 @@ private:
     std::intptr_t native_ = closed;
 };
 
-// Why an output is refused before a byte is written, where the system gives no error number.
-// In a folder that others may write and that only lets owners remove their own entries (a
-// sticky folder such as /tmp), what another user put there is neither followed nor written.
-enum class output_refusal {
-    none,
-    foreign_link,  // the path leads through such a folder's symbolic link of another user
-    foreign_file,  // the file is such a folder's file of another user
-};
-
-// What keeps this process from putting a new file in place of the final name in one step, though
-// the file itself may be written.
-enum class replace_obstacle {
-    none,
-    sticky_folder,       // only the file's or the folder's owner may rename over it
-    append_only_folder,  // nothing in the folder may be renamed or removed
-    mount_point,         // the file is mounted over the name (a container's bind-mounted file)
-    descriptor,          // the path names an open descriptor, not a name in a folder
-    in_use,              // another process has it open, letting others write it but not replace it
-};
-
-// Where an output path leads, found once, so that no later step can be sent elsewhere: the
-// folder of the final name is held open, and every later step acts relative to it.
-struct output_place {
-    held_handle folder;  // the folder that holds name
-    file_identity folder_identity;
-    std::string folder_path;  // the folder as reached, for the layer's own use
-    // The final name in the folder: symbolic links followed; on Windows an existing file's long
-    // name where it was given by its 8.3 name.
-    std::string name;
-    // Held instead when the path names one of the process's own descriptors (/dev/stdout,
-    // /proc/self/fd/N): such a file has no folder and name to be found by, and is written in
-    // place.
-    held_handle descriptor;
-    bool exists = false;
-    file_status status;  // of the existing file
-    replace_obstacle obstacle = replace_obstacle::none;
-};
-
-struct place_result {
-    int error = 0;
-    output_refusal refusal = output_refusal::none;
-};
-
-// Resolves path as an output: symbolic links are followed to the file they finally name (none
-// that another user put in a shared folder), the final name's folder is opened, and an existing
-// file is looked at without being opened. Fails with EISDIR for a folder, ENOENT for an empty
-// name, and the system's reason when the folder it would go into does not exist.
-place_result find_output_place(const char* path, output_place& place);
-
-// True when two names in one folder name the same entry as the file system compares names: byte
-// for byte on POSIX systems; on Windows without regard to case or to trailing dots and blanks.
-bool same_name(const std::string& a, const std::string& b);
-
-// Opens place's existing regular file for writing without emptying it: the access check that a
-// plain open for writing makes (a read-only file gives EACCES, one that another process holds
-// file_in_use), and the descriptor through which it is written when it can't be replaced.
-int open_existing_for_writing(const output_place& place, int& fd);
-// Opens place's existing file that is not a regular one (a device, a FIFO) for writing, in place.
-int open_in_place(const output_place& place, int& fd);
-// Creates place's final name as a new file for writing, exclusively, with the mode a plain create
-// gives: for a folder where no file may be renamed into place.
-int create_in_place(const output_place& place, int& fd);
-
-// Temporary files of this run in place's folder: created exclusively (never an existing file) and
-// removed by any signal that ends the process. private_file: readable by the owner only, else with
-// the mode a plain create gives (0666 less the umask, or the folder's default ACL). At most two at
-// a time.
-int create_temporary(const output_place& place, const std::string& name, bool private_file,
-                     int& fd);
-// Renames the temporary file over place's final name in one step (the old file stays until then)
-// and stops watching it. It takes the place of the file that was found there and of nothing else:
-// a name that was free must still be free, an existing file must still be that file.
-int commit_temporary(const output_place& place, const std::string& name);
-// Removes the temporary file (closed or not), when it is still this run's, and stops watching it.
-void discard_temporary(const output_place& place, const std::string& name);
-// Flushes the folder's entries to the disk, so that a rename in it survives a power cut. 0 where
-// the system has no such step, or the folder can't be read.
-int sync_folder(const output_place& place);
-
-// A nameless file in the system's temporary folder, open for reading and writing and gone once
-// closed: where an image is built when it can't be built beside its output.
-int create_scratch(int& fd);
-
-// What a replacement takes over from the file it replaces, as a plain write would keep it: 0, or
-// why it can't. The ACL and extended attributes of to become those of from (an ACL that to got
-// from its folder goes), but for those a plain write drops too (a program's capabilities).
-int copy_extended_attributes(int from_fd, int to_fd);
-// Owner and group; the group alone.
-int set_owner(int fd, unsigned owner, unsigned group);
-int set_group(int fd, unsigned group);
-int set_permissions(int fd, unsigned permissions);
 // Makes sure that the file has room for size bytes, so that writing them can't fail for lack of
 // space; 0 where the file system can't tell in advance.
 int reserve(int fd, std::uint64_t size);
 
-// Windows renames nothing over a file that is open; POSIX systems do.
-#ifdef _WIN32
-constexpr bool open_files_block_renames = true;
-#else
-constexpr bool open_files_block_renames = false;
-#endif
+// What an ending signal (Linux) or a console's Ctrl-C (Windows) runs before the process ends as it
+// would have: the outputs' removal of this run's temporary files. It must be async-signal-safe.
+// Set once, before the first temporary file.
+void on_ending(void (*clean_up)());
+
+// Keeps clean_up from running while it lives, so that it never sees a temporary file half
+// registered: the ending signals are held back, or the console handler's lock is held.
+class ending_held {
+public:
+    ending_held();
+    ~ending_held();
+    ending_held(const ending_held&) = delete;
+    ending_held& operator=(const ending_held&) = delete;
+};
 
 }  // namespace swug::platform

@@ -9,6 +9,15 @@
 
 namespace swug {
 
+namespace sys = output_system;
+
+void sys::owned_descriptor::reset(int fd) {
+    if (fd_ >= 0) {
+        (void)platform::close_file(fd_);
+    }
+    fd_ = fd;
+}
+
 namespace {
 
 // Longest final name kept whole in a temporary name, so ".name.swug-XXXXXX" fits 255 bytes.
@@ -78,34 +87,22 @@ int copy_over(int from, int to) {
 
 }  // namespace
 
-void owned_descriptor::reset(int fd) {
-    if (fd_ >= 0) {
-        (void)platform::close_file(fd_);
-    }
-    fd_ = fd;
-}
+namespace {
 
+// Finds where path leads, and checks that an existing file there may be written as a plain open
+// for writing would.
 failure find_output_target(const char* path, output_target& target) {
     target = output_target();
     target.path = path;
-    const platform::place_result found = platform::find_output_place(path, target.place);
-    switch (found.refusal) {
-        case platform::output_refusal::foreign_link:
-            return {failure_kind::foreign_link};
-        case platform::output_refusal::foreign_file:
-            return {failure_kind::foreign_file};
-        case platform::output_refusal::none:
-            break;
-    }
-    if (found.error != 0) {
-        return {failure_kind::cannot_create, found.error};
+    if (const failure found = sys::find_output_place(path, target.place)) {
+        return found;
     }
     if (!target.exists() || target.status().kind != platform::file_kind::regular) {
         return {};
     }
     // The access check of a plain open for writing, made now, before any file is created.
     int fd = -1;
-    if (const int error = platform::open_existing_for_writing(target.place, fd); error != 0) {
+    if (const int error = sys::open_existing_for_writing(target.place, fd); error != 0) {
         return {error == EACCES                  ? failure_kind::read_only
                 : error == platform::file_in_use ? failure_kind::cannot_write
                                                  : failure_kind::cannot_create,
@@ -115,16 +112,20 @@ failure find_output_target(const char* path, output_target& target) {
     return {};
 }
 
+// True when two targets would write the same file: the same existing file, or the same name in
+// the same folder (however the folder is reached) as the file system compares names.
 bool same_destination(const output_target& a, const output_target& b) {
     if (a.exists() && b.is(a.status().identity)) {
         return true;
     }
-    const platform::output_place& x = a.place;
-    const platform::output_place& y = b.place;
+    const sys::output_place& x = a.place;
+    const sys::output_place& y = b.place;
     return !x.descriptor.is_open() && !y.descriptor.is_open() &&
-           x.folder_identity == y.folder_identity && platform::same_name(x.name, y.name);
+           x.folder_identity == y.folder_identity && sys::same_name(x.name, y.name);
 }
 
+// True when the target is the file the tool's standard output goes to, where a report written
+// there would land inside the output. A device such as /dev/null may be both; a terminal may not.
 bool is_standard_output(const output_target& target) {
     platform::file_status report_file;
     return platform::status_of(platform::standard_output, report_file) == 0 &&
@@ -133,185 +134,217 @@ bool is_standard_output(const output_target& target) {
            target.is(report_file.identity);
 }
 
-namespace {
-
-// Why a file that may be written can't be replaced in one step, as the platform found it.
-rewrite_reason rewrite_reason_of(platform::replace_obstacle obstacle) {
-    switch (obstacle) {
-        case platform::replace_obstacle::sticky_folder:
-            return rewrite_reason::folder_forbids_replacing;
-        case platform::replace_obstacle::append_only_folder:
-            return rewrite_reason::append_only_folder;
-        case platform::replace_obstacle::mount_point:
-            return rewrite_reason::mount_point;
-        case platform::replace_obstacle::descriptor:
-            return rewrite_reason::descriptor;
-        case platform::replace_obstacle::in_use:
-            return rewrite_reason::in_use;
-        case platform::replace_obstacle::none:
-            break;
+// Finds one output's target and refuses what it must not be.
+failure accept(const char* path, const std::vector<kept_file>& kept, bool must_seek,
+               output_target& target) {
+    if (const failure found = find_output_target(path, target)) {
+        return found;
     }
-    return rewrite_reason::none;
+    for (const kept_file& k : kept) {
+        if (target.is(k.identity)) {
+            return {k.refusal};
+        }
+    }
+    if (is_standard_output(target)) {
+        return {failure_kind::same_as_report};
+    }
+    // A FIFO can't go back to the start, and is refused before it is opened, which would wait
+    // for a reader; a terminal is refused once it is open, before a byte reaches it.
+    if (must_seek && target.is_fifo()) {
+        return {failure_kind::cannot_write, ESPIPE};
+    }
+    return {};
 }
 
 }  // namespace
 
-int output_file::create(output_target&& target) {
-    discard();
+namespace {
+
+// Finds every requested output's target and refuses what it must not be, before any is created.
+open_result accept_all(std::initializer_list<output_request> requests,
+                       const std::vector<kept_file>& kept, bool must_seek,
+                       std::vector<output_target>& targets) {
+    const output_request* request = requests.begin();
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        if (request[i].path == nullptr) {
+            continue;
+        }
+        if (const failure refused = accept(request[i].path, kept, must_seek, targets[i])) {
+            return {refused, i};
+        }
+        for (std::size_t j = 0; j < i; ++j) {
+            if (request[j].path != nullptr && same_destination(targets[j], targets[i])) {
+                return {{failure_kind::same_outputs}, j};
+            }
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+open_result open_outputs(std::initializer_list<output_request> requests,
+                         const std::vector<kept_file>& kept, bool must_seek,
+                         const std::function<failure()>& before_creating) {
+    std::vector<output_target> targets(requests.size());
+    if (const open_result refused = accept_all(requests, kept, must_seek, targets);
+        refused.failed) {
+        return refused;
+    }
+    if (before_creating) {
+        if (const failure stopped = before_creating()) {
+            return {stopped, 0};
+        }
+    }
+    const output_request* request = requests.begin();
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        if (request[i].path == nullptr) {
+            continue;
+        }
+        if (const failure failed = request[i].out->open(std::move(targets[i]), must_seek)) {
+            for (const output_request& opened : requests) {
+                if (opened.out != nullptr) {
+                    opened.out->drop();
+                }
+            }
+            return {failed, i};
+        }
+    }
+    return {};
+}
+
+failure output::open(output_target&& target, bool must_seek) {
+    if (const int error = create(std::move(target)); error != 0) {
+        return {failure_kind::cannot_create, error};
+    }
+    // A terminal can't go back to its start; it is refused before a byte reaches it.
+    const int error = must_seek ? platform::check_seekable(fd_) : 0;
+    return error != 0 ? failure{failure_kind::cannot_write, error} : failure{};
+}
+
+int output::create(output_target&& target) {
+    drop();
     target_ = std::move(target);
-    const platform::output_place& place = target_.place;
+    const sys::output_place& place = target_.place;
     if (!target_.replaced()) {
-        return platform::open_in_place(place, fd_);
+        return sys::open_in_place(place, fd_);
     }
-    if (place.obstacle != platform::replace_obstacle::none) {
-        return start_rewrite(rewrite_reason_of(place.obstacle));
+    if (place.obstacle != rewrite_reason::none) {
+        return start_rewrite(place.obstacle);
     }
-    for (int tries = 0; tries < max_name_tries && fd_ < 0; ++tries) {
-        std::string name = temporary_name(place.name);
-        int fd = -1;
-        // A new file for an existing one stays private until it has taken over the old one's
-        // permissions; a file with no predecessor gets what a plain create would give it.
-        const int error = platform::create_temporary(place, name, target_.exists(), fd);
+    const int error = create_beside();
+    // Where the old file may be written but no second file can be made beside it, it is written
+    // over, as a plain write would.
+    if (target_.exists() && (error == EACCES || error == EPERM)) {
+        return start_rewrite(rewrite_reason::folder_forbids_new_files);
+    }
+    if (target_.exists() && platform::means_no_room(error)) {
+        return start_rewrite(rewrite_reason::no_room_beside);
+    }
+    return error;
+}
+
+// A new file beside the target, under a name of this run's own. What it must take over of the old
+// file is settled before a byte is written; where it can't be, the old file is written over
+// instead, so that nothing a plain write keeps is lost.
+int output::create_beside() {
+    for (int tries = 0; tries < max_name_tries; ++tries) {
+        std::string name = temporary_name(target_.place.name);
+        rewrite_reason lost = rewrite_reason::none;
+        const int error =
+            sys::create_temporary(target_.place, name, target_.existing.get(), fd_, lost);
         if (error == EEXIST) {
             continue;  // another run's file of the same name: never touched, try another name
-        }
-        // Where the old file may be written but no second file can be made beside it, it is
-        // written over, as a plain write would.
-        if (target_.exists() && (error == EACCES || error == EPERM)) {
-            return start_rewrite(rewrite_reason::folder_forbids_new_files);
-        }
-        if (target_.exists() && platform::means_no_room(error)) {
-            return start_rewrite(rewrite_reason::no_room_beside);
         }
         if (error != 0) {
             return error;
         }
-        fd_ = fd;
         temporary_name_ = std::move(name);
-    }
-    if (fd_ < 0) {
-        return EEXIST;
-    }
-    if (!target_.exists()) {
+        if (lost != rewrite_reason::none) {
+            drop();
+            return start_rewrite(lost);
+        }
         return 0;
     }
-    // What the new file must take over is settled before a byte is written; where it can't be,
-    // the old file is written over instead, so that nothing a plain write keeps is lost.
-    if (const rewrite_reason lost = take_over_metadata(); lost != rewrite_reason::none) {
-        discard();
-        return start_rewrite(lost);
-    }
-    return 0;
+    return EEXIST;
 }
 
-rewrite_reason output_file::take_over_metadata() {
-    const platform::file_status& old = target_.status();
-    platform::file_status created;
-    if (platform::status_of(fd_, created) != 0) {
-        return rewrite_reason::attributes_not_kept;
-    }
-    if (created.owner != old.owner) {
-        if (platform::set_owner(fd_, old.owner, old.group) != 0) {
-            return rewrite_reason::owner_not_kept;
-        }
-    } else if (created.group != old.group && platform::set_group(fd_, old.group) != 0) {
-        return rewrite_reason::group_not_kept;
-    }
-    if (platform::copy_extended_attributes(target_.existing.get(), fd_) != 0) {
-        return rewrite_reason::attributes_not_kept;
-    }
-    return rewrite_reason::none;
-}
-
-int output_file::start_rewrite(rewrite_reason reason) {
+int output::start_rewrite(rewrite_reason reason) {
     rewrite_ = reason;
-    return platform::create_scratch(fd_);
+    return sys::create_scratch(fd_);
 }
 
-int output_file::check_seekable() const {
-    return platform::check_seekable(fd_);
-}
-
-int output_file::write(const std::uint8_t* data, std::size_t size) {
+int output::write(const std::uint8_t* data, std::size_t size) {
     return platform::write_all(fd_, data, size);
 }
 
-int output_file::write_at(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
+int output::write_at(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
     return platform::write_all_at(fd_, offset, data, size);
 }
 
-int output_file::finish() {
+failure output::finish() {
     if (fd_ < 0) {
-        return EBADF;
+        return {failure_kind::cannot_write, EBADF};
     }
     if (rewrite_ != rewrite_reason::none) {
-        return 0;  // the new content waits in the scratch file until commit
+        return {};  // the new content waits in the scratch file until commit
     }
-    int error = 0;
-    if (!temporary_name_.empty() && target_.exists()) {
-        // Without set-user-ID and set-group-ID: a plain write clears them from new content too.
-        error = platform::set_permissions(fd_, target_.status().permissions & 0777u);
-    }
-    if (error == 0 && !temporary_name_.empty()) {
-        error = platform::sync(fd_);
-    }
+    int error = temporary_name_.empty() ? 0 : sys::finish_temporary(target_.place, fd_);
     const int close_error = platform::close_file(fd_);
     fd_ = -1;
-    return error != 0 ? error : close_error;
+    if (error == 0) {
+        error = close_error;
+    }
+    return error != 0 ? failure{failure_kind::cannot_write, error} : failure{};
 }
 
-output_file::commit_result output_file::commit() {
-    commit_result result;
+output::commit_result output::commit() {
     if (rewrite_ != rewrite_reason::none) {
         return rewrite();
     }
     if (temporary_name_.empty()) {
-        result.in_place = true;
-        return result;
+        return {};
     }
-    if (platform::open_files_block_renames) {
-        target_.existing.reset();
-    }
-    result.error = platform::commit_temporary(target_.place, temporary_name_);
-    if (result.error != 0) {
-        return result;
+    if (const int error = sys::commit_temporary(target_.place, temporary_name_, target_.existing);
+        error != 0) {
+        return {{failure_kind::cannot_write, error}};
     }
     temporary_name_.clear();
-    // Closed only now, so that nobody watching the old file sees it closed after writing before
-    // the new one is in place.
-    target_.existing.reset();
-    result.in_place = true;
-    result.error = platform::sync_folder(target_.place);
-    return result;
+    if (const int error = sys::sync_folder(target_.place); error != 0) {
+        return {{failure_kind::not_synced, error}};
+    }
+    return {};
 }
 
-output_file::commit_result output_file::rewrite() {
+output::commit_result output::rewrite() {
     commit_result result;
     result.rewritten = rewrite_;
+    int error = 0;
     if (!target_.exists()) {
         // A folder where no file may be renamed into place: the name is made now, exclusively.
         int fd = -1;
-        if (const int error = platform::create_in_place(target_.place, fd); error != 0) {
-            result.error = error;
-            return result;
-        }
+        error = sys::create_in_place(target_.place, fd);
         target_.existing.reset(fd);
     }
-    result.error = copy_over(fd_, target_.existing.get());
-    result.in_place = result.error == 0;
+    if (error == 0) {
+        error = copy_over(fd_, target_.existing.get());
+    }
     (void)platform::close_file(fd_);
     fd_ = -1;
     rewrite_ = rewrite_reason::none;
+    if (error != 0) {
+        result.failed = {failure_kind::cannot_write, error};
+    }
     return result;
 }
 
-void output_file::discard() {
+void output::drop() {
     if (fd_ >= 0) {
         (void)platform::close_file(fd_);
         fd_ = -1;
     }
     if (!temporary_name_.empty()) {
-        platform::discard_temporary(target_.place, temporary_name_);
+        sys::discard_temporary(target_.place, temporary_name_);
         temporary_name_.clear();
     }
     rewrite_ = rewrite_reason::none;

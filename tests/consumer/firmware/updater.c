@@ -1,7 +1,7 @@
-/* The device-side example of the README, built by the package test for a Cortex-M0+ against the
- * installed swug::verify: a firmware's updater that feeds the chunks as they arrive from the
- * radio, flashes the parts as they stream past and boots only a valid image. The board's own
- * functions are declared only: a static library needs no more. */
+/* The device-side example of docs/device-library.md, built by the package test for a Cortex-M0+
+ * against the installed swug::verify: a firmware's updater that feeds the chunks as they arrive
+ * from the radio, flashes the parts as they stream past and boots only a valid image. The board's
+ * own functions are declared only: a static library needs no more. */
 #include "swug_verify.h"
 
 /* The board's own. */
