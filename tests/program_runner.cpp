@@ -7,9 +7,7 @@
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/wait.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 #ifdef __linux__
 #include <sys/prctl.h>
@@ -537,13 +535,10 @@ std::vector<std::pair<std::string, bytes>> folder_contents(const std::string& fo
     std::vector<std::pair<std::string, bytes>> contents;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         const std::string relative = entry.path().lexically_relative(folder).generic_string();
-        struct stat info {};
         if (entry.is_symlink()) {
             contents.emplace_back(relative, "-> " + fs::read_symlink(entry.path()).string());
         } else if (entry.is_directory()) {
             contents.emplace_back(relative + "/", "");
-        } else if (entry.is_character_file() && lstat(entry.path().c_str(), &info) == 0) {
-            contents.emplace_back(relative, device_text(major(info.st_rdev), minor(info.st_rdev)));
         } else if (!entry.is_regular_file()) {
             contents.emplace_back(relative, "<not a regular file>");
         } else if (entry.file_size() > large_file_size) {
@@ -556,52 +551,9 @@ std::vector<std::pair<std::string, bytes>> folder_contents(const std::string& fo
     return contents;
 }
 
-std::string device_text(unsigned major_number, unsigned minor_number) {
-    return "<character device " + std::to_string(major_number) + "," +
-           std::to_string(minor_number) + ">";
-}
-
-bool make_device(const std::string& path, const std::string& text) {
-    unsigned major_number = 0;
-    unsigned minor_number = 0;
-    if (std::sscanf(text.c_str(), "<character device %u,%u>", &major_number, &minor_number) != 2 ||
-        text != device_text(major_number, minor_number)) {
-        return false;
-    }
-    if (mknod(path.c_str(), S_IFCHR | 0666, makedev(major_number, minor_number)) != 0) {
-        throw std::runtime_error("can't make the device node " + path);
-    }
-    return true;
-}
-
 bool runs_as_root() {
     return geteuid() == 0;
 }
-
-namespace {
-
-// An ACL as stored in its extended attribute, in the short form of the acl tools.
-std::string acl_text(const std::string& value) {
-    std::string text;
-    for (std::size_t at = 4; at + 8 <= value.size(); at += 8) {
-        const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(value[at + i]); };
-        const unsigned tag = byte(0) | byte(1) << 8;
-        const unsigned perm = byte(2) | byte(3) << 8;
-        const unsigned id =
-            byte(4) | byte(5) << 8 | byte(6) << 16 | static_cast<unsigned>(byte(7)) << 24;
-        const char* kind = tag == 0x01 || tag == 0x02   ? "u"
-                           : tag == 0x04 || tag == 0x08 ? "g"
-                           : tag == 0x10                ? "m"
-                                                        : "o";
-        text += (text.empty() ? "" : ",") + std::string(kind) + ":" +
-                (tag == 0x02 || tag == 0x08 ? std::to_string(id) : "") + ":" +
-                ((perm & 4) != 0 ? "r" : "-") + ((perm & 2) != 0 ? "w" : "-") +
-                ((perm & 1) != 0 ? "x" : "-");
-    }
-    return text;
-}
-
-}  // namespace
 
 std::string metadata_text(const std::string& path) {
     struct stat info {};
@@ -610,64 +562,7 @@ std::string metadata_text(const std::string& path) {
     }
     char mode[8];
     std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
-    std::string text = std::to_string(info.st_uid) + ":" + std::to_string(info.st_gid) + " " + mode;
-    char names[4096];
-    const ssize_t listed = llistxattr(path.c_str(), names, sizeof names);
-    std::vector<std::string> attributes;
-    for (ssize_t at = 0; at < listed; at += static_cast<ssize_t>(std::strlen(names + at)) + 1) {
-        attributes.emplace_back(names + at);
-    }
-    std::sort(attributes.begin(), attributes.end());
-    for (const std::string& name : attributes) {
-        char value[4096];
-        const ssize_t size = lgetxattr(path.c_str(), name.c_str(), value, sizeof value);
-        const std::string content(value, size > 0 ? static_cast<std::size_t>(size) : 0);
-        if (name == "system.posix_acl_access") {
-            text += " acl=" + acl_text(content);
-        } else if (name == "system.posix_acl_default") {
-            text += " default_acl=" + acl_text(content);
-        } else if (name.rfind("user.", 0) == 0) {
-            text += " " + name + "=" + content;
-        }
-    }
-    return text;
-}
-
-void set_acl(const std::string& path, const std::string& text, bool default_acl) {
-    std::string value("\x02\0\0\0", 4);  // version 2
-    std::istringstream entries(text);
-    for (std::string entry; std::getline(entries, entry, ',');) {
-        const std::size_t colon = entry.find(':', 2);
-        const std::string kind = entry.substr(0, 1);
-        const std::string id = entry.substr(2, colon - 2);
-        const std::string perm = entry.substr(colon + 1);
-        const unsigned tag = kind == "u"   ? (id.empty() ? 0x01 : 0x02)
-                             : kind == "g" ? (id.empty() ? 0x04 : 0x08)
-                             : kind == "m" ? 0x10
-                                           : 0x20;
-        const unsigned bits =
-            (perm[0] == 'r' ? 4 : 0) | (perm[1] == 'w' ? 2 : 0) | (perm[2] == 'x' ? 1 : 0);
-        const std::uint32_t number =
-            id.empty() ? 0xFFFFFFFFu : static_cast<std::uint32_t>(std::stoul(id));
-        const unsigned char bytes[8] = {
-            static_cast<unsigned char>(tag),          0,
-            static_cast<unsigned char>(bits),         0,
-            static_cast<unsigned char>(number),       static_cast<unsigned char>(number >> 8),
-            static_cast<unsigned char>(number >> 16), static_cast<unsigned char>(number >> 24)};
-        value.append(reinterpret_cast<const char*>(bytes), sizeof bytes);
-    }
-    const char* name = default_acl ? "system.posix_acl_default" : "system.posix_acl_access";
-    if (lsetxattr(path.c_str(), name, value.data(), value.size(), 0) != 0) {
-        throw std::runtime_error("can't set the ACL of " + path);
-    }
-}
-
-bool can_make_devices() {
-    static const bool can = [] {
-        const temp_folder folder;
-        return mknod((folder / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
-    }();
-    return can;
+    return std::to_string(info.st_uid) + ":" + std::to_string(info.st_gid) + " " + mode;
 }
 
 }  // namespace swug::testing

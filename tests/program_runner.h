@@ -136,31 +136,17 @@ std::optional<bytes> read_file(const std::string& path);
 bool exists(const std::string& path);
 
 // All the files and folders below folder, as relative path -> content, to compare a whole folder
-// at once. Folders show as "name/" -> "", links as "-> target", devices as device_text(), other
-// special files as "<not a regular file>", and files over large_file_size (sparse test files) by
-// their size alone.
+// at once. Folders show as "name/" -> "", links as "-> target", other special files as
+// "<not a regular file>", and files over large_file_size (sparse test files) by their size alone.
 constexpr std::uintmax_t large_file_size = 64u << 20;
 std::string large_file_text(std::uintmax_t size);
 std::vector<std::pair<std::string, bytes>> folder_contents(const std::string& folder);
 
-// A character device node as folder_contents shows it. As the content of a run_case's given file,
-// it makes check_run_case create a private node of that number in the case's folder (1,7 is a
-// full device, 1,5 zero, 1,3 null), so that no test ever touches the machine's own nodes.
-std::string device_text(unsigned major, unsigned minor);
-// Whether this process may create device nodes (it runs as root).
-bool can_make_devices();
 // Whether this process runs as root, and so may run programs as other users.
 bool runs_as_root();
 
-// Owner, group and mode of a file, and its ACL and user attributes, as one line:
-// "1234:5678 0640 acl=u::rw-,u:61001:---,g::r--,m::r--,o::r-- user.build=42". Not following a
-// link; "" when there is nothing there.
+// Owner, group and mode of a file as "1234:5678 0640", not following a link; "" when there is
+// nothing there.
 std::string metadata_text(const std::string& path);
-// Sets the ACL of path from the same short form, without following a link; default: the ACL that
-// new files in the folder path get.
-void set_acl(const std::string& path, const std::string& text, bool default_acl = false);
-// Creates the device node that text (from device_text) describes at path; false when it is no
-// such text.
-bool make_device(const std::string& path, const std::string& text);
 
 }  // namespace swug::testing

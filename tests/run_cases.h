@@ -15,8 +15,7 @@ namespace swug::testing {
 
 struct run_case {
     std::string name;
-    // A name ending in "/" is a folder; device_text(1, 7) as content is a private device node
-    // (the row is skipped when this process can't make one).
+    // A name ending in "/" is a folder.
     std::map<std::string, bytes> given;
     std::vector<std::string> args;  // "{dir}" stands for the folder as the program sees it
     int exit_status = 0;
@@ -24,17 +23,8 @@ struct run_case {
     std::string err;                       // standard error, "{dir}" as in args
     std::map<std::string, bytes> written;  // files and folders that differ from given afterwards
     std::string cwd;                       // subfolder to run in, when not the folder itself
-    std::function<void(const std::string& folder)> prepare;  // links, sparse files...
-    bool remove_cwd = false;  // the working folder is gone before the program starts
-    std::string stdout_to;    // a given file that standard output is appended to, like ">>"
-    // Run as this user and group ID, with these supplementary groups (the row is skipped when
-    // this process is not root, which alone can do so).
-    unsigned user = 0;
-    std::vector<unsigned> groups;
-    // metadata_text of these files afterwards.
-    std::map<std::string, std::string> metadata;
+    std::function<void(const std::string& folder)> prepare;  // links, attributes...
     std::vector<std::string> wrapper;  // a command that runs the program, as run_options has it
-    bool stdout_reader_gone = false;   // standard output is a pipe that nobody reads any more
 };
 
 // Writes software as in.bin, and mcu as mcu_ota.bin when given, into folder and runs
@@ -42,7 +32,7 @@ struct run_case {
 run_result pack_in_folder(const std::string& folder, const bytes& software,
                           const std::optional<bytes>& mcu, bool native = false);
 
-// Creates the files, folders and device nodes of given under folder.
+// Creates the files and folders of given under folder.
 void lay_out(const std::string& folder, const std::map<std::string, bytes>& given);
 
 // Runs a row with program in a fresh folder and checks how it ended, standard output, standard

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -345,10 +348,28 @@ TEST(SwugVerify, FinishChangesNothingAndFeedingGoesOn) {
     EXPECT_EQ(late.found[SWUG_CHECK_SIZE], plain.size());
 }
 
-TEST(SwugVerify, ItsStateIsSmall) {
-    // 128 header bytes, three 64-bit counts, four 32-bit ones and the sum function: 176 bytes
-    // here and on a 32-bit device, where the 64-bit counts are aligned to 8 bytes too.
-    EXPECT_LE(sizeof(swug_verify), 192u);
+// 128 header bytes, three 64-bit counts, four 32-bit ones and the sum function: 176 bytes here and
+// on a 32-bit device, where the 64-bit counts are aligned to 8 bytes too.
+static_assert(sizeof(swug_verify) <= 192, "the verifier's state must stay small");
+
+// tests/golden/VERDICTS lists each golden image with the checks it fails, for swug_info and the
+// board as well: the verifier, whole and a byte at a time, fails those checks and no others.
+TEST(SwugVerify, TheGoldenImagesKeepTheirVerdicts) {
+    std::istringstream verdicts(testing::source_file("tests/golden/VERDICTS"));
+    std::vector<std::string> listed;
+    for (std::string line; std::getline(verdicts, line);) {
+        std::istringstream words(line);
+        std::string file;
+        words >> file;
+        listed.push_back(file);
+        const std::vector<std::string> failed{std::istream_iterator<std::string>(words), {}};
+        const bytes image = testing::source_file("tests/golden/" + file);
+        EXPECT_EQ(failed_names(judge_in_chunks(image, 0)), failed) << file;
+        EXPECT_EQ(failed_names(judge_in_chunks(image, 1)), failed) << file;
+    }
+    listed.push_back("VERDICTS");
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(testing::source_folder_names("tests/golden"), listed);
 }
 
 }  // namespace

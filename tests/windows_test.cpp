@@ -1,8 +1,9 @@
-// What only the Windows build meets: drive letters, network shares, names beyond the console's
-// code page, 8.3 names, the path limit in UTF-16 code units, text-mode bytes that must stay
-// binary, files that other processes hold open, file attributes, and the console itself (the key
-// wait, its code pages, CON as an output, Ctrl-C). These run when the tests are pointed at the
-// .exe files (SWUG_EXE_SUFFIX=.exe under Wine); the names and the limit run on every build.
+// What only the Windows build meets and a transcript can't set up: drives and network shares
+// mapped in Wine's prefix, 8.3 names, text-mode bytes that must stay binary, files that other
+// processes hold open, file attributes, and the console itself (the key wait, its code pages, CON
+// as an output, Ctrl-C). These run when the tests are pointed at the .exe files
+// (SWUG_EXE_SUFFIX=.exe under Wine); names, the path limit, NUL and drive-relative names are
+// cases of tests/e2e/windows.t.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
@@ -54,156 +55,6 @@ bytes console_bytes(std::size_t size) {
     return data;
 }
 
-// Folders and files named in German, Japanese and with an emoji, in both run modes: every name is
-// found, written and shown as it is.
-std::vector<run_case> unicode_name_cases() {
-    const std::string folder =
-        "J\xC3\xB6rg/\xE3\x83\x95\xE3\x82\xA1\xE3\x83\xBC\xE3\x83\xA0/\xF0\x9F\x98\x80";
-    const bytes software = "\x01\x02\x03";
-    const std::string summary = "| gen image file checksum=00000006,size=00000003 |\n";
-    const std::string mcu_summary =
-        "| gen image file checksum=00000006,size=00000003 , MCU ota "
-        "checksum=00000126,size=00000003 "
-        "|\n";
-    return {
-        {"command mode",
-         {{folder + "/fw \xC3\xBC.bin", software}},
-         {"./fw \xC3\xBC.bin", "./\xE5\x87\xBA\xE5\x8A\x9B \xF0\x9F\x93\xA6.bin"},
-         0,
-         summary,
-         "",
-         {{folder + "/\xE5\x87\xBA\xE5\x8A\x9B \xF0\x9F\x93\xA6.bin", upgrade_image(software)}},
-         folder},
-        {"a missing file is named as it is",
-         {{folder + "/", ""}},
-         {"./n\xC3\xB6pe.bin", "./up.bin"},
-         1,
-         "can't find the software file {dir}/n\xC3\xB6pe.bin \n",
-         "",
-         {},
-         folder},
-        {"interactive mode with an MCU OTA image",
-         {{folder + "/data/VRK520_SW.bin", software},
-          {folder + "/out/", ""},
-          {folder + "/mcu_ota.bin", "abc"}},
-         {},
-         0,
-         mcu_summary + "Press any key to exit!",
-         "",
-         {{folder + "/out/VRK520_UPGRADE_SW.bin", upgrade_image(software, bytes("abc"))}},
-         folder},
-    };
-}
-
-TEST(Windows, NamesBeyondTheConsolesCodePage) {
-    for (const run_case& row : unicode_name_cases()) {
-        check_run_case(row);
-    }
-}
-
-std::string repeated(const std::string& text, int times) {
-    std::string result;
-    for (int i = 0; i < times; ++i) {
-        result += text;
-    }
-    return result;
-}
-
-// The 299-character limit counts what the system counts: UTF-16 code units on Windows, where a
-// Japanese letter is one and an emoji two, and bytes elsewhere, where they are three and four.
-// Folder names stay below the 255 bytes that the file systems under the tests allow.
-std::vector<run_case> path_length_cases() {
-    const std::string letter = "\xE3\x83\x95";
-    const std::string emoji = "\xF0\x9F\x98\x80";
-    const std::string japanese = repeated(letter, 80) + "/" + repeated(letter, 80) + "/" +
-                                 repeated(letter, 80) + "/";  // 243 characters
-    const std::string japanese_299 = japanese + repeated(letter, 52) + ".bin";
-    const std::string japanese_300 = japanese + repeated(letter, 53) + ".bin";
-    const std::string emojis = repeated(emoji, 60) + "/" + repeated(emoji, 60) + "/";  // 242
-    const std::string emoji_299 = emojis + repeated(emoji, 26) + "x.bin";
-    const std::string emoji_300 = emojis + repeated(emoji, 26) + "xy.bin";
-    // 126 characters, 378 bytes: a working folder deeper than 299 bytes.
-    const std::string deep_folder = repeated(letter, 60) + "/" + repeated(letter, 65);
-    const bool windows = target_is_windows();
-    const auto too_long = [](const std::string& path) {
-        return "path too long, must be at most 299 characters: " + path + "\n";
-    };
-    const std::string summary = "| gen image file checksum=00000126,size=00000003 |\n";
-    const bytes image = upgrade_image("abc");
-    return {
-        {"299 Japanese letters",
-         {{"in.bin", "abc"}, {japanese, ""}},
-         {"in.bin", japanese_299},
-         windows ? 0 : 1,
-         windows ? summary : too_long(japanese_299),
-         "",
-         windows ? std::map<std::string, bytes>{{japanese_299, image}}
-                 : std::map<std::string, bytes>{}},
-        {"300 Japanese letters",
-         {{"in.bin", "abc"}, {japanese, ""}},
-         {"in.bin", japanese_300},
-         1,
-         too_long(japanese_300)},
-        {"an emoji counts twice: 299",
-         {{"in.bin", "abc"}, {emojis, ""}},
-         {"in.bin", emoji_299},
-         windows ? 0 : 1,
-         windows ? summary : too_long(emoji_299),
-         "",
-         windows ? std::map<std::string, bytes>{{emoji_299, image}}
-                 : std::map<std::string, bytes>{}},
-        {"an emoji counts twice: 300",
-         {{"in.bin", "abc"}, {emojis, ""}},
-         {"in.bin", emoji_300},
-         1,
-         too_long(emoji_300)},
-        {"./ in a working folder of 126 Japanese letters",
-         {{deep_folder + "/in.bin", "abc"}},
-         {"./in.bin", "./up.bin"},
-         windows ? 0 : 1,
-         windows ? summary
-                 : "can't expand ./in.bin: the working directory is longer than 299 characters\n",
-         "",
-         windows ? std::map<std::string, bytes>{{deep_folder + "/up.bin", image}}
-                 : std::map<std::string, bytes>{},
-         deep_folder},
-    };
-}
-
-TEST(Windows, ThePathLimitCountsCharactersAsTheSystemCountsThem) {
-    for (const run_case& row : path_length_cases()) {
-        check_run_case(row);
-    }
-}
-
-TEST(Windows, TheNullDeviceIsWrittenInPlace) {
-    if (!target_is_windows()) {
-        GTEST_SKIP() << "runs against the Windows build";
-    }
-    check_run_case({"swug_gen into NUL",
-                    {{"in.bin", "abc"}},
-                    {"in.bin", "NUL"},
-                    0,
-                    "| gen image file checksum=00000126,size=00000003 |\n"});
-    std::string report =
-        "| image up.bin |\n| size=00000083 |\n| magic=ZQ-TR5200 Image |\n"
-        "| length=00000003 |\n| sum=00000126 |\n";
-    for (const char* field : {"upgrade_boot", "mcu_ota_flag", "mcu_addr", "mcu_len", "mcu_sum"}) {
-        report += "| " + std::string(field) + "=00000000 |\n";
-    }
-    for (const char* check : {"size", "magic", "length", "sum", "upgrade_boot", "unused_bytes",
-                              "mcu_ota_flag", "mcu_fields", "file_end"}) {
-        report += "| check " + std::string(check) + ": ok |\n";
-    }
-    check_run_case(
-        {"swug_info unpacks into NUL",
-         {{"up.bin", upgrade_image("abc")}},
-         {"--sw", "NUL", "up.bin"},
-         0,
-         report + "| image is valid |\n| wrote the software image to NUL, size=00000003 |\n"},
-        "swug_info");
-}
-
 TEST(Windows, ADrivesRootExpandsWithTwoSlashes) {
     if (!target_is_windows()) {
         GTEST_SKIP() << "runs against the Windows build";
@@ -218,31 +69,6 @@ TEST(Windows, ADrivesRootExpandsWithTwoSlashes) {
     const run_result packed = run_in(folder.path(), "swug_gen", {"./in.bin", "./up.bin"});
     EXPECT_EQ(packed.ending, exited(0));
     EXPECT_EQ(read_file(folder / "up.bin"), upgrade_image("abc"));
-}
-
-TEST(Windows, AFolderNamedWithATrailingBackslashIsRefusedAsAnOutput) {
-    if (!target_is_windows()) {
-        GTEST_SKIP() << "runs against the Windows build";
-    }
-    check_run_case({"up\\",
-                    {{"in.bin", "abc"}, {"up/", ""}},
-                    {"in.bin", "up\\"},
-                    1,
-                    "can't create the upgrade image up\\: Is a directory\n"});
-}
-
-TEST(Windows, ADriveRelativeOutputGoesToTheDrivesCurrentFolder) {
-    if (!target_is_windows()) {
-        GTEST_SKIP() << "runs against the Windows build";
-    }
-    // Under Wine the working folder is on drive Z:, so Z:name is a name in it.
-    check_run_case({"Z:up.bin",
-                    {{"in.bin", "abc"}},
-                    {"in.bin", "Z:up.bin"},
-                    0,
-                    "| gen image file checksum=00000126,size=00000003 |\n",
-                    "",
-                    {{"up.bin", upgrade_image("abc")}}});
 }
 
 TEST(Windows, ImagesEqualTheNativeBuildsByteForByte) {

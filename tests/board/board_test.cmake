@@ -1,7 +1,8 @@
 # The verifier on an emulated microcontroller against swug_info on the host: cross-builds this
 # folder, prints the Cortex-M0+ figures, runs the test program on QEMU's MPS2 AN385 board (a
 # Cortex-M3) over every image in the given folders, and compares each verdict, and the names of
-# the failed checks, with what swug_info --json says of the same file. Every file must agree.
+# the failed checks, with what swug_info --json says of the same file. Every file must agree, and
+# each image of a folder that holds a VERDICTS list must fail the checks listed there.
 #   cmake -DSWUG_INFO=<swug_info> -DWORK_DIR=<scratch folder> -DQEMU=<qemu-system-arm>
 #         -DGENERATOR=<generator> -DIMAGES=<folder|folder...> -P board_test.cmake
 cmake_minimum_required(VERSION 3.20)
@@ -29,6 +30,7 @@ set(files "")
 string(REPLACE "|" ";" folders "${IMAGES}")
 foreach(folder IN LISTS folders)
   file(GLOB found LIST_DIRECTORIES false "${folder}/*")
+  list(FILTER found EXCLUDE REGEX "/VERDICTS$")
   list(SORT found)
   list(APPEND files ${found})
 endforeach()
@@ -79,6 +81,18 @@ foreach(file line IN ZIP_LISTS files board_lines)
       set(separator ",")
     endif()
   endforeach()
+  get_filename_component(folder ${file} DIRECTORY)
+  get_filename_component(name ${file} NAME)
+  if(EXISTS ${folder}/VERDICTS)
+    file(STRINGS ${folder}/VERDICTS listed REGEX "^${name}( |$)")
+    string(REGEX REPLACE "^[^ ]+" "" listed "${listed}")
+    string(STRIP "${listed}" listed)
+    string(REPLACE " " "," listed "${listed}")
+    string(REGEX REPLACE "^.* (in)?valid ?" "" found "${line}")
+    if(NOT found STREQUAL listed)
+      string(APPEND disagreed "  VERDICTS: ${file} ${listed}\n  board:    ${line}\n")
+    endif()
+  endif()
   if(line STREQUAL host)
     math(EXPR agreed "${agreed} + 1")
   else()

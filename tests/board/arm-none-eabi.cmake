@@ -1,5 +1,5 @@
 # Cross-building for Arm Cortex-M with Debian's gcc-arm-none-eabi and libnewlib-arm-none-eabi:
-#   cmake -S verify/board -B build-board -DCMAKE_TOOLCHAIN_FILE=verify/board/arm-none-eabi.cmake
+#   cmake -S tests/board -B build-board -DCMAKE_TOOLCHAIN_FILE=tests/board/arm-none-eabi.cmake
 # Each target names its own CPU.
 set(CMAKE_SYSTEM_NAME Generic)
 set(CMAKE_SYSTEM_PROCESSOR arm)

@@ -1,0 +1,95 @@
+"""Runs the cases of the transcript files in e2e/ one at a time, each its own test, with cram.
+
+A transcript file holds cases. A case starts with its title: a line that is not indented and
+follows a blank line (or opens the file); a colon ending it is not part of the title. Commands
+and their expected output follow in cram's format. Each case runs alone in a fresh folder of its
+own, by bash, which reads e2e/lib.sh first.
+
+  cram_case.py --list FILE...            print "FILE<tab>TITLE" for every case
+  cram_case.py FILE TITLE                run that case: exit status 0 when it passes, 77 when it
+                                         skipped itself with "exit 80", 1 when it failed
+  cram_case.py --update FILE [TITLE...]  take the programs' output as the expected output of
+                                         those cases (all when none are named), as cram -i does;
+                                         review the change with git diff
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def cases(path):
+    """The file's cases as [title, lines], in order."""
+    with open(path, 'rb') as f:
+        lines = f.read().splitlines(keepends=True)
+    found = []
+    for number, line in enumerate(lines):
+        title = line.rstrip(b'\n').rstrip(b':').decode('utf-8')
+        if title and not title.startswith(' ') and (number == 0 or not lines[number - 1].strip()):
+            if any(c in title for c in ';[]') or title in (t for t, _ in found):
+                sys.exit('%s:%d: a title must be unique and hold no ; [ ]' % (path, number + 1))
+            found.append([title, []])
+        if not found:
+            sys.exit('%s:%d: text before the first case title' % (path, number + 1))
+        found[-1][1].append(line)
+    return found
+
+
+def run(lines, update):
+    """Runs a case's lines; returns its exit status and, with update, its lines with the
+    programs' output merged in."""
+    import cram  # here, so that --list needs no cram
+    folder = tempfile.mkdtemp(prefix='swug-case-')
+    try:
+        os.mkdir(os.path.join(folder, 'case'))
+        os.chdir(os.path.join(folder, 'case'))
+        # As cram's own clean environment, but in UTF-8, so that Wine passes names on unchanged.
+        env = dict(os.environ, BASH_ENV=os.path.join(HERE, 'e2e', 'lib.sh'), TESTS_DIR=HERE,
+                   CRAMTMP=folder, TMPDIR=folder, SWUG_PYTHON=sys.executable, LANG='C.UTF-8',
+                   LC_ALL='C.UTF-8', LANGUAGE='C.UTF-8', TZ='GMT', CDPATH='', COLUMNS='80',
+                   GREP_OPTIONS='')
+        refout, postout, diff = cram.test(lines, shell=['/bin/bash'], testname=b'case.t', env=env,
+                                          cleanenv=False)
+        if postout is None:
+            return 77, lines
+        diff = list(diff)
+        sys.stdout.buffer.write(b''.join(diff))
+        if not (diff and update):
+            return (1 if diff else 0), lines
+        name = os.path.join(folder, 'case.t')
+        with open(name, 'wb') as f:
+            f.writelines(lines)
+        subprocess.run(['patch', '-p0', '--silent'], input=b''.join(diff), cwd=folder, check=True)
+        with open(name, 'rb') as f:
+            return 1, f.readlines()
+    finally:
+        os.chdir(HERE)
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def main(argv):
+    if argv[:1] == ['--list']:
+        for path in argv[1:]:
+            for title, _ in cases(path):
+                print('%s\t%s' % (path, title))
+        return 0
+    if argv[:1] == ['--update'] and len(argv) > 1:
+        path, wanted = os.path.abspath(argv[1]), argv[2:]
+        updated = []
+        for title, lines in cases(path):
+            if not wanted or title in wanted:
+                lines = run(lines, True)[1]
+            updated.extend(lines)
+        with open(path, 'wb') as f:
+            f.writelines(updated)
+        return 0
+    if len(argv) != 2:
+        sys.exit(__doc__)
+    return run(dict(cases(argv[0]))[argv[1]], False)[0]
+
+
+if __name__ == '__main__':
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,175 @@
+The software image is a folder:
+  $ mkdir fw
+  $ swug_gen fw up.bin
+  can't read the software file fw: Is a directory
+  [1]
+  $ files
+  fw/
+
+An mcu_ota.bin folder counts as absent:
+  $ printf 0123456789 > in.bin && mkdir mcu_ota.bin
+  $ swug_gen in.bin up.bin
+  | gen image file checksum=0000020d,size=0000000a |
+  $ image in.bin | cmp - up.bin
+
+An empty output name:
+  $ printf 0123456789 > in.bin
+  $ swug_gen in.bin ''
+  can't create the upgrade image : No such file or directory
+  [1]
+
+The output is a folder named with a trailing /:
+  $ printf 0123456789 > in.bin && mkdir up
+  $ swug_gen in.bin up/
+  can't create the upgrade image up/: Is a directory
+  [1]
+  $ files
+  in.bin 10
+  up/
+
+The output is a folder:
+  $ posix_only
+  $ printf 0123456789 > in.bin && mkdir up
+  $ swug_gen in.bin up
+  can't create the upgrade image up: Is a directory
+  [1]
+  $ files
+  in.bin 10
+  up/
+
+The output's folder is a file:
+  $ printf 0123456789 > in.bin
+  $ swug_gen in.bin in.bin/up.bin
+  can't create the upgrade image in.bin/up.bin: Not a directory
+  [1]
+  $ files
+  in.bin 10
+
+An argument over 299 characters:
+  $ printf 0123456789 > in.bin
+  $ swug_gen in.bin $(printf 'n%.0s' {1..300})
+  path too long, must be at most 299 characters: <300 n>
+  [1]
+  $ files
+  in.bin 10
+
+Both arguments over 299 characters: the first is named:
+  $ swug_gen $(printf 's%.0s' {1..301}) $(printf 'n%.0s' {1..300})
+  path too long, must be at most 299 characters: <301 s>
+  [1]
+
+A ./ argument that expands past 299 characters:
+  $ printf 0123456789 > in.bin
+  $ swug_gen ./$(printf 'x%.0s' {1..290}) up.bin
+  path too long, must be at most 299 characters: $CASE/<290 x>
+  [1]
+
+The software image is a folder its user may not read:
+  $ posix_only
+  $ mkdir -m 0300 fw
+  $ as 61001 swug_gen fw up.bin
+  can't read the software file fw: Is a directory
+  [1]
+  $ files
+  fw/
+
+./ without a working directory:
+  $ posix_only
+  $ printf 0123456789 > in.bin && mkdir gone && cd gone && rmdir ../gone
+  $ swug_gen ./in.bin ./up.bin
+  can't expand ./in.bin: can't get the working directory: No such file or directory
+  [1]
+
+A name with a line break and an escape is shown escaped:
+  $ posix_only
+  $ swug_gen $'a\nb\e[31m' up.bin
+  can't find the software file a\nb\x1b[31m 
+  [1]
+
+./ in a working directory over 299 characters:
+  $ posix_only
+  $ deep=$(printf 'd%.0s' {1..100})/$(printf 'e%.0s' {1..100})/$(printf 'f%.0s' {1..100})
+  $ mkdir -p $deep && printf 0123456789 > $deep/in.bin && cd $deep
+  $ swug_gen ./in.bin up.bin
+  can't expand ./in.bin: the working directory is longer than 299 characters
+  [1]
+  $ files
+  in.bin 10
+
+Plain names in a working directory over 299 characters:
+  $ posix_only
+  $ deep=$(printf 'd%.0s' {1..100})/$(printf 'e%.0s' {1..100})/$(printf 'f%.0s' {1..100})
+  $ mkdir -p $deep && printf 0123456789 > $deep/in.bin && cd $deep
+  $ swug_gen in.bin up.bin
+  | gen image file checksum=0000020d,size=0000000a |
+  $ image in.bin | cmp - up.bin
+
+A read error keeps the old image:
+  $ printf OLD > up.bin
+  $ swug_gen /proc/self/mem up.bin
+  can't read the software file /proc/self/mem: (Input/output error|Invalid argument) (re)
+  [1]
+  $ files
+  up.bin 3
+
+A read error keeps a linked image and the link:
+  $ posix_only
+  $ mkdir store && printf OLD > store/release.bin && ln -s store/release.bin link.bin
+  $ swug_gen /proc/self/mem link.bin
+  can't read the software file /proc/self/mem: Input/output error
+  [1]
+  $ files
+  link.bin -> store/release.bin
+  store/
+  store/release.bin 3
+
+A read error in mcu_ota.bin names it and keeps the old image:
+  $ posix_only
+  $ printf 0123456789 > in.bin && printf OLD > up.bin && ln -s /proc/self/mem mcu_ota.bin
+  $ swug_gen in.bin up.bin
+  can't read the MCU ota file mcu_ota.bin: Input/output error
+  [1]
+  $ files
+  in.bin 10
+  mcu_ota.bin -> /proc/self/mem
+  up.bin 3
+
+An mcu_ota.bin whose size can't be told is too big:
+  $ node zero 1 5
+  $ printf 0123456789 > in.bin && ln -s zero mcu_ota.bin
+  $ swug_gen in.bin up.bin
+  | MCU ota file is too big, must <96KB |
+  | gen image file checksum=0000020d,size=0000000a |
+  $ image in.bin | cmp - up.bin
+
+An mcu_ota.bin FIFO never blocks the run:
+  $ posix_only
+  $ printf 0123456789 > in.bin && mkfifo mcu_ota.bin
+  $ swug_gen in.bin up.bin
+  | MCU ota file is too big, must <96KB |
+  | gen image file checksum=0000020d,size=0000000a |
+  $ image in.bin | cmp - up.bin && files
+  in.bin 10
+  mcu_ota.bin (FIFO)
+  up.bin 138
+
+An mcu_ota.bin that grows past 96 KiB while it is read:
+  $ [ -r /proc/kallsyms ] || exit 80
+  $ printf 0123456789 > in.bin && printf OLD > up.bin && ln -s /proc/kallsyms mcu_ota.bin
+  $ swug_gen in.bin up.bin
+  the MCU ota file mcu_ota.bin grew beyond 98304 bytes while it was read
+  [1]
+  $ files
+  in.bin 10
+  mcu_ota.bin -> /proc/kallsyms
+  up.bin 3
+
+The output is a full device, which is kept:
+  $ node full 1 7
+  $ printf 0123456789 > in.bin
+  $ swug_gen in.bin full
+  can't write the upgrade image full: No space left on device
+  [1]
+  $ files
+  full (device)
+  in.bin 10

@@ -1,0 +1,295 @@
+A valid image:
+  $ ten > sw && image sw > up.bin
+  $ swug_info up.bin
+  | image up.bin |
+  | size=0000008a |
+  | magic=ZQ-TR5200 Image |
+  | length=0000000a |
+  | sum=00000037 |
+  | upgrade_boot=00000000 |
+  | mcu_ota_flag=00000000 |
+  | mcu_addr=00000000 |
+  | mcu_len=00000000 |
+  | mcu_sum=00000000 |
+  | check size: ok |
+  | check magic: ok |
+  | check length: ok |
+  | check sum: ok |
+  | check upgrade_boot: ok |
+  | check unused_bytes: ok |
+  | check mcu_ota_flag: ok |
+  | check mcu_fields: ok |
+  | check file_end: ok |
+  | image is valid |
+
+A valid image with an MCU OTA image:
+  $ ten > sw && printf abc > mcu && image sw mcu > up.bin
+  $ swug_info up.bin
+  | image up.bin |
+  | size=0000008d |
+  | magic=ZQ-TR5200 Image |
+  | length=0000000a |
+  | sum=00000037 |
+  | upgrade_boot=00000000 |
+  | mcu_ota_flag=00000001 |
+  | mcu_addr=0000008a |
+  | mcu_len=00000003 |
+  | mcu_sum=00000126 |
+  | check size: ok |
+  | check magic: ok |
+  | check length: ok |
+  | check sum: ok |
+  | check upgrade_boot: ok |
+  | check unused_bytes: ok |
+  | check mcu_ota_flag: ok |
+  | check mcu_addr: ok |
+  | check mcu_len: ok |
+  | check file_end: ok |
+  | check mcu_sum: ok |
+  | image is valid |
+
+A damaged image:
+  $ ten > sw && image sw 20=0x38 > up.bin
+  $ swug_info up.bin | grep -v ': ok |$'
+  | image up.bin |
+  | size=0000008a |
+  | magic=ZQ-TR5200 Image |
+  | length=0000000a |
+  | sum=00000038 |
+  | upgrade_boot=00000000 |
+  | mcu_ota_flag=00000000 |
+  | mcu_addr=00000000 |
+  | mcu_len=00000000 |
+  | mcu_sum=00000000 |
+  | check sum: FAILED, expected 00000038, found 00000037 |
+  | image is NOT valid: 1 check failed |
+  [1]
+
+A file one byte short of a header shows no fields:
+  $ ten > sw && image sw cut=127 > up.bin
+  $ swug_info up.bin
+  | image up.bin |
+  | size=0000007f |
+  | check size: FAILED, expected at least 128 bytes, found 127 bytes |
+  | image is NOT valid: 1 check failed |
+  [1]
+
+Trailing data: a file's size comes from the system:
+  $ ten > sw && image sw tail=7461696c21 > up.bin
+  $ swug_info up.bin | grep -v ': ok |$'
+  | image up.bin |
+  | size=0000008f |
+  | magic=ZQ-TR5200 Image |
+  | length=0000000a |
+  | sum=00000037 |
+  | upgrade_boot=00000000 |
+  | mcu_ota_flag=00000000 |
+  | mcu_addr=00000000 |
+  | mcu_len=00000000 |
+  | mcu_sum=00000000 |
+  | check file_end: FAILED, expected 138 bytes, found 143 bytes |
+  | image is NOT valid: 1 check failed |
+  [1]
+
+An upgrade_boot of 0x100:
+  $ ten > sw && image sw 25=1 > up.bin
+  $ swug_info up.bin | grep -v ': ok |$'
+  | image up.bin |
+  | size=0000008a |
+  | magic=ZQ-TR5200 Image |
+  | length=0000000a |
+  | sum=00000037 |
+  | upgrade_boot=00000100 |
+  | mcu_ota_flag=00000000 |
+  | mcu_addr=00000000 |
+  | mcu_len=00000000 |
+  | mcu_sum=00000000 |
+  | check upgrade_boot: FAILED, expected 00000000, found 00000100 |
+  | image is NOT valid: 1 check failed |
+  [1]
+
+A length one byte past the end:
+  $ ten > sw && image sw 16=11 > up.bin
+  $ swug_info up.bin | grep -v ': ok |$'
+  | image up.bin |
+  | size=0000008a |
+  | magic=ZQ-TR5200 Image |
+  | length=0000000b |
+  | sum=00000037 |
+  | upgrade_boot=00000000 |
+  | mcu_ota_flag=00000000 |
+  | mcu_addr=00000000 |
+  | mcu_len=00000000 |
+  | mcu_sum=00000000 |
+  | check length: FAILED, expected at most 10 bytes, found 11 bytes |
+  | check file_end: FAILED, expected 139 bytes, found 138 bytes |
+  | image is NOT valid: 2 checks failed |
+  [1]
+
+An MCU OTA length over 96 KiB:
+  $ ten > sw && printf abc > mcu && image sw mcu mcu_len=98305 > up.bin
+  $ swug_info up.bin | grep -v ': ok |$'
+  | image up.bin |
+  | size=0000008d |
+  | magic=ZQ-TR5200 Image |
+  | length=0000000a |
+  | sum=00000037 |
+  | upgrade_boot=00000000 |
+  | mcu_ota_flag=00000001 |
+  | mcu_addr=0000008a |
+  | mcu_len=00018001 |
+  | mcu_sum=00000126 |
+  | check mcu_len: FAILED, expected at most 00018000, found 00018001 |
+  | check file_end: FAILED, expected 98443 bytes, found 141 bytes |
+  | image is NOT valid: 2 checks failed |
+  [1]
+
+A stray byte at 61 is named with its value:
+  $ ten > sw && image sw 61=0x5a > up.bin
+  $ swug_info up.bin | grep -v ': ok |$'
+  | image up.bin |
+  | size=0000008a |
+  | magic=ZQ-TR5200 Image |
+  | length=0000000a |
+  | sum=00000037 |
+  | upgrade_boot=00000000 |
+  | mcu_ota_flag=00000000 |
+  | mcu_addr=00000000 |
+  | mcu_len=00000000 |
+  | mcu_sum=00000000 |
+  | check unused_bytes: FAILED, expected zero, found byte 61 = 0000005a |
+  | image is NOT valid: 1 check failed |
+  [1]
+
+An mcu_addr that fits only when 32 bits wrap, in a sparse file of 4 GiB:
+  $ : > sw && : > mcu && image sw mcu length=0xffffff90 mcu_addr=0x10 > up.bin
+  $ truncate -s 4294967312 up.bin
+  $ swug_info up.bin | grep -v ': ok |$'
+  | image up.bin |
+  | size=100000010 |
+  | magic=ZQ-TR5200 Image |
+  | length=ffffff90 |
+  | sum=00000000 |
+  | upgrade_boot=00000000 |
+  | mcu_ota_flag=00000001 |
+  | mcu_addr=00000010 |
+  | mcu_len=00000000 |
+  | mcu_sum=00000000 |
+  | check mcu_addr: FAILED, expected 128 + length, which does not fit 32 bits, found 00000010 |
+  | image is NOT valid: 1 check failed |
+  [1]
+
+An MCU OTA flag of 0x100:
+  $ ten > sw && image sw 65=1 > up.bin
+  $ swug_info up.bin
+  | image up.bin |
+  | size=0000008a |
+  | magic=ZQ-TR5200 Image |
+  | length=0000000a |
+  | sum=00000037 |
+  | upgrade_boot=00000000 |
+  | mcu_ota_flag=00000100 |
+  | mcu_addr=00000000 |
+  | mcu_len=00000000 |
+  | mcu_sum=00000000 |
+  | check size: ok |
+  | check magic: ok |
+  | check length: ok |
+  | check sum: ok |
+  | check upgrade_boot: ok |
+  | check unused_bytes: ok |
+  | check mcu_ota_flag: FAILED, expected 00000000 or 00000001, found 00000100 |
+  | image is NOT valid: 1 check failed |
+  [1]
+
+Flag 0 with an MCU OTA sum:
+  $ ten > sw && image sw 76=1 > up.bin
+  $ swug_info up.bin | grep -v ': ok |$'
+  | image up.bin |
+  | size=0000008a |
+  | magic=ZQ-TR5200 Image |
+  | length=0000000a |
+  | sum=00000037 |
+  | upgrade_boot=00000000 |
+  | mcu_ota_flag=00000000 |
+  | mcu_addr=00000000 |
+  | mcu_len=00000000 |
+  | mcu_sum=00000001 |
+  | check mcu_fields: FAILED, expected mcu_addr, mcu_len and mcu_sum 00000000, found 00000000, 00000000 and 00000001 |
+  | image is NOT valid: 1 check failed |
+  [1]
+
+Three checks fail, and the magic holds a backslash:
+  $ ten > sw && image sw 2=0x5c 20=0x38 65=1 > up.bin
+  $ swug_info up.bin | grep -v ': ok |$'
+  | image up.bin |
+  | size=0000008a |
+  | magic=ZQ\x5cTR5200 Image |
+  | length=0000000a |
+  | sum=00000038 |
+  | upgrade_boot=00000000 |
+  | mcu_ota_flag=00000100 |
+  | mcu_addr=00000000 |
+  | mcu_len=00000000 |
+  | mcu_sum=00000000 |
+  | check magic: FAILED, expected ZQ-TR5200 Image, found ZQ\x5cTR5200 Image |
+  | check sum: FAILED, expected 00000038, found 00000037 |
+  | check mcu_ota_flag: FAILED, expected 00000000 or 00000001, found 00000100 |
+  | image is NOT valid: 3 checks failed |
+  [1]
+
+A DEL byte in the magic is shown escaped:
+  $ ten > sw && image sw 3=0x7f > up.bin
+  $ swug_info up.bin | grep magic
+  | magic=ZQ-\x7fR5200 Image |
+  | check magic: FAILED, expected ZQ-TR5200 Image, found ZQ-\x7fR5200 Image |
+  [1]
+
+An endless device ends one byte past the expected end:
+  $ node zero 1 5
+  $ swug_info zero | grep -v ': ok |$'
+  | image zero |
+  | size=00000081 |
+  | magic=\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00 |
+  | length=00000000 |
+  | sum=00000000 |
+  | upgrade_boot=00000000 |
+  | mcu_ota_flag=00000000 |
+  | mcu_addr=00000000 |
+  | mcu_len=00000000 |
+  | mcu_sum=00000000 |
+  | check magic: FAILED, expected ZQ-TR5200 Image, found \x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00 |
+  | check file_end: FAILED, expected 128 bytes, found more than 128 bytes |
+  | image is NOT valid: 2 checks failed |
+  [1]
+
+An image named with a line break and an escape shows them escaped:
+  $ posix_only
+  $ ten > sw && printf abc > mcu && image sw mcu > $'x.bin\n| image is valid |\e[2J'
+  $ swug_info $'x.bin\n| image is valid |\e[2J' | head -1
+  | image x.bin\n| image is valid |\x1b[2J |
+
+The golden images keep their verdicts: VERDICTS lists each with the checks it fails:
+  $ g=$TESTS_DIR/golden && ls $g | grep -v VERDICTS | diff - <(cut -d' ' -f1 $g/VERDICTS)
+  $ while read -r file checks; do
+  >   swug_info $g/$file > report; status=$?
+  >   echo $file $(sed -n 's/^| check \([a-z_]*\): FAILED.*/\1/p' report)
+  >   [ $status = $([ -z "$checks" ]; echo $?) ] || echo "exit status $status"
+  > done < $g/VERDICTS | diff $g/VERDICTS -
+
+Packed images round-trip through swug_gen and swug_info:
+  $ for sizes in '0 -' '1 -' '1023 0' '1024 1' '1025 1024' '70001 98304' '5000 -' '0 3'; do
+  >   set -- $sizes && rm -f mcu_ota.bin && pattern $1 7 1 > sw
+  >   [ $2 = - ] || pattern $2 11 3 > mcu_ota.bin
+  >   swug_gen sw up.bin > gen.out
+  >   swug_info --sw sw.out $([ $2 = - ] || echo --mcu mcu.out) up.bin | grep 'is valid'
+  >   cmp sw sw.out && { [ $2 = - ] || cmp mcu_ota.bin mcu.out; }
+  > done
+  | image is valid |
+  | image is valid |
+  | image is valid |
+  | image is valid |
+  | image is valid |
+  | image is valid |
+  | image is valid |
+  | image is valid |

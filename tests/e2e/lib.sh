@@ -1,0 +1,115 @@
+# Read by bash before every case of the transcripts here (cram_case.py sets BASH_ENV): the
+# programs under test as commands, and the tests' own tools. From ctest: SWUG_GEN and SWUG_INFO,
+# the programs; SWUG_RUNNER, a command that runs them (wine) or nothing; SWUG_FAILING_CALLS, the
+# library that makes chosen system calls fail.
+set -o pipefail  # a program's exit status shows through a filter of its output
+_swug_prefix=()
+CASE=$CRAMTMP/case  # the case's folder, shown as $CASE in the programs' output
+
+# Runs a program as a user would, ended after 60 s so that a hang fails its case alone. Shows
+# its standard output, then its standard error with each line marked "stderr: " ("\r\n" shown as
+# "\n", the case's folder as $CASE), and returns its exit status. Variables set before the
+# command change its streams: stdin=FILE (else an empty pipe); stdout=FILE (appended to, not
+# shown), stdout=pipe, stdout=closed, or stdout=gone (a pipe that nobody reads any more);
+# stderr=closed. The prefixes of as and fail below come first.
+_swug() {
+    local out="$CRAMTMP/.stdout" err="$CRAMTMP/.stderr" fifo="$CRAMTMP/.fifo" o=5 e=6 status
+    : >"$out"
+    case ${stdout:-} in
+        '') exec 5>"$out" ;;
+        closed) o=- ;;
+        gone) rm -f "$fifo" && mkfifo "$fifo" && exec 7<>"$fifo" 5>"$fifo" 7<&- ;;
+        pipe) rm -f "$fifo" && mkfifo "$fifo" && { cat "$fifo" >"$out" & } && exec 5>"$fifo" ;;
+        *) exec 5>>"$stdout" ;;
+    esac
+    exec 6>"$err"
+    [ "${stderr:-}" != closed ] || e=-
+    if [ -n "${stdin:-}" ]; then exec 4<"$stdin"; else exec 4< <(:); fi
+    timeout -k 5 60 "${_swug_prefix[@]}" $SWUG_RUNNER "$@" <&4 >&$o 2>&$e 4<&- 5>&- 6>&-
+    status=$?
+    exec 4<&- 5>&- 6>&-
+    wait
+    _shown <"$out"
+    if [ -s "$err" ]; then
+        [ ! -s "$out" ] || [ -z "$(tail -c 1 "$out" | tr -d '\n')" ] || echo ' [no line end]'
+        _shown <"$err" | sed 's/^/stderr: /'
+    fi
+    return $status
+}
+
+# Output as the cases show it: "\r\n" as "\n", the case's folder as $CASE, and a run of more than
+# 20 equal characters (in long names) as <N c>; cram shows other than ASCII escaped, (esc).
+_shown() {
+    CASE=$CASE perl -pe 's/\r$//; s/(Z:)?\Q$ENV{CASE}\E/\$CASE/g;
+        s/(([\xc0-\xf7][\x80-\xbf]*|.)\2{20,})/"<" . length($1) \/ length($2) . " $2>"/ge'
+}
+swug_gen() { _swug "$SWUG_GEN" "$@"; }
+swug_info() { _swug "$SWUG_INFO" "$@"; }
+
+# Runs a command of the functions above with the words before "--" put before its program.
+_prefixed() {
+    local status
+    _swug_prefix=()
+    while [ "$1" != -- ]; do _swug_prefix+=("$1"); shift; done
+    shift
+    "$@"
+    status=$?
+    _swug_prefix=()
+    return $status
+}
+
+# as UID[:GROUP,...] COMMAND...: runs COMMAND's program as that user and group ID (the groups its
+# supplementary groups); a case that needs it is skipped unless the suite runs as root. That user
+# reaches the case's folder and may write in it; the case's own folders say otherwise as needed.
+as() {
+    [ "$(id -u)" = 0 ] || exit 80
+    local groups=--clear-groups
+    [[ $1 != *:* ]] || groups=--groups=${1#*:}
+    chmod 0711 "$CRAMTMP" && chmod 0777 "$CASE"
+    _prefixed setpriv --reuid="${1%%:*}" --regid="${1%%:*}" "$groups" -- "${@:2}"
+}
+
+# fail CALLS COMMAND...: runs COMMAND's program with these system calls failing, given as
+# "name:errno[:passes]" separated by commas (see failing_calls.c).
+fail() {
+    failing_calls_only
+    _prefixed env LD_PRELOAD="$SWUG_FAILING_CALLS" SWUG_FAIL="$1" \
+        ASAN_OPTIONS=verify_asan_link_order=0 -- "${@:2}"
+}
+
+# A case that makes calls fail is skipped where no library can (Wine, other systems).
+failing_calls_only() { [ -n "${SWUG_FAILING_CALLS:-}" ] && [ -z "${SWUG_RUNNER:-}" ] || exit 80; }
+
+# Cases that need POSIX files (owners, modes, FIFOs, signals) are skipped under Wine.
+posix_only() { [ -z "${SWUG_RUNNER:-}" ] || exit 80; }
+windows_only() { [ -n "${SWUG_RUNNER:-}" ] || exit 80; }
+root_only() { [ "$(id -u)" = 0 ] || exit 80; }
+
+# node NAME MAJOR MINOR: a character device of the case's own, like /dev/null (1 3), /dev/zero
+# (1 5) or /dev/full (1 7), so that no case touches the machine's; skipped unless root may make it.
+node() { posix_only; mknod "$1" c "$2" "$3" 2>"$CRAMTMP/.ignored" || exit 80; }
+
+# The tests' own data: the ten bytes 01 to 0a; SIZE bytes of (i * STEP + OFFSET) mod 256.
+ten() { printf '\1\2\3\4\5\6\7\10\11\12'; }
+pattern() { "$SWUG_PYTHON" "$TESTS_DIR/e2e/encode.py" pattern "$@"; }
+# image SOFTWARE [MCU] [FIELD=VALUE...]: the upgrade image these parts must give, by the tests'
+# own encoder (encode.py); compare with cmp.
+image() { "$SWUG_PYTHON" "$TESTS_DIR/e2e/encode.py" image "$@"; }
+
+# Every file, folder, link and node below the current folder, with sizes and link targets.
+files() {
+    find . -mindepth 1 \( -type d -printf '%P/\n' -o -type l -printf '%P -> %l\n' \
+        -o -type p -printf '%P (FIFO)\n' -o -type c -printf '%P (device)\n' \
+        -o -printf '%P %s\n' \) | LC_ALL=C sort | _shown
+}
+# Owner, group and mode of each file, then its ACL entries and user attributes.
+meta() {
+    local name
+    for name in "$@"; do
+        printf '%s %s' "$name" "$(stat -c '%u:%g %04a' "$name")"
+        getfacl -cp "$name" 2>"$CRAMTMP/.ignored" | grep -v '^\(user\|group\|other\)::\|^$' | tr '\n' ' ' |
+            sed 's/^./ acl=&/; s/ $//'
+        getfattr -d --absolute-names "$name" 2>"$CRAMTMP/.ignored" | sed -n 's/^user/ user/p' | tr -d '\n'
+        echo
+    done
+}

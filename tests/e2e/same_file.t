@@ -1,0 +1,71 @@
+The output is the software image:
+  $ printf 0123456789 > in.bin
+  $ swug_gen in.bin in.bin
+  the upgrade image in.bin is the software file in.bin, refusing to overwrite it
+  [1]
+  $ cat in.bin
+  0123456789 (no-eol)
+
+The output is the software image spelled with ./:
+  $ printf 0123456789 > in.bin
+  $ swug_gen ./in.bin in.bin
+  the upgrade image in.bin is the software file $CASE/in.bin, refusing to overwrite it
+  [1]
+  $ cat in.bin
+  0123456789 (no-eol)
+
+The output is mcu_ota.bin:
+  $ printf 0123456789 > in.bin && printf abc > mcu_ota.bin
+  $ swug_gen in.bin ./mcu_ota.bin
+  the upgrade image $CASE/mcu_ota.bin is the MCU ota file mcu_ota.bin, refusing to overwrite it
+  [1]
+  $ cat mcu_ota.bin
+  abc (no-eol)
+
+The output is an mcu_ota.bin that is too big to carry:
+  $ printf 0123456789 > in.bin && truncate -s 98305 mcu_ota.bin
+  $ swug_gen in.bin mcu_ota.bin
+  the upgrade image mcu_ota.bin is the MCU ota file mcu_ota.bin, refusing to overwrite it
+  [1]
+  $ files
+  in.bin 10
+  mcu_ota.bin 98305
+
+The default run refuses and still prompts:
+  $ mkdir data out && printf 0123456789 > data/VRK520_SW.bin
+  $ ln data/VRK520_SW.bin out/VRK520_UPGRADE_SW.bin
+  $ swug_gen
+  the upgrade image out/VRK520_UPGRADE_SW.bin is the software file data/VRK520_SW.bin, refusing to overwrite it
+  Press any key to exit! (no-eol)
+  [1]
+  $ cat out/VRK520_UPGRADE_SW.bin
+  0123456789 (no-eol)
+
+The output is a hard link to the software image:
+  $ posix_only
+  $ printf 0123456789 > in.bin && ln in.bin hard.bin
+  $ swug_gen in.bin hard.bin
+  the upgrade image hard.bin is the software file in.bin, refusing to overwrite it
+  [1]
+  $ cat hard.bin
+  0123456789 (no-eol)
+
+The output is a symbolic link to mcu_ota.bin:
+  $ posix_only
+  $ printf 0123456789 > in.bin && printf abc > mcu_ota.bin && ln -s mcu_ota.bin link.bin
+  $ swug_gen in.bin link.bin
+  the upgrade image link.bin is the MCU ota file mcu_ota.bin, refusing to overwrite it
+  [1]
+  $ files && cat mcu_ota.bin
+  in.bin 10
+  link.bin -> mcu_ota.bin
+  mcu_ota.bin 3
+  abc (no-eol)
+
+Files on two file systems that share an inode number are different files:
+  $ root_only && posix_only && unshare --mount true || exit 80
+  $ mkdir a b && unshare --mount --propagation private sh -c '
+  >   mount -t tmpfs one a && mount -t tmpfs two b && printf 0123456789 > a/in.bin && : > b/up.bin
+  >   [ $(stat -c %i a/in.bin) = $(stat -c %i b/up.bin) ] || echo "no shared inode number"
+  >   "$0" a/in.bin b/up.bin' "$SWUG_GEN"
+  | gen image file checksum=0000020d,size=0000000a |
