@@ -1,4 +1,6 @@
 // The system layer on Linux: descriptors, the terminal, and the signals that end the process.
+#include "os/linux.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -240,6 +242,48 @@ bool is_terminal(int fd) {
 int open_for_reading(const char* path, bool never_block, int& fd) {
     fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | (never_block ? O_NONBLOCK : 0));
     return fd < 0 ? last_error() : 0;
+}
+
+bool is_shared_folder(const struct stat& folder) {
+    return (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+}
+
+bool is_foreign(const struct stat& entry, const struct stat& folder) {
+    return entry.st_uid != geteuid() && entry.st_uid != folder.st_uid;
+}
+
+int open_unnamed_input(const char* name, bool never_block, int& fd) {
+    struct stat folder {};
+    if (stat(".", &folder) != 0 || !is_shared_folder(folder)) {
+        return open_for_reading(name, never_block, fd);
+    }
+    const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | (never_block ? O_NONBLOCK : 0);
+    fd = open(name, flags | O_NOFOLLOW);
+    const bool is_link = fd < 0 && errno == ELOOP;
+    if (is_link) {
+        // Only the link's owner can change it in such a folder: one of this user's or of the
+        // folder owner's stays what was checked.
+        struct stat link {};
+        if (lstat(name, &link) != 0) {
+            return last_error();
+        }
+        if (is_foreign(link, folder)) {
+            return planted_link;
+        }
+        fd = open(name, flags);
+    }
+    if (fd < 0) {
+        return last_error();
+    }
+    struct stat file {};
+    // A folder of that name counts as no file at all, whoever made it.
+    if (!is_link &&
+        (fstat(fd, &file) != 0 || (!S_ISDIR(file.st_mode) && is_foreign(file, folder)))) {
+        close(fd);
+        fd = -1;
+        return planted_file;
+    }
+    return 0;
 }
 
 read_result read_some(int fd, void* data, std::size_t size) {

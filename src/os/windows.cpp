@@ -375,6 +375,10 @@ int open_for_reading(const char* path, bool, int& fd) {
     return fd < 0 ? last_runtime_error() : 0;
 }
 
+int open_unnamed_input(const char* name, bool never_block, int& fd) {
+    return open_for_reading(name, never_block, fd);  // no folder lets others plant a file here
+}
+
 bool is_terminal(int fd) {
     DWORD console_mode = 0;
     return GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), &console_mode) != 0;
