@@ -82,12 +82,14 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    static constexpr char out_of_memory[] = "Cannot allocate memory\n";
     swug::platform::prepare_process();
+    swug::platform::end_terminate_with(1, out_of_memory, 1);
     try {
         return run(argc, argv);
     } catch (const std::bad_alloc&) {
         // Before the run could even start: nothing was created.
-        std::fputs("Cannot allocate memory\n", stdout);
+        std::fputs(out_of_memory, stdout);
         return 1;
     }
 }

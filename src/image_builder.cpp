@@ -126,8 +126,9 @@ failure open_inputs(const char* openname, build_inputs& in, build_notes& notes) 
     }
     // A folder named "mcu_ota.bin" counts as absent. A FIFO or device is opened without waiting
     // for a writer and never read, so it can't block the run. One that is there but can't be
-    // opened is left out too, and said so, so that a short image is never a silent one.
-    const int mcu_error = in.mcu.open(mcu_ota_name, true);
+    // opened is left out too, and said so, so that a short image is never a silent one; so is one
+    // that another user may have put in a shared folder.
+    const int mcu_error = in.mcu.open_unnamed(mcu_ota_name);
     in.mcu_present = mcu_error == 0;
     if (mcu_error != 0 && mcu_error != ENOENT && mcu_error != EISDIR) {
         notes.mcu_left_out = {failure_kind::mcu_left_out, mcu_error};

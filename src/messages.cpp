@@ -174,31 +174,77 @@ const char* rewrite_text(rewrite_reason reason) {
     return texts[static_cast<std::size_t>(reason)];
 }
 
+// Length of the well-formed UTF-8 sequence at text[at], or 0 when it is not one.
+std::size_t utf8_sequence_length(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    std::size_t length = 0;
+    std::uint32_t code = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code = lead & 0x07u;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size()) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0u) != 0x80u) {
+            return 0;
+        }
+        code = code << 6 | (byte(at + i) & 0x3Fu);
+    }
+    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+    return overlong || surrogate || code > 0x10FFFF ? 0 : length;
+}
+
+namespace {
+
+void append_escaped(std::string& shown, unsigned char c) {
+    char escaped[5];
+    std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+    shown += escaped;
+}
+
+}  // namespace
+
 std::string printable(std::string_view path) {
     std::string shown;
-    for (std::size_t i = 0; i < path.size(); ++i) {
+    for (std::size_t i = 0; i < path.size();) {
         const auto c = static_cast<unsigned char>(path[i]);
-        // The controls U+0080 to U+009F, as UTF-8, are commands to some terminals too.
-        const bool c1_control = c == 0xC2 && i + 1 < path.size() &&
-                                (static_cast<unsigned char>(path[i + 1]) & 0xE0u) == 0x80u;
-        if (c >= 0x20 && c != 0x7F && !c1_control) {
-            shown += static_cast<char>(c);
+        const std::size_t length = c < 0x80 ? 1 : utf8_sequence_length(path, i);
+        if (length > 1) {
+            // The controls U+0080 to U+009F, as UTF-8, are commands to some terminals too.
+            const bool c1_control = c == 0xC2 && static_cast<unsigned char>(path[i + 1]) < 0xA0;
+            for (std::size_t k = 0; k < length; ++k) {
+                if (c1_control) {
+                    append_escaped(shown, static_cast<unsigned char>(path[i + k]));
+                } else {
+                    shown += path[i + k];
+                }
+            }
         } else if (c == '\n') {
             shown += "\\n";
         } else if (c == '\r') {
             shown += "\\r";
         } else if (c == '\t') {
             shown += "\\t";
+        } else if (c < 0x20 || c == 0x7F || (length == 0 && c < 0xA0)) {
+            // A lone byte 0x80 to 0x9F is one of those controls to an 8-bit terminal (0x9b: CSI).
+            append_escaped(shown, c);
         } else {
-            const std::size_t count = c1_control ? 2 : 1;
-            for (std::size_t k = 0; k < count; ++k) {
-                char escaped[5];
-                std::snprintf(escaped, sizeof escaped, "\\x%02x",
-                              static_cast<unsigned char>(path[i + k]));
-                shown += escaped;
-            }
-            i += count - 1;
+            shown +=
+                static_cast<char>(c);  // text, or a byte of no character that no terminal obeys
         }
+        i += length > 1 ? length : 1;
     }
     return shown;
 }

@@ -108,9 +108,13 @@ const char* reason_text(int error);
 const char* rewrite_text(rewrite_reason reason);
 
 // A path as the tools print it in a message or report line: control characters (a line break, an
-// escape) shown as \n, \r, \t or \xNN, so that one message stays one line and no name reaches a
-// terminal as a command. Other paths come back unchanged.
+// escape, the C1 controls as UTF-8 or as lone bytes 0x80 to 0x9F) shown as \n, \r, \t or \xNN,
+// so that one message stays one line and no name reaches a terminal as a command. Other paths
+// come back unchanged.
 std::string printable(std::string_view path);
+
+// Length of the well-formed UTF-8 sequence at text[at], or 0 when it is not one.
+std::size_t utf8_sequence_length(std::string_view text, std::size_t at);
 
 // A value as at least eight lower-case hex digits, the way the tools print 32-bit values.
 std::string format_hex(std::uint64_t value);

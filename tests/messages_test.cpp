@@ -22,6 +22,11 @@ TEST(Printable, ControlCharactersAreEscapedAndNothingElse) {
         {"J\xc3\xb6rg \xc2\xa0\xf0\x9f\x98\x80", "J\xc3\xb6rg \xc2\xa0\xf0\x9f\x98\x80"},
         {"end\xc2\x85", "end\\xc2\\x85"},  // the last two bytes of a name
         {"\xc2", "\xc2"},
+        // The same controls as lone bytes, which 8-bit terminals obey; bytes of characters pass.
+        {"a\x9b" "2Jb", "a\\x9b2Jb"},
+        {"\x80\x9f\xa0\xff", "\\x80\\x9f\xa0\xff"},
+        {"\xe0\x80\x80", "\xe0\\x80\\x80"},  // an overlong form is no character
+        {"\xc3\x80\xe2\x82\xac", "\xc3\x80\xe2\x82\xac"},
         {"", ""},
     };
     for (const auto& [given, shown] : cases) {

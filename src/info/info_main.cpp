@@ -167,12 +167,14 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    static constexpr char out_of_memory[] = "swug_info: Cannot allocate memory\n";
     swug::platform::prepare_process();
+    swug::platform::end_terminate_with(2, out_of_memory, swug::info_trouble);
     try {
         return run(argc, argv);
     } catch (const std::bad_alloc&) {
         // Whatever the run created has gone with the objects that held it.
-        std::fputs("swug_info: Cannot allocate memory\n", stderr);
+        std::fputs(out_of_memory, stderr);
         return swug::info_trouble;
     }
 }

@@ -13,12 +13,23 @@ input_file::~input_file() {
 
 int input_file::open(const char* path, bool never_block) {
     int fd = -1;
+    const int error = platform::open_for_reading(path, never_block, fd);
+    return take(error, fd, path);
+}
+
+int input_file::open_unnamed(const char* name) {
+    int fd = -1;
+    const int error = platform::open_unnamed_input(name, true, fd);
+    return take(error, fd, name);
+}
+
+int input_file::take(int open_error, int fd, const char* path) {
     platform::file_status found;
-    if (const int error = platform::open_for_reading(path, never_block, fd); error != 0) {
+    if (open_error != 0) {
         // Some systems open a folder for reading and some refuse it; it is refused on all.
         const bool folder = platform::status_of_path(path, found) == 0 &&
                             found.kind == platform::file_kind::directory;
-        return folder ? EISDIR : error;
+        return folder ? EISDIR : open_error;
     }
     int error = platform::status_of(fd, found);
     if (error == 0 && found.kind == platform::file_kind::directory) {

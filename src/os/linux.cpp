@@ -1,4 +1,6 @@
 // The system layer on Linux: descriptors, the terminal, and the signals that end the process.
+#include "os/linux.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -8,6 +10,7 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <exception>
 
 #include "os/platform.h"
 
@@ -53,15 +56,20 @@ volatile std::sig_atomic_t terminal_is_raw = 0;
 // The handler runs here, so that a stack overflow can still clean up.
 alignas(16) char alternate_stack[64 * 1024];
 
-// Every ending signal is held back while it runs, so a second Ctrl-C can't cut the clean-up short.
-void clean_up_and_end(int signal_number) {
-    if (void (*clean_up)() = ending_clean_up; clean_up != nullptr) {
-        clean_up();
+// Removes this run's temporary files and gives the terminal its settings back.
+void clean_up() {
+    if (void (*clean_up_outputs)() = ending_clean_up; clean_up_outputs != nullptr) {
+        clean_up_outputs();
     }
     if (terminal_is_raw != 0) {
         tcflush(STDIN_FILENO, TCIFLUSH);
         tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
     }
+}
+
+// Every ending signal is held back while it runs, so a second Ctrl-C can't cut the clean-up short.
+void clean_up_and_end(int signal_number) {
+    clean_up();
     // Then the signal does what it would have done: its default action, let through at once. A
     // fault raised by an instruction ends the process here too, before that instruction runs again.
     std::signal(signal_number, SIG_DFL);
@@ -117,6 +125,30 @@ void held_handle::reset(std::intptr_t native) {
         close(static_cast<int>(native_));
     }
     native_ = native;
+}
+
+namespace {
+
+// What std::terminate ends the process with.
+int terminate_fd = STDERR_FILENO;
+const char* terminate_text = "";
+int terminate_status = 1;
+
+[[noreturn]] void end_on_terminate() {
+    const sigset_t ending = ending_signal_set();
+    sigprocmask(SIG_BLOCK, &ending, nullptr);
+    clean_up();
+    (void)write_all(terminate_fd, terminate_text, std::strlen(terminate_text));
+    _exit(terminate_status);
+}
+
+}  // namespace
+
+void end_terminate_with(int fd, const char* text, int status) {
+    terminate_fd = fd;
+    terminate_text = text;
+    terminate_status = status;
+    std::set_terminate(end_on_terminate);
 }
 
 void prepare_process() {
@@ -217,6 +249,48 @@ bool is_terminal(int fd) {
 int open_for_reading(const char* path, bool never_block, int& fd) {
     fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | (never_block ? O_NONBLOCK : 0));
     return fd < 0 ? last_error() : 0;
+}
+
+bool is_shared_folder(const struct stat& folder) {
+    return (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+}
+
+bool is_foreign(const struct stat& entry, const struct stat& folder) {
+    return entry.st_uid != geteuid() && entry.st_uid != folder.st_uid;
+}
+
+int open_unnamed_input(const char* name, bool never_block, int& fd) {
+    struct stat folder {};
+    if (stat(".", &folder) != 0 || !is_shared_folder(folder)) {
+        return open_for_reading(name, never_block, fd);
+    }
+    const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | (never_block ? O_NONBLOCK : 0);
+    fd = open(name, flags | O_NOFOLLOW);
+    const bool is_link = fd < 0 && errno == ELOOP;
+    if (is_link) {
+        // Only the link's owner can change it in such a folder: one of this user's or of the
+        // folder owner's stays what was checked.
+        struct stat link {};
+        if (lstat(name, &link) != 0) {
+            return last_error();
+        }
+        if (is_foreign(link, folder)) {
+            return planted_link;
+        }
+        fd = open(name, flags);
+    }
+    if (fd < 0) {
+        return last_error();
+    }
+    struct stat file {};
+    // A folder of that name counts as no file at all, whoever made it.
+    if (!is_link &&
+        (fstat(fd, &file) != 0 || (!S_ISDIR(file.st_mode) && is_foreign(file, folder)))) {
+        close(fd);
+        fd = -1;
+        return planted_file;
+    }
+    return 0;
 }
 
 read_result read_some(int fd, void* data, std::size_t size) {

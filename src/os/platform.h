@@ -25,11 +25,24 @@ inline int last_error() {
 // shares it with no reader or writer like this one, or has locked the part that is read or
 // written (a sharing or lock violation on Windows). Above every errno value.
 constexpr int file_in_use = 0x10000;
+// Why a file of the current folder that nobody named is not used: in a sticky folder that others
+// may write, it is another user's symbolic link, or another user's file.
+constexpr int planted_link = 0x10001;
+constexpr int planted_file = 0x10002;
 
 // The text of a reason that is this layer's own, as the tools say it after a name; nullptr for
 // an errno value, whose text is the C library's.
 inline const char* own_reason_text(int error) {
-    return error == file_in_use ? "it is in use by another process" : nullptr;
+    switch (error) {
+        case file_in_use:
+            return "it is in use by another process";
+        case planted_link:
+            return "it is another user's symbolic link in a shared folder";
+        case planted_file:
+            return "it is another user's file in a shared folder";
+        default:
+            return nullptr;
+    }
 }
 
 // True for the reasons that say a file system is full: out of space, inodes or quota.
@@ -47,6 +60,12 @@ inline bool means_no_room(int error) {
 // Standard input, output and error that the caller closed are opened on the null device, so that
 // no file the tools open can take their place.
 void prepare_process();
+
+// Makes std::terminate end the process with status, after text on fd and the clean-up of an
+// ending signal, allocating nothing. The tools throw nothing but std::bad_alloc, which each
+// catches; terminate is what is left when memory is so short that even that exception can't be
+// made.
+void end_terminate_with(int fd, const char* text, int status);
 
 // The command line as UTF-8 words; on Windows taken from the system in UTF-16. The words live
 // as long as the object.
@@ -104,6 +123,11 @@ bool is_terminal(int fd);
 // Opens path for reading. never_block: a FIFO or device can't stall the open (use it only where
 // such a file will be refused anyway).
 int open_for_reading(const char* path, bool never_block, int& fd);
+// Opens name, a file of the current folder that the user did not name (mcu_ota.bin), as
+// open_for_reading does; but in a sticky folder that others may write (/tmp), where anybody may
+// have put it, another user's symbolic link is not followed (planted_link) and another user's
+// file is not used (planted_file): a plain write would never read a third file.
+int open_unnamed_input(const char* name, bool never_block, int& fd);
 
 // Reads up to size bytes; count 0 with error 0 is the end of the file. Retries interruptions.
 struct read_result {

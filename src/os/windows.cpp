@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 
 #include "os/extended_paths.h"
 #include "os/platform.h"
@@ -212,6 +213,28 @@ void switch_console_to_utf8() {
 
 }  // namespace
 
+namespace {
+
+int terminate_fd = 2;
+const char* terminate_text = "";
+int terminate_status = 1;
+
+[[noreturn]] void end_on_terminate() {
+    clean_up_and_end(CTRL_C_EVENT);
+    restore_code_pages();
+    (void)write_all(terminate_fd, terminate_text, std::strlen(terminate_text));
+    _exit(terminate_status);
+}
+
+}  // namespace
+
+void end_terminate_with(int fd, const char* text, int status) {
+    terminate_fd = fd;
+    terminate_text = text;
+    terminate_status = status;
+    std::set_terminate(end_on_terminate);
+}
+
 void prepare_process() {
     // A closed standard stream is opened on NUL, as on POSIX systems.
     for (int fd = 0; fd <= 2; ++fd) {
@@ -354,6 +377,10 @@ int open_for_reading(const char* path, bool, int& fd) {
     clear_runtime_error();
     fd = _wopen(widen(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
     return fd < 0 ? last_runtime_error() : 0;
+}
+
+int open_unnamed_input(const char* name, bool never_block, int& fd) {
+    return open_for_reading(name, never_block, fd);  // no folder lets others plant a file here
 }
 
 bool is_terminal(int fd) {

@@ -18,9 +18,13 @@
 #include <deque>
 #include <iterator>
 
+#include "os/linux.h"
 #include "output/system.h"
 
 namespace swug::output_system {
+
+using platform::is_foreign;
+using platform::is_shared_folder;
 
 namespace {
 
@@ -74,16 +78,6 @@ constexpr int max_link_hops = 40;
 // The file system of /proc, whose links (/proc/self/fd/1, behind /dev/stdout) lead to open files
 // rather than to names.
 constexpr long proc_file_system = 0x9fa0;
-
-// A folder that others may write but where only owners may remove entries: /tmp and the like.
-bool is_shared_folder(const struct stat& folder) {
-    return (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0;
-}
-
-// Neither this process's nor the folder owner's, so possibly planted by anybody.
-bool is_foreign(const struct stat& entry, const struct stat& folder) {
-    return entry.st_uid != geteuid() && entry.st_uid != folder.st_uid;
-}
 
 // True when a file system is mounted on name (a file bind-mounted into a container): no rename
 // can take its place.

@@ -107,6 +107,12 @@ A name with a line break and an escape is shown escaped:
   can't find the software file a\nb\x1b[31m 
   [1]
 
+A byte 0x80 to 0x9F of no character is shown escaped, as 8-bit terminals take it as a control:
+  $ posix_only
+  $ swug_gen $'a\x9b2Jb' up.bin
+  can't find the software file a\x9b2Jb 
+  [1]
+
 ./ in a working folder 600 bytes deep:
   $ posix_only
   $ deep=$(printf 'd%.0s' {1..200})/$(printf 'e%.0s' {1..200})/$(printf 'f%.0s' {1..200})

@@ -272,3 +272,13 @@ swug_info: the folder's sync fails after the renames:
   stderr: swug_info: m.out is in place, but its folder can't be synced to the disk: Input/output error
   $ cat s.out m.out
   0123456789abc (no-eol)
+
+Memory that runs out anywhere ends in the tool's message, with nothing left behind:
+  $ posix_only && unsanitized_only
+  $ ten > in.bin
+  $ for kb in $(seq 5000 20 7000); do (ulimit -v $kb; "$SWUG_GEN" in.bin out.bin; echo "exit $?") 2>&1; done | sort -u | grep -v -e checksum -e 'exit [01]$' -e 'loading shared' -e 'TLS data' -e 'exit 127$'
+  Cannot allocate memory
+  can't write the upgrade image out.bin: Cannot allocate memory
+  $ ls -A
+  in.bin
+  out.bin

@@ -84,6 +84,8 @@ failing_calls_only() { [ -n "${SWUG_FAILING_CALLS:-}" ] && [ -z "${SWUG_RUNNER:-
 posix_only() { [ -z "${SWUG_RUNNER:-}" ] || exit 80; }
 windows_only() { [ -n "${SWUG_RUNNER:-}" ] || exit 80; }
 root_only() { [ "$(id -u)" = 0 ] || exit 80; }
+# A memory limit leaves no room for a sanitizer's shadow memory.
+unsanitized_only() { [ -z "${SWUG_SANITIZE:-}" ] || exit 80; }
 
 # node NAME MAJOR MINOR: a character device of the case's own, like /dev/null (1 3), /dev/zero
 # (1 5) or /dev/full (1 7), so that no case touches the machine's; skipped unless root may make it.

@@ -36,3 +36,31 @@ The MCU OTA image comes from the current folder:
   $ swug_gen ../fw/in.bin up.bin
   | gen image file checksum=00000037,size=0000000a , MCU ota checksum=00000126,size=00000003 |
   $ image ../fw/in.bin mcu_ota.bin | cmp - up.bin
+
+Another user's mcu_ota.bin in a shared folder is not packed:
+  $ posix_only
+  $ mkdir -m 1777 shared && ten > in.bin && printf planted > shared/mcu_ota.bin
+  $ chown 61001:61001 shared/mcu_ota.bin || exit 80
+  $ cd shared && swug_gen ../in.bin ../up.bin
+  | gen image file checksum=00000037,size=0000000a |
+  stderr: can't open the MCU ota file mcu_ota.bin: it is another user's file in a shared folder; the upgrade image is made without it
+  $ image ../in.bin | cmp - ../up.bin
+
+Another user's link as mcu_ota.bin in a shared folder is not followed:
+  $ posix_only
+  $ mkdir -m 1777 shared && ten > in.bin && printf secret > secret.bin
+  $ ln -s ../secret.bin shared/mcu_ota.bin && chown -h 61001:61001 shared/mcu_ota.bin || exit 80
+  $ cd shared && swug_gen ../in.bin ../up.bin
+  | gen image file checksum=00000037,size=0000000a |
+  stderr: can't open the MCU ota file mcu_ota.bin: it is another user's symbolic link in a shared folder; the upgrade image is made without it
+  $ image ../in.bin | cmp - ../up.bin
+
+In a shared folder, the runner's and the folder owner's mcu_ota.bin are packed, and their links followed:
+  $ root_only
+  $ mkdir -m 1777 shared && ten > in.bin && printf abc > shared/mcu_ota.bin && chmod 644 shared/mcu_ota.bin
+  $ chmod 0777 . && cd shared && as 61001 swug_gen ../in.bin ../up1.bin
+  | gen image file checksum=00000037,size=0000000a , MCU ota checksum=00000126,size=00000003 |
+  $ rm mcu_ota.bin && printf abc > ../abc.bin && ln -s ../abc.bin mcu_ota.bin
+  $ as 61001 swug_gen ../in.bin ../up2.bin
+  | gen image file checksum=00000037,size=0000000a , MCU ota checksum=00000126,size=00000003 |
+  $ image ../in.bin ../abc.bin | tee ../expected.bin | cmp - ../up1.bin && cmp ../expected.bin ../up2.bin
