@@ -59,8 +59,7 @@ int run(int argc, char** argv) {
     }
     swug::func_args args{words.argc(), words.argv(), 0};
     if (args.argc == 3) {
-        swug::work_dir_error =
-            swug::platform::current_directory(swug::work_dir, sizeof swug::work_dir);
+        swug::work_dir_error = swug::platform::current_directory(swug::work_dir);
         if (swug::platform::backslash_is_separator()) {
             swug::rewrite_backslashes(swug::work_dir);
         }

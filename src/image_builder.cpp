@@ -15,11 +15,12 @@
 #include "os/platform.h"
 #include "output/output.h"
 #include "publish.h"
+#include "software_format.h"
 
 namespace swug {
 
 std::uint8_t in_cmd_mode = 0;
-char work_dir[path_capacity] = {};
+std::string work_dir;
 int work_dir_error = 0;
 
 namespace {
@@ -90,21 +91,10 @@ std::string summary_of(const swug_header& hdr, bool mcu_refused) {
 }
 
 // Turns one command-line argument into a path, or says why it can't.
-failure choose_path(const char* argument, char (&path)[path_capacity], message_context& context) {
-    context.number = path_max_length;
-    switch (expand_argument(argument, work_dir, path)) {
-        case path_status::ok:
-            return {};
-        case path_status::too_long:
-            context.other = starts_with_dot_slash(argument)
-                                ? std::string(work_dir) + "/" + (argument + 2)
-                                : std::string(argument);
-            return {failure_kind::path_too_long};
-        case path_status::no_work_dir:
-            context.other = argument;
-            return {work_dir_error == ERANGE ? failure_kind::work_dir_too_long
-                                             : failure_kind::no_work_dir,
-                    work_dir_error};
+failure choose_path(const char* argument, std::string& path, message_context& context) {
+    if (expand_argument(argument, work_dir, path) == path_status::no_work_dir) {
+        context.other = argument;
+        return {failure_kind::no_work_dir, work_dir_error};
     }
     return {};
 }
@@ -122,13 +112,14 @@ struct build_notes {
     swug_header header;
     bool mcu_refused = false;
     failure mcu_left_out;  // an mcu_ota.bin that is there but can't be opened
+    software_format format = software_format::binary;  // what the software file looks like
 };
 
 failure open_inputs(const char* openname, build_inputs& in, build_notes& notes) {
-    // A software image that can't be opened is "can't find", but for a folder and for a file that
-    // another process holds, which say why.
+    // A software image that can't be opened is "can't find", but for a folder, a file that
+    // another process holds and a path longer than the system takes, which say why.
     if (const int error = in.software.open(openname); error != 0) {
-        return {error == EISDIR || error == platform::file_in_use
+        return {error == EISDIR || error == platform::file_in_use || error == ENAMETOOLONG
                     ? failure_kind::software_unreadable
                     : failure_kind::software_missing,
                 error};
@@ -182,8 +173,10 @@ failure build(const char* openname, const char* fname, output& image, build_note
     if (const failure refused = open_image(fname, in, image)) {
         return refused;
     }
+    // Its format is guessed from the bytes the one copy reads: it may be a pipe.
+    format_probe software(in.software);
     const pack_outcome packed =
-        pack_upgrade_image(in.software, in.mcu_accepted ? &in.mcu : nullptr, image, buffer);
+        pack_upgrade_image(software, in.mcu_accepted ? &in.mcu : nullptr, image, buffer);
     if (packed.failed) {
         return packed.failed;
     }
@@ -191,6 +184,7 @@ failure build(const char* openname, const char* fname, output& image, build_note
         return finished;
     }
     notes.header = packed.header;
+    notes.format = software.guess();
     return {};
 }
 
@@ -207,6 +201,12 @@ std::int32_t pack_and_report(const char* openname, const char* fname) {
     }
     if (notes.mcu_left_out) {
         speaker.say(notes.mcu_left_out, context);
+    }
+    // Packed as it is, as any bytes are, but a device would get an ELF program or a HEX text.
+    if (notes.format != software_format::binary) {
+        context.looks_like = software_format_text(notes.format);
+        context.other = raw_image_command(openname, notes.format);
+        speaker.say({failure_kind::software_not_raw}, context);
     }
     // The summary must reach its reader before the new image takes the old one's place: when it
     // can't, the old image stays and the run fails.
@@ -232,13 +232,13 @@ void report_out_of_memory(const char* fname) {
 }  // namespace
 
 std::int32_t generate_swug_bin(const func_args* args) {
-    char openname[path_capacity] = {};
-    char fname[path_capacity] = {};
+    std::string openname;
+    std::string fname;
     message_context context;
     failure chosen;
     if (args->argc == 1) {
-        std::memcpy(openname, default_software_image, sizeof default_software_image);
-        std::memcpy(fname, default_upgrade_image, sizeof default_upgrade_image);
+        openname = default_software_image;
+        fname = default_upgrade_image;
     } else if (args->argc != 3) {
         context.number = static_cast<std::uint64_t>(args->argc);
         chosen = {failure_kind::wrong_argc};
@@ -250,10 +250,10 @@ std::int32_t generate_swug_bin(const func_args* args) {
         return chosen.kind == failure_kind::wrong_argc ? build_wrong_argc : build_failed;
     }
     try {
-        return pack_and_report(openname, fname);
+        return pack_and_report(openname.c_str(), fname.c_str());
     } catch (const std::bad_alloc&) {
         // Whatever the run created has gone with the objects that held it.
-        report_out_of_memory(fname);
+        report_out_of_memory(fname.c_str());
         return build_failed;
     }
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "paths.h"
 
@@ -17,9 +18,9 @@ struct func_args {
 };
 
 // Process-wide run state, written by main before the builder runs and only read after that.
-extern std::uint8_t in_cmd_mode;      // 1 in command mode (two arguments)
-extern char work_dir[path_capacity];  // working directory for "./" arguments, "/" separated
-extern int work_dir_error;            // errno value when work_dir could not be obtained
+extern std::uint8_t in_cmd_mode;  // 1 in command mode (two arguments)
+extern std::string work_dir;      // working directory for "./" arguments, "/" separated
+extern int work_dir_error;        // errno value when work_dir could not be obtained
 
 // Builder results. Only build_done means that an upgrade image was written.
 enum build_result : std::int32_t {

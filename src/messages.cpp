@@ -24,16 +24,16 @@ struct sentence {
 constexpr sentence catalogue[] = {
     {failure_kind::none, channel::error, ""},
     {failure_kind::wrong_argc, channel::error, "Parameter Error [{number}]"},
-    {failure_kind::path_too_long, channel::error,
-     "path too long, must be at most {number} characters: {other}"},
-    {failure_kind::work_dir_too_long, channel::error,
-     "can't expand {other}: the working directory is longer than {number} characters"},
     {failure_kind::no_work_dir, channel::error,
      "can't expand {other}: can't get the working directory: {reason}"},
     {failure_kind::unknown_option, channel::error, "unknown option {other}"},
     {failure_kind::missing_value, channel::error, "{other} needs a file name"},
     {failure_kind::repeated_option, channel::error, "{other} is given twice"},
     {failure_kind::second_image, channel::error, "one image at a time: {other} is a second one"},
+    {failure_kind::missing_size, channel::error, "{other} needs a size"},
+    {failure_kind::bad_slot_size, channel::error,
+     "{other} is not a slot size: give bytes, or KiB or MiB with K or M, such as 262144, 256K or "
+     "1M"},
     {failure_kind::no_image, channel::error, "no image given"},
     {failure_kind::software_missing, channel::error, "can't find the software file {software} "},
     {failure_kind::software_unreadable, channel::error,
@@ -45,6 +45,9 @@ constexpr sentence catalogue[] = {
      "the MCU ota file {mcu} grew beyond {mcu_limit} bytes while it was read"},
     {failure_kind::mcu_left_out, channel::note,
      "can't open the MCU ota file {mcu}: {reason}; the upgrade image is made without it"},
+    {failure_kind::software_not_raw, channel::note,
+     "warning: {software} looks like {looks_like}, not raw binary; it is packed as it is "
+     "({other} makes the raw image)"},
     {failure_kind::image_unopenable, channel::error,
      "can't open the upgrade image {image}: {reason}"},
     {failure_kind::image_unreadable, channel::error,
@@ -55,6 +58,9 @@ constexpr sentence catalogue[] = {
      "{image} holds no MCU ota image to write to {other}"},
     {failure_kind::not_valid, channel::error,
      "not writing the parts of an image that is not valid"},
+    {failure_kind::image_software_not_raw, channel::note,
+     "warning: the software image in {image} looks like {looks_like}, not raw binary; a device "
+     "takes the raw image that objcopy -O binary makes"},
     {failure_kind::cannot_create, channel::error, "can't create {output}: {reason}"},
     {failure_kind::cannot_write, channel::error, "can't write {output}: {reason}"},
     {failure_kind::foreign_link, channel::error,
@@ -104,6 +110,9 @@ std::string value_of(std::string_view key, const failure& what, const message_co
     }
     if (key == "written") {
         return c.written;
+    }
+    if (key == "looks_like") {
+        return c.looks_like;
     }
     if (key == "rewrite") {
         return rewrite_text(c.rewrite);

@@ -13,28 +13,30 @@ enum class failure_kind {
     none,
     // swug_gen's command line
     wrong_argc,
-    path_too_long,
-    work_dir_too_long,
     no_work_dir,
     // swug_info's command line
     unknown_option,
     missing_value,
     repeated_option,
     second_image,
-    no_image,
+    missing_size,
+    bad_slot_size,
+    no_image,  // the last of swug_info's usage errors
     // swug_gen's inputs
     software_missing,
     software_unreadable,
     software_too_big,
     mcu_unreadable,
     mcu_grew,
-    mcu_left_out,  // a note: the image is made without an mcu_ota.bin that can't be opened
+    mcu_left_out,      // a note: the image is made without an mcu_ota.bin that can't be opened
+    software_not_raw,  // a note: the software file looks like an ELF program or a HEX text
     // swug_info's input
     image_unopenable,
     image_unreadable,
     image_changed,
     no_mcu_part,
     not_valid,
+    image_software_not_raw,  // a note: so does the software image that an image holds
     // outputs
     cannot_create,
     cannot_write,
@@ -89,6 +91,7 @@ struct message_context {
     std::string image;
     std::string other;         // a word of the command line, the second output, or an expanded path
     const char* written = "";  // what the output would receive: "the image", "a part"
+    const char* looks_like = "";  // what a software image that is not raw looks like
     std::uint64_t number = 0;
     rewrite_reason rewrite = rewrite_reason::none;
 };

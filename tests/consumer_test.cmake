@@ -342,6 +342,37 @@ if(multi_config AND GENERATOR STREQUAL "Ninja Multi-Config")
     endforeach()
   endforeach()
 endif()
+# A HEX text as the software image fails the build with the objcopy command that makes the raw
+# image, unless SOFTWARE_FORMAT says the device takes it; an image larger than SLOT_SIZE fails it,
+# naming both sizes. The text is 28 bytes, so the image has 156.
+file(WRITE "${WORK_DIR}/fw.hex" ":020000040800F2\n:00000001FF\n")
+list(GET configs 0 config)
+images_of("${config}" images)
+function(expect_build_failure text)
+  set(arguments --build "${build}")
+  if(multi_config)
+    list(APPEND arguments --config "${config}")
+  endif()
+  execute_process(COMMAND "${CMAKE_COMMAND}" ${arguments}
+    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  string(REPLACE "\r\n" "\n" out "${out}")
+  if(status EQUAL 0 OR EXISTS "${images}/extra.bin")
+    message(FATAL_ERROR "the build did not fail, or left ${images}/extra.bin:\n${out}")
+  endif()
+  expect_text("${out}" "${text}")
+endfunction()
+configure_consumer("${WORK_DIR}/mcu.bin" "-DCONSUMER_EXTRA_SOFTWARE=${WORK_DIR}/fw.hex")
+expect_build_failure("swug_add_upgrade_image: ${WORK_DIR}/fw.hex looks like Intel HEX text, not raw binary, and the device would get it as it is. Pack the raw image that \"objcopy -I ihex -O binary ${WORK_DIR}/fw.hex ${WORK_DIR}/fw.bin\" makes")
+configure_consumer("${WORK_DIR}/mcu.bin" -DCONSUMER_EXTRA_FORMAT=ihex -DCONSUMER_EXTRA_SLOT_SIZE=155)
+expect_build_failure("swug_add_upgrade_image: the upgrade image packed from ${WORK_DIR}/fw.hex does not fit the slot: it has 156 bytes, and SLOT_SIZE 155 takes at most 155 bytes\n")
+# SOFTWARE_FORMAT ihex stays in the cache.
+configure_consumer("${WORK_DIR}/mcu.bin" -DCONSUMER_EXTRA_SLOT_SIZE=156)
+build_consumer("${config}")
+expect_packed("${out}" extra 1)
+if(NOT EXISTS "${images}/extra.bin")
+  message(FATAL_ERROR "the HEX text in a slot of its size was not packed:\n${out}")
+endif()
+
 # The device side, cross-built for a Cortex-M0+: swug::verify comes from the installed source,
 # compiled with the firmware's own toolchain and flags.
 if(CORTEX_M_TOOLCHAIN AND MODE STREQUAL "package")

@@ -1,5 +1,6 @@
 # swug_add_upgrade_image(<name> SOFTWARE_IMAGE <file> UPGRADE_IMAGE <file>
-#                        [MCU_OTA_IMAGE <file>] [DEPENDS <targets or files>...])
+#                        [MCU_OTA_IMAGE <file>] [SOFTWARE_FORMAT <format>]
+#                        [SLOT_SIZE <size>] [DEPENDS <targets or files>...])
 #
 # Adds the target <name>, built by default, whose step packs SOFTWARE_IMAGE into UPGRADE_IMAGE with
 # swug::swug_gen, reads the result back with swug::swug_info, and only then puts it in place. The
@@ -10,6 +11,14 @@
 #                   expression such as $<TARGET_FILE:fw>
 #   UPGRADE_IMAGE   the upgrade image to write; its folder is made when missing
 #   MCU_OTA_IMAGE   an image for the device's microcontroller, appended behind the software image
+#   SOFTWARE_FORMAT the format the device takes its firmware in, as objcopy names it: binary (raw
+#                   bytes, the default), elf, ihex or srec. swug_gen packs any bytes, so the step
+#                   checks that the software image looks like that format: an ELF program or a HEX
+#                   text given for a device that takes raw bytes fails the build, with the objcopy
+#                   command that makes the raw image
+#   SLOT_SIZE       the most bytes the device's slot for the upgrade image takes: bytes, or KiB
+#                   or MiB with the suffix K or M (262144, 256K, 1M). A packed image that is
+#                   larger fails the build, naming both sizes (swug_info --slot-size judges it)
 #   DEPENDS         targets or files that make the inputs, so that they are built first; a file
 #                   that a custom command of this folder makes needs no entry
 #
@@ -39,7 +48,9 @@
 # of a cross build without an emulator builds its programs for the build host (host_tools.cmake).
 
 function(swug_add_upgrade_image name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "SOFTWARE_IMAGE;UPGRADE_IMAGE;MCU_OTA_IMAGE" "DEPENDS")
+  cmake_parse_arguments(PARSE_ARGV 1 arg ""
+                        "SOFTWARE_IMAGE;UPGRADE_IMAGE;MCU_OTA_IMAGE;SOFTWARE_FORMAT;SLOT_SIZE"
+                        "DEPENDS")
   set(where "swug_add_upgrade_image(${name})")
   if(arg_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "${where}: unknown arguments: ${arg_UNPARSED_ARGUMENTS}")
@@ -54,6 +65,16 @@ function(swug_add_upgrade_image name)
       message(FATAL_ERROR "${where}: ${keyword} <file> is missing")
     endif()
   endforeach()
+  if(NOT DEFINED arg_SOFTWARE_FORMAT)
+    set(arg_SOFTWARE_FORMAT binary)
+  elseif(NOT arg_SOFTWARE_FORMAT MATCHES "^(binary|elf|ihex|srec)$")
+    message(FATAL_ERROR "${where}: SOFTWARE_FORMAT is binary, elf, ihex or srec, not "
+                        "\"${arg_SOFTWARE_FORMAT}\"")
+  endif()
+  if(DEFINED arg_SLOT_SIZE AND NOT arg_SLOT_SIZE MATCHES "^[0-9]+[KM]?$")
+    message(FATAL_ERROR "${where}: SLOT_SIZE is a number of bytes, or of KiB or MiB with the "
+                        "suffix K or M (262144, 256K, 1M), not \"${arg_SLOT_SIZE}\"")
+  endif()
   if(TARGET "${name}")
     message(FATAL_ERROR "${where}: a target of that name exists already")
   endif()
@@ -95,6 +116,8 @@ function(swug_add_upgrade_image name)
     SWUG_SOFTWARE_IMAGE "${arg_SOFTWARE_IMAGE}"
     SWUG_MCU_OTA_IMAGE "${arg_MCU_OTA_IMAGE}"
     SWUG_UPGRADE_IMAGE "${upgrade}"
+    _SWUG_SOFTWARE_FORMAT "${arg_SOFTWARE_FORMAT}"
+    _SWUG_SLOT_SIZE "${arg_SLOT_SIZE}"
     _SWUG_DEPENDS "${arg_DEPENDS}"
     _SWUG_STAGE_DIR "${stage}"
     _SWUG_RUNNER "${runner}")
@@ -106,7 +129,7 @@ endfunction()
 # The custom command of the target <name> that swug_add_upgrade_image() added.
 function(_swug_add_pack_step name)
   foreach(property IN ITEMS SWUG_SOFTWARE_IMAGE SWUG_MCU_OTA_IMAGE SWUG_UPGRADE_IMAGE _SWUG_DEPENDS
-                            _SWUG_STAGE_DIR _SWUG_RUNNER)
+                            _SWUG_STAGE_DIR _SWUG_RUNNER _SWUG_SOFTWARE_FORMAT _SWUG_SLOT_SIZE)
     get_target_property(${property} "${name}" ${property})
     if(${property} MATCHES "-NOTFOUND$")
       set(${property} "")
@@ -130,6 +153,8 @@ function(_swug_add_pack_step name)
       "-DSOFTWARE_IMAGE=${software}"
       "-DUPGRADE_IMAGE=${SWUG_UPGRADE_IMAGE}"
       "-DMCU_OTA_IMAGE=${mcu}"
+      "-DSOFTWARE_FORMAT=${_SWUG_SOFTWARE_FORMAT}"
+      "-DSLOT_SIZE=${_SWUG_SLOT_SIZE}"
       "-DSTAGE_DIR=${_SWUG_STAGE_DIR}"
       -P "${step}"
     DEPENDS "${software}" ${mcu} ${_SWUG_DEPENDS} swug::swug_gen swug::swug_info "${step}"

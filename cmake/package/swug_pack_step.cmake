@@ -1,10 +1,12 @@
 # The build step of swug_add_upgrade_image():
 #   cmake -DSWUG_GEN=<swug_gen> -DSWUG_INFO=<swug_info> [-DSWUG_RUNNER=<command>]
 #         -DSOFTWARE_IMAGE=<file> -DUPGRADE_IMAGE=<file> [-DMCU_OTA_IMAGE=<file>]
-#         -DSTAGE_DIR=<folder> -P swug_pack_step.cmake
+#         [-DSOFTWARE_FORMAT=binary|elf|ihex|srec] [-DSLOT_SIZE=<size>] -DSTAGE_DIR=<folder>
+#         -P swug_pack_step.cmake
 # Removes UPGRADE_IMAGE, then packs the image in STAGE_DIR, emptied first and holding only the MCU
 # OTA image as mcu_ota.bin. There it checks the image with swug_info --json (valid, and
-# mcu_ota_flag 1 exactly when an MCU OTA image was given) and unpacks it: the parts must be the
+# mcu_ota_flag 1 exactly when an MCU OTA image was given, the software image in SOFTWARE_FORMAT,
+# binary by default, and no larger than SLOT_SIZE when given) and unpacks it: the parts must be the
 # inputs byte for byte. Only then does it move the image to UPGRADE_IMAGE and print one line. A
 # failure or a kill on the way leaves no upgrade image, so the next build runs the step again.
 # SWUG_RUNNER (a list) runs the programs where they can't run as they are, such as wine.
@@ -74,14 +76,57 @@ if(NOT status EQUAL 0)
 endif()
 
 # The image's header, read back: a valid image, with the MCU OTA image exactly when one was given.
-run_tool(status checking report "${SWUG_INFO}" --json "${staged}")
+set(slot_option "")
+if(NOT "${SLOT_SIZE}" STREQUAL "")
+  set(slot_option --slot-size "${SLOT_SIZE}")
+endif()
+run_tool(status checking report "${SWUG_INFO}" --json ${slot_option} "${staged}")
 string(JSON valid ERROR_VARIABLE not_json GET "${report}" valid)
 if(not_json OR NOT status MATCHES "^[01]$")
   fail("swug_info could not check the packed image (exit status ${status}): ${checking}")
 endif()
+# The size check fails for an image that does not fit the slot.
+string(JSON size_check GET "${report}" checks 0)
+string(JSON size_ok GET "${size_check}" ok)
+if(NOT size_ok AND NOT "${SLOT_SIZE}" STREQUAL "")
+  string(JSON size GET "${report}" size)
+  string(JSON slot_holds GET "${size_check}" expected)
+  string(CONCAT text "the upgrade image packed from ${SOFTWARE_IMAGE} does not fit the slot: it "
+    "has ${size} bytes, and SLOT_SIZE ${SLOT_SIZE} takes ${slot_holds}")
+  fail("${text}")
+endif()
 if(NOT valid)
   string(JSON problems GET "${report}" problems)
   fail("swug_info finds the image packed from ${SOFTWARE_IMAGE} not valid: ${problems}")
+endif()
+# The device gets the software image as it is, so it must be in the format the device takes.
+if("${SOFTWARE_FORMAT}" STREQUAL "")
+  set(SOFTWARE_FORMAT binary)
+endif()
+string(JSON format GET "${report}" software_format)
+if(NOT format STREQUAL SOFTWARE_FORMAT)
+  set(format_text_binary "raw binary")
+  set(format_text_elf "an ELF program")
+  set(format_text_ihex "Intel HEX text")
+  set(format_text_srec "Motorola S-record text")
+  set(text "${SOFTWARE_IMAGE} looks like ${format_text_${format}}, not ${format_text_${SOFTWARE_FORMAT}}")
+  if(SOFTWARE_FORMAT STREQUAL "binary")
+    cmake_path(REPLACE_EXTENSION SOFTWARE_IMAGE LAST_ONLY .bin OUTPUT_VARIABLE raw)
+    if(raw STREQUAL SOFTWARE_IMAGE)
+      cmake_path(REPLACE_EXTENSION SOFTWARE_IMAGE LAST_ONLY .raw.bin OUTPUT_VARIABLE raw)
+    endif()
+    set(input_format "")
+    if(format MATCHES "^(ihex|srec)$")
+      set(input_format "-I ${format} ")
+    endif()
+    string(APPEND text ", and the device would get it as it is. Pack the raw image that "
+      "\"objcopy ${input_format}-O binary ${SOFTWARE_IMAGE} ${raw}\" makes (in CMake, "
+      "\${CMAKE_OBJCOPY} in an add_custom_command()), or say SOFTWARE_FORMAT ${format} if the "
+      "device takes ${format_text_${format}}")
+  else()
+    string(APPEND text ", which SOFTWARE_FORMAT ${SOFTWARE_FORMAT} says the device takes")
+  endif()
+  fail("${text}")
 endif()
 string(JSON mcu_ota_flag GET "${report}" mcu_ota_flag)
 if(mcu_wanted AND NOT mcu_ota_flag EQUAL 1)

@@ -143,11 +143,13 @@ void describe(const swug_verify& verifier, const swug_verify_result& verdict,
 }  // namespace
 
 int check_image(byte_source& source, std::int64_t known_size, copy_buffer& buffer,
-                image_report& report) {
+                image_report& report, std::uint64_t slot_size) {
     report = image_report();
+    // The software image's first bytes, as they pass, for a guess at its format.
+    format_probe probe(source, header_size);
     swug_verify verifier;
     swug_verify_start(
-        &verifier, SWUG_VERIFY_NO_LIMIT,
+        &verifier, slot_size,
         known_size >= 0 ? static_cast<std::uint64_t>(known_size) : SWUG_VERIFY_UNKNOWN_SIZE);
     swug_verify_use_sum(&verifier, sum_for_verifier);
     // Whatever an earlier copy left in the buffer is not this image's.
@@ -169,7 +171,7 @@ int check_image(byte_source& source, std::int64_t known_size, copy_buffer& buffe
         if (wanted == 0) {
             break;
         }
-        const platform::read_result got = source.read(
+        const platform::read_result got = probe.read(
             buffer.room(),
             static_cast<std::size_t>(std::min<std::uint64_t>(wanted, buffer.room_size())));
         if (got.error != 0 || got.count == 0) {
@@ -184,6 +186,9 @@ int check_image(byte_source& source, std::int64_t known_size, copy_buffer& buffe
     swug_verify_finish(&verifier, &verdict);
     const bool size_covers = known_size >= 0 && static_cast<std::uint64_t>(known_size) >= position;
     describe(verifier, verdict, position, !read_past_parts || size_covers, report);
+    if (report.has_header) {
+        report.software = probe.guess(report.header.length);
+    }
     return error;
 }
 

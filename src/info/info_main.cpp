@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "info/info_run.h"
+#include "info/slot_size.h"
 #include "os/platform.h"
 
 namespace {
@@ -17,6 +19,9 @@ constexpr char help_text[] =
     "Checks an upgrade image field by field and can write its parts out again.\n"
     "\n"
     "  --json      print the report as one JSON object\n"
+    "  --slot-size N\n"
+    "              the size check fails when the image is larger than N bytes, or N KiB or\n"
+    "              MiB with the suffix K or M (256K, 1M): the device's slot for it\n"
     "  --sw FILE   write the software image of a valid image to FILE\n"
     "  --mcu FILE  write the MCU OTA image of a valid image to FILE\n"
     "  --          end of the options: the next word is the image\n"
@@ -73,7 +78,28 @@ void take_file(int& at, int count, char** words, const char*& file, parse_outcom
     }
 }
 
-// The option at words[at]; one that takes a file moves at to it.
+// --slot-size N at words[at]: N is the next word, which at moves to.
+void take_size(int& at, int count, char** words, std::optional<std::uint64_t>& size,
+               parse_outcome& outcome) {
+    const char* option = words[at];
+    if (size) {
+        refuse(outcome, swug::failure_kind::repeated_option, option);
+    }
+    if (at + 1 == count) {
+        refuse(outcome, swug::failure_kind::missing_size, option);
+        return;
+    }
+    ++at;
+    const std::optional<std::uint64_t> parsed = swug::parse_slot_size(words[at]);
+    if (!size) {
+        size = parsed;
+    }
+    if (!parsed) {
+        refuse(outcome, swug::failure_kind::bad_slot_size, words[at]);
+    }
+}
+
+// The option at words[at]; one that takes a file or a size moves at to it.
 void take_option(int& at, int count, char** words, swug::info_options& chosen, bool& options_ended,
                  parse_outcome& outcome) {
     const char* word = words[at];
@@ -93,6 +119,8 @@ void take_option(int& at, int count, char** words, swug::info_options& chosen, b
         take_file(at, count, words, chosen.sw_path, outcome);
     } else if (std::strcmp(word, "--mcu") == 0) {
         take_file(at, count, words, chosen.mcu_path, outcome);
+    } else if (std::strcmp(word, "--slot-size") == 0) {
+        take_size(at, count, words, chosen.slot_size, outcome);
     } else {
         refuse(outcome, swug::failure_kind::unknown_option, word);
     }

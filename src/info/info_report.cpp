@@ -107,7 +107,11 @@ std::string render_json(const image_report& report, std::string_view image_path,
     for (std::size_t i = 0; i < problems.size(); ++i) {
         out += (i == 0 ? "" : ",") + json_string(problems[i]);
     }
-    return out + "],\"error\":" + (error != nullptr ? json_string(*error) : "null") + "}\n";
+    out += "],\"error\":" + (error != nullptr ? json_string(*error) : "null");
+    // Added after the first release's members, which keep their order.
+    out += ",\"software_format\":" +
+           (report.has_header ? json_string(software_format_key(report.software)) : "null");
+    return out + "}\n";
 }
 
 std::string render_json_error(const char* image_path, std::string_view message) {
@@ -117,7 +121,8 @@ std::string render_json_error(const char* image_path, std::string_view message) 
     for (const auto& [name, value] : named_fields(swug_header())) {
         out += ",\"" + std::string(name) + "\":null";
     }
-    return out + ",\"checks\":null,\"problems\":null,\"error\":" + json_string(message) + "}\n";
+    return out + ",\"checks\":null,\"problems\":null,\"error\":" + json_string(message) +
+           ",\"software_format\":null}\n";
 }
 
 }  // namespace swug

@@ -16,9 +16,9 @@ std::string render_plain(const image_report& report, std::string_view image_path
 // its meaning or goes away, never when one is added.
 constexpr int json_schema = 1;
 
-// One JSON object: schema, valid, image, size, magic, the header fields, checks, problems and
-// error: null, or the message of a run that failed after checking the image (a part that could
-// not be written). The JSON section of swug_info(1) is the contract.
+// One JSON object: schema, valid, image, size, magic, the header fields, checks, problems, error
+// (null, or the message of a run that failed after checking the image: a part that could not be
+// written) and software_format. The JSON section of swug_info(1) is the contract.
 std::string render_json(const image_report& report, std::string_view image_path,
                         const std::string* error = nullptr);
 

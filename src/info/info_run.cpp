@@ -194,9 +194,17 @@ int run_swug_info(const info_options& options) {
                                  options.json, image_path);
     }
     image_report report;
-    if (const int error = check_image(image, image.status().size, buffer, report); error != 0) {
+    if (const int error = check_image(image, image.status().size, buffer, report,
+                                      options.slot_size.value_or(any_slot_size));
+        error != 0) {
         return end_before_report(about_image(failure_kind::image_unreadable, image_path, error),
                                  options.json, image_path);
+    }
+    // A device would get an ELF program or a HEX text: said, though the image may be valid.
+    if (report.software != software_format::binary) {
+        info_error note = about_image(failure_kind::image_software_not_raw, image_path);
+        note.context.looks_like = software_format_text(report.software);
+        report_error(note);
     }
     const int verdict = report.valid() ? info_valid : info_invalid;
     const bool unpacking = options.sw_path != nullptr || options.mcu_path != nullptr;

@@ -2,6 +2,8 @@
 // for, each replacing its file only once complete. All of its error lines come from one place.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "messages.h"
@@ -14,10 +16,12 @@ struct info_options {
     const char* sw_path = nullptr;
     const char* mcu_path = nullptr;
     const char* image_path = nullptr;
+    std::optional<std::uint64_t> slot_size;  // --slot-size: the most bytes the image may have
 };
 
 // The one-line usage that follows a usage error and opens the help.
-constexpr char usage_line[] = "usage: swug_info [--json] [--sw FILE] [--mcu FILE] [--] IMAGE\n";
+constexpr char usage_line[] =
+    "usage: swug_info [--json] [--slot-size N] [--sw FILE] [--mcu FILE] [--] IMAGE\n";
 
 // Exit statuses.
 constexpr int info_valid = 0;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <exception>
@@ -184,18 +185,24 @@ bool backslash_is_separator() {
     return false;
 }
 
-int current_directory(char* buffer, std::size_t capacity) {
-    std::memset(buffer, 0, capacity);
-    if (getcwd(buffer, capacity) == nullptr) {
+int current_directory(std::string& directory) {
+    // The buffer grows until the directory fits: getcwd says ERANGE while it does not.
+    std::string buffer(PATH_MAX, '\0');
+    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
         const int reason = errno;
-        std::memset(buffer, 0, capacity);
-        return reason != 0 ? reason : ENOENT;
+        if (reason != ERANGE) {
+            directory.clear();
+            return reason != 0 ? reason : ENOENT;
+        }
+        buffer.resize(buffer.size() * 2);
     }
+    buffer.resize(std::strlen(buffer.c_str()));
     // Linux reports a directory that was removed as "(unreachable)/..."; it names no place.
-    if (buffer[0] != '/') {
-        std::memset(buffer, 0, capacity);
+    if (buffer.empty() || buffer[0] != '/') {
+        directory.clear();
         return ENOENT;
     }
+    directory = std::move(buffer);
     return 0;
 }
 

@@ -83,21 +83,9 @@ private:
 // True where "\" separates the parts of a path (Windows); elsewhere it is part of a file name.
 bool backslash_is_separator();
 
-// How the system counts the characters of a path: in UTF-16 code units on Windows, where names
-// are UTF-16, and in bytes elsewhere. And the most bytes of UTF-8 that one such character takes,
-// so that a buffer for a path of N characters holds N * path_character_max_bytes + 1 bytes.
-#ifdef _WIN32
-constexpr bool path_length_in_utf16 = true;
-constexpr std::size_t path_character_max_bytes = 3;  // a code unit of U+0800 to U+FFFF
-#else
-constexpr bool path_length_in_utf16 = false;
-constexpr std::size_t path_character_max_bytes = 1;
-#endif
-
-// Writes the working directory, zero-terminated, into buffer; returns 0, or an errno value.
-// buffer holds (capacity - 1) / path_character_max_bytes characters, counted as above; ERANGE
-// when the working directory has more. buffer is empty after a failure.
-int current_directory(char* buffer, std::size_t capacity);
+// The working directory, however long, into directory; returns 0, or the system's reason why it
+// can't be told (a directory that was removed: ENOENT). directory is empty after a failure.
+int current_directory(std::string& directory);
 
 // Waits for one key press without echo; when standard input is not a console, reads one byte of
 // it instead, so that end of input ends the wait at once. Nothing of the key is left behind.

@@ -267,22 +267,26 @@ bool backslash_is_separator() {
     return true;
 }
 
-int current_directory(char* buffer, std::size_t capacity) {
-    std::memset(buffer, 0, capacity);
-    // Asked of the system, whose answer may exceed MAX_PATH, unlike the C runtime's _wgetcwd.
-    const DWORD size = GetCurrentDirectoryW(0, nullptr);
-    std::wstring wide(size, L'\0');
-    const DWORD length = size == 0 ? 0 : GetCurrentDirectoryW(size, wide.data());
-    if (length == 0 || length >= size) {
-        return length == 0 ? last_windows_error() : ERANGE;  // it moved to a longer one meanwhile
+int current_directory(std::string& directory) {
+    directory.clear();
+    // Asked of the system, whose answer may exceed MAX_PATH, unlike the C runtime's _wgetcwd. It
+    // may move to a longer one between the two calls: then the second says the size it needs.
+    DWORD size = GetCurrentDirectoryW(0, nullptr);
+    std::wstring wide;
+    DWORD length = 0;
+    while (size != 0) {
+        wide.assign(size, L'\0');
+        length = GetCurrentDirectoryW(size, wide.data());
+        if (length < size) {
+            break;
+        }
+        size = length;
+    }
+    if (size == 0 || length == 0) {
+        return last_windows_error();
     }
     wide.resize(length);
-    // Counted in UTF-16 code units, as every path is here.
-    const std::string utf8 = narrow(wide.c_str());
-    if (length > (capacity - 1) / path_character_max_bytes || utf8.size() >= capacity) {
-        return ERANGE;
-    }
-    std::memcpy(buffer, utf8.c_str(), utf8.size() + 1);
+    directory = narrow(wide.c_str());
     return 0;
 }
 

@@ -45,24 +45,45 @@ The output's folder is a file:
   $ files
   in.bin 10
 
-An argument over 299 characters:
+An output 600 bytes deep:
+  $ deep=$(printf 'd%.0s' {1..200})/$(printf 'e%.0s' {1..200})/$(printf 'f%.0s' {1..200})
+  $ mkdir -p $deep && printf 0123456789 > in.bin
+  $ swug_gen in.bin $deep/up.bin
+  | gen image file checksum=0000020d,size=0000000a |
+  $ image in.bin | cmp - $deep/up.bin
+
+./ arguments 600 bytes deep:
+  $ deep=$(printf 'd%.0s' {1..200})/$(printf 'e%.0s' {1..200})/$(printf 'f%.0s' {1..200})
+  $ mkdir -p $deep && printf 0123456789 > $deep/in.bin
+  $ swug_gen ./$deep/in.bin ./$deep/up.bin
+  | gen image file checksum=0000020d,size=0000000a |
+  $ image $deep/in.bin | cmp - $deep/up.bin
+
+An output name longer than the file system takes: the system's reason:
+  $ posix_only
   $ printf 0123456789 > in.bin
   $ swug_gen in.bin $(printf 'n%.0s' {1..300})
-  path too long, must be at most 299 characters: <300 n>
+  can't create the upgrade image <300 n>: File name too long
   [1]
   $ files
   in.bin 10
 
-Both arguments over 299 characters: the first is named:
+A software name longer than the file system takes: the system's reason:
+  $ posix_only
   $ swug_gen $(printf 's%.0s' {1..301}) $(printf 'n%.0s' {1..300})
-  path too long, must be at most 299 characters: <301 s>
+  can't read the software file <301 s>: File name too long
   [1]
+  $ files
 
-A ./ argument that expands past 299 characters:
-  $ printf 0123456789 > in.bin
-  $ swug_gen ./$(printf 'x%.0s' {1..290}) up.bin
-  path too long, must be at most 299 characters: $CASE/<290 x>
+A software path longer than the system takes: the system's reason:
+  $ posix_only
+  $ mkdir x && printf 0123456789 > x/in.bin
+  $ swug_gen x$(printf '/%.0s' {1..4500})in.bin up.bin
+  can't read the software file x<4500 />in.bin: File name too long
   [1]
+  $ files
+  x/
+  x/in.bin 10
 
 The software image is a folder its user may not read:
   $ posix_only
@@ -92,19 +113,17 @@ A byte 0x80 to 0x9F of no character is shown escaped, as 8-bit terminals take it
   can't find the software file a\x9b2Jb 
   [1]
 
-./ in a working directory over 299 characters:
+./ in a working folder 600 bytes deep:
   $ posix_only
-  $ deep=$(printf 'd%.0s' {1..100})/$(printf 'e%.0s' {1..100})/$(printf 'f%.0s' {1..100})
+  $ deep=$(printf 'd%.0s' {1..200})/$(printf 'e%.0s' {1..200})/$(printf 'f%.0s' {1..200})
   $ mkdir -p $deep && printf 0123456789 > $deep/in.bin && cd $deep
-  $ swug_gen ./in.bin up.bin
-  can't expand ./in.bin: the working directory is longer than 299 characters
-  [1]
-  $ files
-  in.bin 10
+  $ swug_gen ./in.bin ./up.bin
+  | gen image file checksum=0000020d,size=0000000a |
+  $ image in.bin | cmp - up.bin
 
-Plain names in a working directory over 299 characters:
+Plain names in a working folder 600 bytes deep:
   $ posix_only
-  $ deep=$(printf 'd%.0s' {1..100})/$(printf 'e%.0s' {1..100})/$(printf 'f%.0s' {1..100})
+  $ deep=$(printf 'd%.0s' {1..200})/$(printf 'e%.0s' {1..200})/$(printf 'f%.0s' {1..200})
   $ mkdir -p $deep && printf 0123456789 > $deep/in.bin && cd $deep
   $ swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |

@@ -293,3 +293,28 @@ Packed images round-trip through swug_gen and swug_info:
   | image is valid |
   | image is valid |
   | image is valid |
+
+An image of an Intel HEX text:
+  $ printf ':020000040800F2\n:00000001FF\n' > sw && image sw > up.bin
+  $ swug_info up.bin
+  | image up.bin |
+  | size=0000009c |
+  | magic=ZQ-TR5200 Image |
+  | length=0000001c |
+  | sum=0000055b |
+  | upgrade_boot=00000000 |
+  | mcu_ota_flag=00000000 |
+  | mcu_addr=00000000 |
+  | mcu_len=00000000 |
+  | mcu_sum=00000000 |
+  | check size: ok |
+  | check magic: ok |
+  | check length: ok |
+  | check sum: ok |
+  | check upgrade_boot: ok |
+  | check unused_bytes: ok |
+  | check mcu_ota_flag: ok |
+  | check mcu_fields: ok |
+  | check file_end: ok |
+  | image is valid |
+  stderr: swug_info: warning: the software image in up.bin looks like Intel HEX text, not raw binary; a device takes the raw image that objcopy -O binary makes
