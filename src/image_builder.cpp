@@ -90,12 +90,21 @@ std::string summary_of(const swug_header& hdr, bool mcu_refused) {
                             hdr.sum, hdr.length);
 }
 
+// A path as the run shows it, with a "./" argument expanded against work_dir, and as it opens it:
+// such an argument as it is, relative to the folder the run started in, which the process holds
+// however that folder's name changes meanwhile, as a plain open of "./name" would.
+struct run_path {
+    std::string shown;
+    std::string opened;
+};
+
 // Turns one command-line argument into a path, or says why it can't.
-failure choose_path(const char* argument, std::string& path, message_context& context) {
-    if (expand_argument(argument, work_dir, path) == path_status::no_work_dir) {
+failure choose_path(const char* argument, run_path& path, message_context& context) {
+    if (expand_argument(argument, work_dir, path.shown) == path_status::no_work_dir) {
         context.other = argument;
         return {failure_kind::no_work_dir, work_dir_error};
     }
+    path.opened = starts_with_dot_slash(argument) ? std::string(argument) : path.shown;
     return {};
 }
 
@@ -189,12 +198,13 @@ failure build(const char* openname, const char* fname, output& image, build_note
 }
 
 // Builds, reports and puts the new image in its place, for paths that are chosen.
-std::int32_t pack_and_report(const char* openname, const char* fname) {
+std::int32_t pack_and_report(const run_path& openname, const run_path& fname) {
     gen_voice speaker;
-    message_context context = context_of(openname, fname);
+    message_context context = context_of(openname.shown.c_str(), fname.shown.c_str());
     output image;
     build_notes notes;
-    if (const failure failed = build(openname, fname, image, notes, context)) {
+    if (const failure failed =
+            build(openname.opened.c_str(), fname.opened.c_str(), image, notes, context)) {
         image.drop();
         speaker.say(failed, context);
         return build_failed;
@@ -205,13 +215,13 @@ std::int32_t pack_and_report(const char* openname, const char* fname) {
     // Packed as it is, as any bytes are, but a device would get an ELF program or a HEX text.
     if (notes.format != software_format::binary) {
         context.looks_like = software_format_text(notes.format);
-        context.other = raw_image_command(openname, notes.format);
+        context.other = raw_image_command(openname.shown, notes.format);
         speaker.say({failure_kind::software_not_raw}, context);
     }
     // The summary must reach its reader before the new image takes the old one's place: when it
     // can't, the old image stays and the run fails.
-    const failure published =
-        publish(summary_of(notes.header, notes.mcu_refused), {{&image, fname}}, speaker);
+    const failure published = publish(summary_of(notes.header, notes.mcu_refused),
+                                      {{&image, fname.shown.c_str()}}, speaker);
     return published ? build_failed : build_done;
 }
 
@@ -232,13 +242,13 @@ void report_out_of_memory(const char* fname) {
 }  // namespace
 
 std::int32_t generate_swug_bin(const func_args* args) {
-    std::string openname;
-    std::string fname;
+    run_path openname;
+    run_path fname;
     message_context context;
     failure chosen;
     if (args->argc == 1) {
-        openname = default_software_image;
-        fname = default_upgrade_image;
+        openname = {default_software_image, default_software_image};
+        fname = {default_upgrade_image, default_upgrade_image};
     } else if (args->argc != 3) {
         context.number = static_cast<std::uint64_t>(args->argc);
         chosen = {failure_kind::wrong_argc};
@@ -250,10 +260,10 @@ std::int32_t generate_swug_bin(const func_args* args) {
         return chosen.kind == failure_kind::wrong_argc ? build_wrong_argc : build_failed;
     }
     try {
-        return pack_and_report(openname.c_str(), fname.c_str());
+        return pack_and_report(openname, fname);
     } catch (const std::bad_alloc&) {
         // Whatever the run created has gone with the objects that held it.
-        report_out_of_memory(fname.c_str());
+        report_out_of_memory(fname.shown.c_str());
         return build_failed;
     }
 }
