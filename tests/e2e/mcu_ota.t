@@ -56,7 +56,7 @@ Another user's link as mcu_ota.bin in a shared folder is not followed:
   $ image ../in.bin | cmp - ../up.bin
 
 In a shared folder, the runner's and the folder owner's mcu_ota.bin are packed, and their links followed:
-  $ root_only
+  $ posix_only && root_only
   $ mkdir -m 1777 shared && ten > in.bin && printf abc > shared/mcu_ota.bin && chmod 644 shared/mcu_ota.bin
   $ chmod 0777 . && cd shared && as 61001 swug_gen ../in.bin ../up1.bin
   | gen image file checksum=00000037,size=0000000a , MCU ota checksum=00000126,size=00000003 |
