@@ -10,7 +10,6 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
-#include <exception>
 
 #include "os/platform.h"
 
@@ -127,28 +126,10 @@ void held_handle::reset(std::intptr_t native) {
     native_ = native;
 }
 
-namespace {
-
-// What std::terminate ends the process with.
-int terminate_fd = STDERR_FILENO;
-const char* terminate_text = "";
-int terminate_status = 1;
-
-[[noreturn]] void end_on_terminate() {
+void clean_up_at_once() {
     const sigset_t ending = ending_signal_set();
     sigprocmask(SIG_BLOCK, &ending, nullptr);
     clean_up();
-    (void)write_all(terminate_fd, terminate_text, std::strlen(terminate_text));
-    _exit(terminate_status);
-}
-
-}  // namespace
-
-void end_terminate_with(int fd, const char* text, int status) {
-    terminate_fd = fd;
-    terminate_text = text;
-    terminate_status = status;
-    std::set_terminate(end_on_terminate);
 }
 
 void prepare_process() {

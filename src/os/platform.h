@@ -67,6 +67,10 @@ void prepare_process();
 // made.
 void end_terminate_with(int fd, const char* text, int status);
 
+// What an ending signal does first, for an ending that can't unwind: this run's temporary files
+// removed, the terminal or console restored. Allocates nothing.
+void clean_up_at_once();
+
 // The command line as UTF-8 words; on Windows taken from the system in UTF-16. The words live
 // as long as the object.
 class command_line {

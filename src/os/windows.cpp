@@ -213,26 +213,9 @@ void switch_console_to_utf8() {
 
 }  // namespace
 
-namespace {
-
-int terminate_fd = 2;
-const char* terminate_text = "";
-int terminate_status = 1;
-
-[[noreturn]] void end_on_terminate() {
-    clean_up_and_end(CTRL_C_EVENT);
+void clean_up_at_once() {
+    clean_up_and_end(CTRL_C_EVENT);  // keeps the lock: no rename can follow
     restore_code_pages();
-    (void)write_all(terminate_fd, terminate_text, std::strlen(terminate_text));
-    _exit(terminate_status);
-}
-
-}  // namespace
-
-void end_terminate_with(int fd, const char* text, int status) {
-    terminate_fd = fd;
-    terminate_text = text;
-    terminate_status = status;
-    std::set_terminate(end_on_terminate);
 }
 
 void prepare_process() {
