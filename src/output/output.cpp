@@ -113,7 +113,7 @@ failure find_output_target(const char* path, output_target& target) {
 }
 
 // True when two targets would write the same file: the same existing file, or the same name in
-// the same folder (however the folder is reached) as the file system compares names.
+// the same folder (however the folder is reached), names compared as same_name does.
 bool same_destination(const output_target& a, const output_target& b) {
     if (a.exists() && b.is(a.status().identity)) {
         return true;

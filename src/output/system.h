@@ -63,8 +63,9 @@ struct output_place {
 // there is neither followed (foreign_link) nor written (foreign_file).
 failure find_output_place(const char* path, output_place& place);
 
-// True when two names in one folder name the same entry as the file system compares names: byte
-// for byte on Linux; on Windows without regard to case or to trailing dots and blanks.
+// True when two names in one folder name the same entry: byte for byte on Linux, which misses two
+// spellings of one new file in a case-insensitive folder; on Windows without regard to case or
+// to trailing dots and blanks.
 bool same_name(const std::string& a, const std::string& b);
 
 // Opens place's existing regular file for writing without emptying it: the access check that a
