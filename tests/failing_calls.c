@@ -1,7 +1,8 @@
 /* Makes chosen system calls fail in a program it is preloaded into (LD_PRELOAD), so that the tests
  * can reach the error paths that no file or folder can provoke: a sync, a rename or a close that
- * fails. SWUG_FAIL lists the calls as "name:errno[:passes]" separated by commas: "fsync:5" makes
- * every fsync fail with EIO, "write:28:2" lets two writes through and fails the rest with ENOSPC.
+ * fails. SWUG_FAIL lists the calls as "name:errno[:passes[:failures]]" separated by commas:
+ * "fsync:5" makes every fsync fail with EIO, "write:28:2" lets two writes through and fails the
+ * rest with ENOSPC, "write:122:0:1" fails the first write with EDQUOT and lets the rest through.
  * Calls on standard input, output and error always go through, so the program's messages do. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -18,6 +19,7 @@
 /* Whether this call of name should fail, and with which error number. */
 static int failure_for(const char* name) {
     static int passed[64];
+    static int failed[64];
     const char* list = getenv("SWUG_FAIL");
     int entry = 0;
     while (list != NULL && *list != '\0' && entry < 64) {
@@ -30,11 +32,14 @@ static int failure_for(const char* name) {
             strncmp(list, name, strlen(name)) == 0) {
             char* rest = NULL;
             const int error = (int)strtol(colon + 1, &rest, 10);
-            const int passes = (rest != NULL && *rest == ':') ? atoi(rest + 1) : 0;
-            if (passed[entry] < passes) {
+            const int passes =
+                (rest != NULL && *rest == ':') ? (int)strtol(rest + 1, &rest, 10) : 0;
+            const int failures = (rest != NULL && *rest == ':') ? atoi(rest + 1) : 0;
+            if (passed[entry] < passes || (failures > 0 && failed[entry] == failures)) {
                 ++passed[entry];
                 return 0;
             }
+            ++failed[entry];
             return error;
         }
         list = *end == ',' ? end + 1 : end;

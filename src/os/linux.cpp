@@ -342,8 +342,8 @@ int close_file(int fd) {
 
 int reserve(int fd, std::uint64_t size) {
     // The size stays until the bytes are written, so a failure before the first write leaves the
-    // old content as it was.
-    if (fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0) {
+    // old content as it was. Nothing to reserve is no call: the system refuses a length of 0.
+    if (size == 0 || fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0) {
         return 0;
     }
     return errno == EOPNOTSUPP || errno == ENOSYS ? 0 : last_error();

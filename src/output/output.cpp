@@ -51,15 +51,14 @@ std::string temporary_name(const std::string& final_name) {
 // needs no memory that could be missing by then.
 std::uint8_t rewrite_chunk[64 * 1024];
 
-// Writes the whole of from over to, from their starts, and cuts to to the same size, then syncs
-// it. Room for all of it is made first, so that a full disk fails before the old content is
-// touched.
-int copy_over(int from, int to) {
+// Writes the whole of from into to, from their starts. Room for all of it is made first, so that
+// a full disk fails before anything of to is touched.
+int copy_all(int from, int to, std::uint64_t& size) {
     platform::file_status source;
     if (const int error = platform::status_of(from, source); error != 0) {
         return error;
     }
-    const auto size = static_cast<std::uint64_t>(source.size);
+    size = static_cast<std::uint64_t>(source.size);
     for (const int error :
          {platform::reserve(to, size), platform::seek_to(from, 0), platform::seek_to(to, 0)}) {
         if (error != 0) {
@@ -73,16 +72,66 @@ int copy_over(int from, int to) {
             return got.error;
         }
         if (got.count == 0) {
-            break;
+            return 0;
         }
         if (const int error = platform::write_all(to, rewrite_chunk, got.count); error != 0) {
             return error;
         }
     }
-    if (const int error = platform::resize(to, size); error != 0) {
+}
+
+// Writes the whole of from over to, cuts to to the same size, then syncs it.
+int copy_over(int from, int to) {
+    std::uint64_t size = 0;
+    int error = copy_all(from, to, size);
+    if (error == 0) {
+        error = platform::resize(to, size);
+    }
+    return error != 0 ? error : platform::sync(to);
+}
+
+// Reads count bytes at offset of fd into rewrite_chunk.
+int read_chunk_at(int fd, std::uint64_t offset, std::size_t count) {
+    if (const int error = platform::seek_to(fd, offset); error != 0) {
         return error;
     }
-    return platform::sync(to);
+    for (std::size_t filled = 0; filled < count;) {
+        const platform::read_result got =
+            platform::read_some(fd, rewrite_chunk + filled, count - filled);
+        if (got.error != 0 || got.count == 0) {
+            return got.error != 0 ? got.error : EIO;  // shorter than it was
+        }
+        filled += got.count;
+    }
+    return 0;
+}
+
+// Moves the whole of from to the same offsets in to, last chunk first, cutting each off from
+// before it is written: on one file system the room that a chunk frees takes it again, so a full
+// disk holds both files' content as long as it holds one of them. from is left empty.
+int move_all(int from, int to) {
+    platform::file_status source;
+    if (const int error = platform::status_of(from, source); error != 0) {
+        return error;
+    }
+    auto end = static_cast<std::uint64_t>(source.size);
+    while (end > 0) {
+        // Chunks start at multiples of the chunk's size, which is a multiple of the blocks'.
+        const std::uint64_t start = (end - 1) / sizeof rewrite_chunk * sizeof rewrite_chunk;
+        const auto count = static_cast<std::size_t>(end - start);
+        int error = read_chunk_at(from, start, count);
+        if (error == 0) {
+            error = platform::resize(from, start);
+        }
+        if (error == 0) {
+            error = platform::write_all_at(to, start, rewrite_chunk, count);
+        }
+        if (error != 0) {
+            return error;
+        }
+        end = start;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -218,7 +267,7 @@ failure output::open(output_target&& target, bool must_seek) {
         return {failure_kind::cannot_create, error};
     }
     // A terminal can't go back to its start; it is refused before a byte reaches it.
-    const int error = must_seek ? platform::check_seekable(fd_) : 0;
+    const int error = must_seek ? platform::check_seekable(sink()) : 0;
     return error != 0 ? failure{failure_kind::cannot_write, error} : failure{};
 }
 
@@ -227,6 +276,7 @@ int output::create(output_target&& target) {
     target_ = std::move(target);
     const sys::output_place& place = target_.place;
     if (!target_.replaced()) {
+        route_ = route::in_place;
         return sys::open_in_place(place, fd_);
     }
     if (place.obstacle != rewrite_reason::none) {
@@ -260,6 +310,7 @@ int output::create_beside() {
             return error;
         }
         temporary_name_ = std::move(name);
+        route_ = route::beside;
         if (lost != rewrite_reason::none) {
             drop();
             return start_rewrite(lost);
@@ -269,25 +320,115 @@ int output::create_beside() {
     return EEXIST;
 }
 
+// The image is built in a scratch file, so that the old file stays as it is until commit; with
+// no scratch file to be had, the old file is written over at once, as a plain write does.
 int output::start_rewrite(rewrite_reason reason) {
+    const int error = sys::create_scratch(fd_);
+    if (error != 0) {
+        return write_over_old(error, reason);
+    }
+    route_ = route::scratch;
     rewrite_ = reason;
-    return sys::create_scratch(fd_);
+    return 0;
+}
+
+// What follows a write that failed for error: 0 once the content so far has moved where the
+// write can be tried again, else the failure to report. A file system without room for a second
+// copy of the image (or a scratch folder without room for it) stops no run that a plain write
+// over the old file would finish; a new output has no old file, and fails as a plain write does.
+int output::move_on(int error) {
+    if (!platform::means_no_room(error)) {
+        return error;
+    }
+    switch (route_) {
+        case route::beside:
+            if (target_.exists() && spill_to_scratch() == 0) {
+                return 0;
+            }
+            return write_over_old(error, rewrite_reason::no_room_beside);
+        case route::scratch:
+            return write_over_old(error, rewrite_);
+        default:
+            return error;  // already written over, or in place
+    }
+}
+
+// Moves what the new file beside the target holds to a scratch file, where the image is finished
+// while the old file stays as it is; the new file goes, freeing its room.
+int output::spill_to_scratch() {
+    int scratch = -1;
+    int error = sys::create_scratch(scratch);
+    std::uint64_t size = 0;
+    if (error == 0) {
+        error = copy_all(fd_, scratch, size);
+    }
+    if (error == 0) {
+        error = platform::seek_to(scratch, position_);
+    }
+    if (error != 0) {
+        if (scratch >= 0) {
+            (void)platform::close_file(scratch);
+        }
+        return error;
+    }
+    close_new_file();
+    fd_ = scratch;
+    route_ = route::scratch;
+    rewrite_ = rewrite_reason::no_room_beside;
+    return 0;
+}
+
+// Goes on writing straight into the old file, as a plain write does: what was written elsewhere
+// so far moves into it, and that file goes. From now on a failure leaves the old file part
+// written. error is the failure to report where there is no old file.
+int output::write_over_old(int error, rewrite_reason reason) {
+    const int old = target_.existing.get();
+    if (old < 0) {
+        return error;
+    }
+    if (fd_ >= 0) {
+        if (const int moved = move_all(fd_, old); moved != 0) {
+            return moved;
+        }
+        close_new_file();
+    }
+    if (const int sought = platform::seek_to(old, position_); sought != 0) {
+        return sought;
+    }
+    route_ = route::over_old;
+    rewrite_ = reason;
+    return 0;
 }
 
 int output::write(const std::uint8_t* data, std::size_t size) {
-    return platform::write_all(fd_, data, size);
+    int error = platform::write_all(sink(), data, size);
+    while (error != 0 && (error = move_on(error)) == 0) {
+        error = platform::write_all(sink(), data, size);
+    }
+    if (error == 0) {
+        position_ += size;
+        end_ = std::max(end_, position_);
+    }
+    return error;
 }
 
 int output::write_at(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
-    return platform::write_all_at(fd_, offset, data, size);
+    int error = platform::write_all_at(sink(), offset, data, size);
+    while (error != 0 && (error = move_on(error)) == 0) {
+        error = platform::write_all_at(sink(), offset, data, size);
+    }
+    if (error == 0) {
+        end_ = std::max(end_, offset + size);
+    }
+    return error;
 }
 
 failure output::finish() {
-    if (fd_ < 0) {
+    if (sink() < 0) {
         return {failure_kind::cannot_write, EBADF};
     }
     if (rewrite_ != rewrite_reason::none) {
-        return {};  // the new content waits in the scratch file until commit
+        return {};  // the old file is written over at commit, or already is
     }
     int error = temporary_name_.empty() ? 0 : sys::finish_temporary(target_.place, fd_);
     const int close_error = platform::close_file(fd_);
@@ -326,19 +467,23 @@ output::commit_result output::rewrite() {
         error = sys::create_in_place(target_.place, fd);
         target_.existing.reset(fd);
     }
-    if (error == 0) {
-        error = copy_over(fd_, target_.existing.get());
+    const int old = target_.existing.get();
+    if (error == 0 && route_ == route::scratch) {
+        error = copy_over(fd_, old);
+    } else if (error == 0) {
+        // Written over already: what is left of the old file behind the image goes.
+        error = platform::resize(old, end_);
+        error = error != 0 ? error : platform::sync(old);
     }
-    (void)platform::close_file(fd_);
-    fd_ = -1;
-    rewrite_ = rewrite_reason::none;
+    drop();
     if (error != 0) {
         result.failed = {failure_kind::cannot_write, error};
     }
     return result;
 }
 
-void output::drop() {
+// Closes the file that the content is written to and removes it when it is a temporary file.
+void output::close_new_file() {
     if (fd_ >= 0) {
         (void)platform::close_file(fd_);
         fd_ = -1;
@@ -347,7 +492,14 @@ void output::drop() {
         sys::discard_temporary(target_.place, temporary_name_);
         temporary_name_.clear();
     }
+}
+
+void output::drop() {
+    close_new_file();
+    route_ = route::none;
     rewrite_ = rewrite_reason::none;
+    position_ = 0;
+    end_ = 0;
 }
 
 }  // namespace swug

@@ -75,6 +75,10 @@ open_result open_outputs(std::initializer_list<output_request> requests,
 // temporary file beside it that takes its name only when complete. Anything else (a device, a
 // FIFO) is written in place and never removed. Dropped (or destroyed) unfinished or uncommitted,
 // it removes its temporary file, and never anything else.
+// A file system that runs out of room (or quota) while the new file beside an existing one is
+// filled fails no run that a plain write over the old file would finish: what was written so far
+// moves to a scratch file, copied over the old file at commit, or where that can't be made or
+// fills up too, straight into the old file, which is then written over as a plain write does.
 class output final : public byte_sink {
 public:
     output() = default;
@@ -99,7 +103,8 @@ public:
     // Renames the finished file over the old one, then syncs the folder, so that a power cut
     // leaves the old content or the new one. Where the file can't be replaced with all that a
     // plain write keeps of it, the new content waits in a nameless file and is written over the
-    // old one now instead: then a failure can leave it part written, as a plain write would.
+    // old one now instead (or was written over it already, where no such file had room), and cut
+    // to its length: then a failure can leave it part written, as a plain write would.
     commit_result commit();
 
     // Closes the file and removes the temporary file, when there is one.
@@ -110,17 +115,34 @@ private:
                                     const std::vector<kept_file>& kept, bool must_seek,
                                     const std::function<failure()>& before_creating);
 
+    // Where the new content is being written.
+    enum class route {
+        none,      // nowhere: not open, or done
+        in_place,  // a device or FIFO, written as it is
+        beside,    // a new file beside the target, renamed over it at commit
+        scratch,   // a nameless scratch file, copied over the old file at commit
+        over_old,  // the old file itself, cut to the image's length at commit
+    };
+
     // Creates the new content's file for target; must_seek: refuses one that can't go back.
     failure open(output_target&& target, bool must_seek);
     int create(output_target&& target);
     int create_beside();
     int start_rewrite(rewrite_reason reason);
+    int move_on(int error);
+    int spill_to_scratch();
+    int write_over_old(int error, rewrite_reason reason);
+    void close_new_file();
+    int sink() const { return route_ == route::over_old ? target_.existing.get() : fd_; }
     commit_result rewrite();
 
     output_target target_;
     std::string temporary_name_;  // in the target's folder; empty when there is none
-    int fd_ = -1;
-    rewrite_reason rewrite_ = rewrite_reason::none;
+    int fd_ = -1;                 // the new file, the scratch file or the file in place
+    route route_ = route::none;
+    rewrite_reason rewrite_ = rewrite_reason::none;  // why the old file is written over
+    std::uint64_t position_ = 0;                     // where the next write() goes
+    std::uint64_t end_ = 0;                          // the length written so far
 };
 
 }  // namespace swug

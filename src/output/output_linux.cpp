@@ -448,7 +448,7 @@ int create_temporary(const output_place& place, const std::string& name, int old
     // 0666 lets the umask and the folder's default ACL decide, as for a plain create. A new file
     // for an existing one stays private until it has taken over the old one's permissions.
     fd = openat(folder_fd(place), name.c_str(),
-                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
+                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
                 old_fd >= 0 ? 0600 : 0666);
     if (fd < 0) {
         return platform::last_error();

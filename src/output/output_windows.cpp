@@ -322,13 +322,15 @@ int create_temporary(const output_place& place, const std::string& name, int /*o
         return EMFILE;
     }
     // Hidden, as its leading dot hides it on Linux, until it takes the final name. Shared
-    // for deletion, so that Ctrl-C can remove it while it is still open.
-    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    // for deletion, so that Ctrl-C can remove it while it is still open. Readable, so that what
+    // it holds can move elsewhere when the disk is full.
+    HANDLE handle =
+        CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return last_windows_error();
     }
-    if (const int error = adopt(handle, _O_WRONLY | _O_BINARY, fd); error != 0) {
+    if (const int error = adopt(handle, _O_RDWR | _O_BINARY, fd); error != 0) {
         DeleteFileW(wide.c_str());
         return error;
     }

@@ -78,7 +78,8 @@ int open_in_place(const output_place& place, int& fd);
 // gives: for a folder where no file may be renamed into place.
 int create_in_place(const output_place& place, int& fd);
 
-// A temporary file of this run in place's folder, created exclusively (never an existing file) and
+// A temporary file of this run in place's folder, created exclusively (never an existing file),
+// open for reading (what it holds moves elsewhere when the disk is full) and writing, and
 // removed by anything that ends the process but a kill; at most two at a time. With no existing
 // file (old_fd -1) it gets the mode a plain create gives; one that is to replace the existing file
 // old_fd is made to keep what a plain write keeps of it, and where that can't be, lost says why

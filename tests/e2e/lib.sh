@@ -70,7 +70,7 @@ as() {
 }
 
 # fail CALLS COMMAND...: runs COMMAND's program with these system calls failing, given as
-# "name:errno[:passes]" separated by commas (see failing_calls.c).
+# "name:errno[:passes[:failures]]" separated by commas (see failing_calls.c).
 fail() {
     failing_calls_only
     _prefixed env LD_PRELOAD="$SWUG_FAILING_CALLS" SWUG_FAIL="$1" \
