@@ -126,9 +126,11 @@ struct build_notes {
 
 failure open_inputs(const char* openname, build_inputs& in, build_notes& notes) {
     // A software image that can't be opened is "can't find", but for a folder, a file that
-    // another process holds and a path longer than the system takes, which say why.
+    // another process holds, another user's link in a shared folder and a path longer than the
+    // system takes, which say why.
     if (const int error = in.software.open(openname); error != 0) {
-        return {error == EISDIR || error == platform::file_in_use || error == ENAMETOOLONG
+        return {error == EISDIR || error == platform::file_in_use ||
+                        error == platform::planted_link || error == ENAMETOOLONG
                     ? failure_kind::software_unreadable
                     : failure_kind::software_missing,
                 error};

@@ -26,8 +26,10 @@ int input_file::open_unnamed(const char* name) {
 int input_file::take(int open_error, int fd, const char* path) {
     platform::file_status found;
     if (open_error != 0) {
-        // Some systems open a folder for reading and some refuse it; it is refused on all.
-        const bool folder = platform::status_of_path(path, found) == 0 &&
+        // Some systems open a folder for reading and some refuse it; it is refused on all. A
+        // reason of the layer's own is why already: where a refused link leads is not looked at.
+        const bool folder = platform::own_reason_text(open_error) == nullptr &&
+                            platform::status_of_path(path, found) == 0 &&
                             found.kind == platform::file_kind::directory;
         return folder ? EISDIR : open_error;
     }

@@ -2,14 +2,20 @@
 #include "os/linux.h"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/syscall.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
+#include <deque>
+#include <string>
 
 #include "os/platform.h"
 
@@ -115,6 +121,132 @@ int fill_status(const struct stat& info, file_status& status) {
     status.owner = static_cast<unsigned>(info.st_uid);
     status.group = static_cast<unsigned>(info.st_gid);
     return 0;
+}
+
+// Links followed before a path counts as a loop, as the system itself counts.
+constexpr int max_link_hops = 40;
+// The file system of /proc.
+constexpr long proc_file_system = 0x9fa0;
+
+// The parts of path between its slashes, in front of parts; empty parts stand for repeated
+// slashes.
+void push_parts(const std::string& path, std::deque<std::string>& parts) {
+    std::deque<std::string> found;
+    std::size_t begin = path[0] == '/' ? 1 : 0;
+    for (;;) {
+        const std::size_t slash = path.find('/', begin);
+        found.push_back(path.substr(begin, slash == std::string::npos ? slash : slash - begin));
+        if (slash == std::string::npos) {
+            break;
+        }
+        begin = slash + 1;
+    }
+    parts.insert(parts.begin(), found.begin(), found.end());
+}
+
+int open_root(bool absolute, held_handle& folder) {
+    const int fd = open(absolute ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return last_error();
+    }
+    folder.reset(fd);
+    return 0;
+}
+
+int read_link_text(int link, std::string& text) {
+    char buffer[PATH_MAX];
+    const ssize_t length = readlinkat(link, "", buffer, sizeof buffer);
+    if (length < 0) {
+        return last_error();
+    }
+    if (static_cast<std::size_t>(length) == sizeof buffer) {
+        return ENAMETOOLONG;
+    }
+    text.assign(buffer, static_cast<std::size_t>(length));
+    return text.empty() ? ENOENT : 0;
+}
+
+// Opens path when no link lies anywhere on it; ELOOP when one does.
+int open_without_links(const char* path, int flags, int& fd) {
+    open_how how{};
+    how.flags = static_cast<std::uint64_t>(flags);
+    how.resolve = RESOLVE_NO_SYMLINKS;
+    fd = static_cast<int>(syscall(SYS_openat2, AT_FDCWD, path, &how, sizeof how));
+    return fd < 0 ? last_error() : 0;
+}
+
+// A link in /proc stands for an open file or folder (/proc/self/fd/0 behind /dev/stdin): the
+// system follows it to the file, opened into fd when it is the last name, or to the next folder.
+int follow_proc_link(path_walk& walk, const std::string& part, bool last, int flags, int& fd) {
+    const int folder = static_cast<int>(walk.folder.native());
+    if (last) {
+        fd = openat(folder, part.c_str(), flags);
+        return fd < 0 ? last_error() : 0;
+    }
+    held_handle next(openat(folder, part.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!next.is_open()) {
+        return last_error();
+    }
+    walk.folder = std::move(next);
+    return 0;
+}
+
+// Takes the next name of a walk towards an input: a folder to go on from, a link to follow, or
+// the file itself, opened into fd with flags.
+int take_input_name(path_walk& walk, int flags, int& fd) {
+    const std::string part = walk.parts.front();
+    walk.parts.pop_front();
+    const bool last = walk.parts.empty();
+    if (part.empty() || part == ".") {
+        return 0;
+    }
+    const int folder = static_cast<int>(walk.folder.native());
+    if (last) {
+        // The file itself, unless it is a link (ELOOP), opened as a plain open would open it.
+        fd = openat(folder, part.c_str(), flags | O_NOFOLLOW);
+        if (fd >= 0 || errno != ELOOP) {
+            return fd < 0 ? last_error() : 0;
+        }
+    }
+    held_handle entry(openat(folder, part.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info {};
+    struct stat folder_info {};
+    if (!entry.is_open() || fstat(static_cast<int>(entry.native()), &info) != 0 ||
+        fstat(folder, &folder_info) != 0) {
+        return last_error();
+    }
+    if (S_ISLNK(info.st_mode)) {
+        return is_on_proc(folder)
+                   ? follow_proc_link(walk, part, last, flags, fd)
+                   : follow_link(walk, static_cast<int>(entry.native()), info, folder_info);
+    }
+    if (last) {  // no link any more: replaced since, and opened as it is now
+        fd = openat(folder, part.c_str(), flags | O_NOFOLLOW);
+        return fd < 0 ? last_error() : 0;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        return ENOTDIR;
+    }
+    walk.folder = std::move(entry);
+    return 0;
+}
+
+// Opens path one name at a time, following each link on the way as follow_link allows.
+int open_through_links(const char* path, int flags, int& fd) {
+    fd = -1;
+    path_walk walk;
+    if (const int error = start_walk(path, walk); error != 0) {
+        return error;
+    }
+    while (fd < 0 && !walk.parts.empty()) {
+        if (const int error = take_input_name(walk, flags, fd); error != 0) {
+            return error;
+        }
+    }
+    if (fd < 0) {  // the path ends in a folder ("dir/", "link/."), opened as a plain open would
+        fd = openat(static_cast<int>(walk.folder.native()), ".", flags);
+    }
+    return fd < 0 ? last_error() : 0;
 }
 
 }  // namespace
@@ -227,17 +359,64 @@ bool is_terminal(int fd) {
     return isatty(fd) != 0;
 }
 
-int open_for_reading(const char* path, bool never_block, int& fd) {
-    fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | (never_block ? O_NONBLOCK : 0));
-    return fd < 0 ? last_error() : 0;
-}
-
 bool is_shared_folder(const struct stat& folder) {
     return (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0;
 }
 
 bool is_foreign(const struct stat& entry, const struct stat& folder) {
     return entry.st_uid != geteuid() && entry.st_uid != folder.st_uid;
+}
+
+bool is_on_proc(int fd) {
+    struct statfs info {};
+    return fstatfs(fd, &info) == 0 && info.f_type == proc_file_system;
+}
+
+int start_walk(const char* path, path_walk& walk) {
+    if (path[0] == '\0') {
+        return ENOENT;
+    }
+    if (const int error = open_root(path[0] == '/', walk.folder); error != 0) {
+        return error;
+    }
+    push_parts(path, walk.parts);
+    return 0;
+}
+
+int follow_link(path_walk& walk, int link, const struct stat& link_info,
+                const struct stat& folder_info) {
+    if (++walk.hops > max_link_hops) {
+        return ELOOP;
+    }
+    // Only the link's owner can change it in such a folder: one of this user's or of the folder
+    // owner's stays what was checked. The system's own rule (protected_symlinks) is the same,
+    // where it is turned on.
+    if (is_shared_folder(folder_info) && is_foreign(link_info, folder_info)) {
+        return planted_link;
+    }
+    std::string text;
+    if (const int error = read_link_text(link, text); error != 0) {
+        return error;
+    }
+    if (text[0] == '/') {
+        if (const int error = open_root(true, walk.folder); error != 0) {
+            return error;
+        }
+    }
+    push_parts(text, walk.parts);
+    return 0;
+}
+
+int open_for_reading(const char* path, bool never_block, int& fd) {
+    const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | (never_block ? O_NONBLOCK : 0);
+    // Most paths lead through no link at all. One that does is walked, so that every link on the
+    // way is checked, whatever the system's own settings; so is every path where the system or
+    // a sandbox doesn't know openat2.
+    const int error = open_without_links(path, flags, fd);
+    if (error == ELOOP || error == ENOSYS || error == EPERM) {
+        return open_through_links(path, flags, fd);
+    }
+    return error;
 }
 
 int open_unnamed_input(const char* name, bool never_block, int& fd) {
@@ -247,26 +426,17 @@ int open_unnamed_input(const char* name, bool never_block, int& fd) {
     }
     const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | (never_block ? O_NONBLOCK : 0);
     fd = open(name, flags | O_NOFOLLOW);
-    const bool is_link = fd < 0 && errno == ELOOP;
-    if (is_link) {
-        // Only the link's owner can change it in such a folder: one of this user's or of the
-        // folder owner's stays what was checked.
-        struct stat link {};
-        if (lstat(name, &link) != 0) {
-            return last_error();
-        }
-        if (is_foreign(link, folder)) {
-            return planted_link;
-        }
-        fd = open(name, flags);
+    if (fd < 0 && errno == ELOOP) {
+        // A link, refused when it is another user's, as on the path of any input; where it leads
+        // is checked by that same rule.
+        return open_for_reading(name, never_block, fd);
     }
     if (fd < 0) {
         return last_error();
     }
     struct stat file {};
     // A folder of that name counts as no file at all, whoever made it.
-    if (!is_link &&
-        (fstat(fd, &file) != 0 || (!S_ISDIR(file.st_mode) && is_foreign(file, folder)))) {
+    if (fstat(fd, &file) != 0 || (!S_ISDIR(file.st_mode) && is_foreign(file, folder))) {
         close(fd);
         fd = -1;
         return planted_file;

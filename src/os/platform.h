@@ -25,8 +25,9 @@ inline int last_error() {
 // shares it with no reader or writer like this one, or has locked the part that is read or
 // written (a sharing or lock violation on Windows). Above every errno value.
 constexpr int file_in_use = 0x10000;
-// Why a file of the current folder that nobody named is not used: in a sticky folder that others
-// may write, it is another user's symbolic link, or another user's file.
+// Why an input is not opened, where anybody may have put what is found: its path leads through
+// another user's symbolic link in a sticky folder that others may write (planted_link); the file
+// of the current folder that nobody named is another user's file in such a folder (planted_file).
 constexpr int planted_link = 0x10001;
 constexpr int planted_file = 0x10002;
 
@@ -37,7 +38,7 @@ inline const char* own_reason_text(int error) {
         case file_in_use:
             return "it is in use by another process";
         case planted_link:
-            return "it is another user's symbolic link in a shared folder";
+            return "it leads through another user's symbolic link in a shared folder";
         case planted_file:
             return "it is another user's file in a shared folder";
         default:
@@ -125,12 +126,16 @@ int status_of_path(const char* path, file_status& status);
 bool is_terminal(int fd);
 
 // Opens path for reading. never_block: a FIFO or device can't stall the open (use it only where
-// such a file will be refused anyway).
+// such a file will be refused anyway). On Linux, a symbolic link on the way, the last name's or a
+// folder's, that lies in a sticky folder that others may write is followed only when it is this
+// user's or the folder owner's (else planted_link), whatever the system's own settings: what the
+// system's protected_symlinks gives a plain open.
 int open_for_reading(const char* path, bool never_block, int& fd);
 // Opens name, a file of the current folder that the user did not name (mcu_ota.bin), as
 // open_for_reading does; but in a sticky folder that others may write (/tmp), where anybody may
 // have put it, another user's symbolic link is not followed (planted_link) and another user's
-// file is not used (planted_file): a plain write would never read a third file.
+// file is not used (planted_file): a plain write would never read a third file. Where a link of
+// that name leads is checked as open_for_reading checks a path.
 int open_unnamed_input(const char* name, bool never_block, int& fd);
 
 // Reads up to size bytes; count 0 with error 0 is the end of the file. Retries interruptions.

@@ -5,7 +5,6 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/statfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -15,7 +14,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <iterator>
 
 #include "os/linux.h"
@@ -24,6 +22,7 @@
 namespace swug::output_system {
 
 using platform::is_foreign;
+using platform::is_on_proc;
 using platform::is_shared_folder;
 
 namespace {
@@ -73,12 +72,6 @@ int folder_fd(const output_place& place) {
     return static_cast<int>(place.folder.native());
 }
 
-// Links followed before a path counts as a loop, as the system itself counts.
-constexpr int max_link_hops = 40;
-// The file system of /proc, whose links (/proc/self/fd/1, behind /dev/stdout) lead to open files
-// rather than to names.
-constexpr long proc_file_system = 0x9fa0;
-
 // True when a file system is mounted on name (a file bind-mounted into a container): no rename
 // can take its place.
 bool is_mount_point(int folder, const std::string& name) {
@@ -99,48 +92,6 @@ bool is_mount_point(int folder, const std::string& name) {
 bool is_append_only(int folder) {
     int flags = 0;
     return ioctl(folder, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_APPEND_FL) != 0;
-}
-
-bool is_on_proc(int fd) {
-    struct statfs info {};
-    return fstatfs(fd, &info) == 0 && info.f_type == proc_file_system;
-}
-
-// The parts of path between its slashes, in order; empty parts stand for repeated slashes.
-void push_parts(const std::string& path, std::deque<std::string>& parts) {
-    std::deque<std::string> found;
-    std::size_t begin = path[0] == '/' ? 1 : 0;
-    for (;;) {
-        const std::size_t slash = path.find('/', begin);
-        found.push_back(path.substr(begin, slash == std::string::npos ? slash : slash - begin));
-        if (slash == std::string::npos) {
-            break;
-        }
-        begin = slash + 1;
-    }
-    parts.insert(parts.begin(), found.begin(), found.end());
-}
-
-int open_root(bool absolute, platform::held_handle& folder) {
-    const int fd = open(absolute ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return platform::last_error();
-    }
-    folder.reset(fd);
-    return 0;
-}
-
-int read_link_text(int link, std::string& text) {
-    char buffer[PATH_MAX];
-    const ssize_t length = readlinkat(link, "", buffer, sizeof buffer);
-    if (length < 0) {
-        return platform::last_error();
-    }
-    if (static_cast<std::size_t>(length) == sizeof buffer) {
-        return ENAMETOOLONG;
-    }
-    text.assign(buffer, static_cast<std::size_t>(length));
-    return text.empty() ? ENOENT : 0;
 }
 
 // The path of one of this process's descriptors, to open the file again by.
@@ -249,11 +200,8 @@ rewrite_reason take_over(const output_place& place, int old_fd, int fd) {
 
 namespace {
 
-// One walk along an output path: the folder reached so far, and the names still to go.
-struct output_walk {
-    platform::held_handle folder;
-    std::deque<std::string> parts;
-    int hops = 0;
+// One walk along an output path.
+struct output_walk : platform::path_walk {
     bool arrived = false;  // place names the output
 };
 
@@ -284,26 +232,14 @@ failure follow_descriptor_link(output_walk& walk, const std::string& part, bool 
 failure follow_link(output_walk& walk, int link, const struct stat& info,
                     const struct stat& folder_info, const std::string& part, bool last,
                     output_place& place) {
-    if (++walk.hops > max_link_hops) {
-        return {failure_kind::cannot_create, ELOOP};
-    }
     if (is_on_proc(static_cast<int>(walk.folder.native()))) {
         return follow_descriptor_link(walk, part, last, place);
     }
-    if (is_shared_folder(folder_info) && is_foreign(info, folder_info)) {
+    const int error = platform::follow_link(walk, link, info, folder_info);
+    if (error == platform::planted_link) {
         return {failure_kind::foreign_link};
     }
-    std::string text;
-    if (const int error = read_link_text(link, text); error != 0) {
-        return {failure_kind::cannot_create, error};
-    }
-    if (text[0] == '/') {
-        if (const int error = open_root(true, walk.folder); error != 0) {
-            return {failure_kind::cannot_create, error};
-        }
-    }
-    push_parts(text, walk.parts);
-    return {};
+    return error != 0 ? failure{failure_kind::cannot_create, error} : failure{};
 }
 
 // The existing file that the path ends in.
@@ -378,10 +314,9 @@ failure find_output_place(const char* path, output_place& place) {
     // The path is walked one name at a time, each relative to the folder before it, so that what
     // is checked is what is used: a name that changes meanwhile can't lead elsewhere.
     output_walk walk;
-    if (const int error = open_root(path[0] == '/', walk.folder); error != 0) {
+    if (const int error = platform::start_walk(path, walk); error != 0) {
         return {failure_kind::cannot_create, error};
     }
-    push_parts(path, walk.parts);
     while (!walk.arrived && !walk.parts.empty()) {
         if (const failure taken = take_next_name(walk, place)) {
             return taken;

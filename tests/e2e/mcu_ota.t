@@ -52,7 +52,7 @@ Another user's link as mcu_ota.bin in a shared folder is not followed:
   $ ln -s ../secret.bin shared/mcu_ota.bin && chown -h 61001:61001 shared/mcu_ota.bin || exit 80
   $ cd shared && swug_gen ../in.bin ../up.bin
   | gen image file checksum=00000037,size=0000000a |
-  stderr: can't open the MCU ota file mcu_ota.bin: it is another user's symbolic link in a shared folder; the upgrade image is made without it
+  stderr: can't open the MCU ota file mcu_ota.bin: it leads through another user's symbolic link in a shared folder; the upgrade image is made without it
   $ image ../in.bin | cmp - ../up.bin
 
 In a shared folder, the runner's and the folder owner's mcu_ota.bin are packed, and their links followed:
