@@ -6,13 +6,15 @@ The new file's sync fails:
   $ cat up.bin
   OLD (no-eol)
 
-The rename fails:
+The rename fails: the new file's hidden name is gone again:
   $ printf 0123456789 > in.bin && printf OLD > up.bin
   $ fail rename:5 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
   can't write the upgrade image up.bin: Input/output error
   [1]
-  $ cat up.bin
+  $ ls -A && cat up.bin
+  in.bin
+  up.bin
   OLD (no-eol)
 
 A close fails:

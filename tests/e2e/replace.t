@@ -204,7 +204,7 @@ A file mounted over its name during the run: the rename fails:
   $ root_only && posix_only && unshare --mount true || exit 80
   $ printf HOST > host.bin && printf OLD > up.bin && mkfifo in.fifo
   $ unshare --mount --propagation private sh -c '"$0" in.fifo up.bin & exec 3>in.fifo
-  >   until ls -a | grep -q "^[.]up[.]bin[.]swug-"; do sleep 0.01; done
+  >   until ls -l /proc/$!/fd | grep -q "/#[0-9]* (deleted)"; do sleep 0.01; done
   >   mount --bind host.bin up.bin && echo data >&3; exec 3>&-; wait $!' "$SWUG_GEN"
   | gen image file checksum=000001a4,size=00000005 |
   can't write the upgrade image up.bin: Device or resource busy
@@ -277,9 +277,9 @@ Root replaces another user's file in that user's own sticky folder in one step:
   OLD (no-eol)
 
 Hidden temporary names differ from run to run, and a long UTF-8 name is cut between characters:
-  $ posix_only
+  $ posix_only && failing_calls_only
   $ name=$(printf 'é%.0s' {1..125}).bin && mkfifo in.fifo && for run in 1 2; do
-  >   "$SWUG_GEN" in.fifo "$name" > gen.out & exec 3> in.fifo
+  >   fail tmpfile:95 swug_gen in.fifo "$name" > gen.out & exec 3> in.fifo
   >   until ls -a | grep -q swug-; do sleep 0.01; done; ls -a | grep swug- >> names; exec 3>&-; wait
   > done
   $ sort -u names | wc -l && iconv -f UTF-8 -t UTF-8 names | awk '{ print length($0) }' | sort -u
