@@ -239,8 +239,38 @@ int copy_extended_attributes(int from_fd, int to_fd) {
     return 0;
 }
 
-// What a new file for the existing one takes over before a byte is written: owner, group, ACL
-// and extended attributes; or why it can't.
+// The inode flags (chattr) a replacement takes over: those their owner may set on a file, such as
+// no-dump, no-atime, synchronous, no-copy-on-write. Immutable and append-only are not among them:
+// a file that has either could not have been opened for writing.
+constexpr int carried_flags =
+    (FS_FL_USER_MODIFIABLE | FS_NOCOW_FL | FS_JOURNAL_DATA_FL | FS_NOCOMP_FL | FS_DAX_FL) &
+    ~(FS_IMMUTABLE_FL | FS_APPEND_FL);
+
+// Gives to exactly the carried flags of from, keeping its flags of other kinds (how its file
+// system stores it): 0, or why it can't. Some (no-copy-on-write) take only while to is empty.
+int copy_flags(int from_fd, int to_fd) {
+    int old_flags = 0;
+    if (ioctl(from_fd, FS_IOC_GETFLAGS, &old_flags) != 0) {
+        // A file system without such flags: nothing to carry.
+        return errno == ENOTTY || errno == ENOTSUP || errno == EINVAL ? 0 : platform::last_error();
+    }
+    int flags = 0;
+    if (ioctl(to_fd, FS_IOC_GETFLAGS, &flags) != 0) {
+        return platform::last_error();
+    }
+    const int wanted = (flags & ~carried_flags) | (old_flags & carried_flags);
+    if (wanted != flags && ioctl(to_fd, FS_IOC_SETFLAGS, &wanted) != 0) {
+        return platform::last_error();
+    }
+    // A file system may take the call and leave out a flag it doesn't know.
+    if (ioctl(to_fd, FS_IOC_GETFLAGS, &flags) != 0) {
+        return platform::last_error();
+    }
+    return (flags & carried_flags) == (old_flags & carried_flags) ? 0 : EOPNOTSUPP;
+}
+
+// What a new file for the existing one takes over before a byte is written: owner, group, ACL,
+// extended attributes and inode flags; or why it can't.
 rewrite_reason take_over(const output_place& place, int old_fd, int fd) {
     const platform::file_status& old = place.status;
     platform::file_status created;
@@ -255,7 +285,7 @@ rewrite_reason take_over(const output_place& place, int old_fd, int fd) {
                fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(old.group)) != 0) {
         return rewrite_reason::group_not_kept;
     }
-    if (copy_extended_attributes(old_fd, fd) != 0) {
+    if (copy_extended_attributes(old_fd, fd) != 0 || copy_flags(old_fd, fd) != 0) {
         return rewrite_reason::attributes_not_kept;
     }
     return rewrite_reason::none;
