@@ -512,34 +512,32 @@ int create_named(const output_place& place, const std::string& name, mode_t mode
     return fd < 0 ? platform::last_error() : 0;
 }
 
-// Gives the slot's file the name in its folder and leaves it to the ending signals: 0, EEXIST when
-// the name is taken, or another reason.
+// Gives the slot's file, which has none yet, the name in its folder: 0, EEXIST when the name is
+// taken, or another reason.
 int link_unnamed(int slot, const std::string& name) {
-    temporary_slot& registered = temporaries[slot];
-    if (linkat(AT_FDCWD, descriptor_path(unnamed_files[slot]).c_str(), registered.folder,
-               name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-        return platform::last_error();
-    }
-    std::memcpy(registered.name, name.c_str(), name.size() + 1);
-    temporary_armed[slot] = 1;
-    close(unnamed_files[slot]);
-    unnamed_files[slot] = -1;
-    return 0;
+    return linkat(AT_FDCWD, descriptor_path(unnamed_files[slot]).c_str(), temporaries[slot].folder,
+                  name.c_str(), AT_SYMLINK_FOLLOW) == 0
+               ? 0
+               : platform::last_error();
 }
 
 // Names the slot's file, which has none yet: directly the final name when that is free, which
-// then needs no rename (done), else a hidden name of its own to rename from.
+// then needs no rename (done), else a hidden name of its own to rename from, which the ending
+// signals remove until then.
 int name_unnamed(const output_place& place, int slot, bool& done) {
-    done = false;
     int error = link_unnamed(slot, place.name);
-    if (error == 0) {
-        temporary_armed[slot] = 0;
-        done = true;
-        return 0;
-    }
+    done = error == 0;
     for (int tries = 0; error == EEXIST && tries < 100; ++tries) {
         const std::string name = tries == 0 ? temporary_keys[slot] : temporary_name(place.name);
         error = name.size() > NAME_MAX ? ENAMETOOLONG : link_unnamed(slot, name);
+        if (error == 0) {
+            std::memcpy(temporaries[slot].name, name.c_str(), name.size() + 1);
+            temporary_armed[slot] = 1;
+        }
+    }
+    if (error == 0) {
+        close(unnamed_files[slot]);
+        unnamed_files[slot] = -1;
     }
     return error;
 }
@@ -586,6 +584,7 @@ int create_temporary(const output_place& place, const std::string& name, int old
     // 0666 lets the umask and the folder's default ACL decide, as for a plain create. A new file
     // for an existing one stays private until it has taken over the old one's permissions.
     const mode_t mode = old_fd >= 0 ? 0600 : 0666;
+    temporary_keys[slot] = name;  // allocated before there is a file to lose
     int kept = -1;
     int error = create_unnamed(place, mode, fd, kept);
     const bool named = error == 0 && fd < 0;
@@ -606,9 +605,9 @@ int create_temporary(const output_place& place, const std::string& name, int old
             }
         }
         fd = -1;
+        temporary_keys[slot].clear();
         return error;
     }
-    temporary_keys[slot] = name;
     unnamed_files[slot] = kept;
     temporary_slot& registered = temporaries[slot];
     registered.folder = folder_fd(place);
