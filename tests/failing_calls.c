@@ -8,10 +8,12 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -140,18 +142,42 @@ int mkostemp(char* name, int flags) {
     return REAL(mkostemp)(name, flags);
 }
 
+/* A nameless file in a folder (O_TMPFILE) counts as "create", a new file there, and as "tmpfile",
+ * which "tmpfile:95" (EOPNOTSUPP) turns into a file system without nameless files. */
 int openat(int folder, const char* name, int flags, ...) {
     mode_t mode = 0;
     MODE_ARGUMENT(flags, mode);
-    FAIL_ON_NAME((flags & O_CREAT) != 0 ? "create" : "openat");
+    const int nameless = (flags & O_TMPFILE) == O_TMPFILE;
+    if (nameless) {
+        FAIL_ON_NAME("tmpfile");
+    }
+    FAIL_ON_NAME(nameless || (flags & O_CREAT) != 0 ? "create" : "openat");
     return REAL(openat)(folder, name, flags, mode);
 }
 
-/* Nameless files (O_TMPFILE) count as "tmpfile", other opens as "open". */
+int linkat(int from_folder, const char* from, int to_folder, const char* to, int flags) {
+    FAIL_ON_NAME("link");
+    return REAL(linkat)(from_folder, from, to_folder, to, flags);
+}
+
+/* Only the setting of inode flags (chattr) counts, as "setflags". */
+int ioctl(int fd, unsigned long request, ...) {
+    va_list more;
+    va_start(more, request);
+    void* argument = va_arg(more, void*);
+    va_end(more);
+    if (request == FS_IOC_SETFLAGS) {
+        FAIL_ON_FILE(fd, "setflags");
+    }
+    return REAL(ioctl)(fd, request, argument);
+}
+
+/* Nameless files opened by a folder's path, the tools' scratch files, count as "scratch", other
+ * opens as "open". */
 int open(const char* name, int flags, ...) {
     mode_t mode = 0;
     MODE_ARGUMENT(flags, mode);
-    FAIL_ON_NAME((flags & O_TMPFILE) == O_TMPFILE ? "tmpfile" : "open");
+    FAIL_ON_NAME((flags & O_TMPFILE) == O_TMPFILE ? "scratch" : "open");
     return REAL(open)(name, flags, mode);
 }
 

@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -563,6 +564,40 @@ std::string metadata_text(const std::string& path) {
     char mode[8];
     std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
     return std::to_string(info.st_uid) + ":" + std::to_string(info.st_gid) + " " + mode;
+}
+
+std::vector<std::uintmax_t> new_file_sizes(int pid) {
+    std::map<ino_t, std::uintmax_t> found;
+    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(fds, error)) {
+        const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+        const std::string name = target.substr(target.rfind('/') + 1);
+        const bool unnamed = name[0] == '#' && name.size() > 10 &&
+                             name.compare(name.size() - 10, 10, " (deleted)") == 0;
+        const bool hidden = name[0] == '.' && name.find(".swug-") != std::string::npos;
+        struct stat info {};
+        if ((unnamed || hidden) && stat(entry.path().c_str(), &info) == 0 &&
+            S_ISREG(info.st_mode)) {
+            found[info.st_ino] = static_cast<std::uintmax_t>(info.st_size);
+        }
+    }
+    std::vector<std::uintmax_t> sizes;
+    for (const auto& [inode, size] : found) {
+        sizes.push_back(size);
+    }
+    std::sort(sizes.begin(), sizes.end());
+    return sizes;
+}
+
+std::vector<std::string> failing_calls(const std::string& calls) {
+#ifdef SWUG_FAILING_CALLS
+    return {"env", std::string("LD_PRELOAD=") + SWUG_FAILING_CALLS, "SWUG_FAIL=" + calls,
+            "ASAN_OPTIONS=verify_asan_link_order=0"};
+#else
+    (void)calls;
+    return {};
+#endif
 }
 
 }  // namespace swug::testing

@@ -149,4 +149,12 @@ bool runs_as_root();
 // nothing there.
 std::string metadata_text(const std::string& path);
 
+// The sizes of the new files that the running process pid is writing, smallest first: the files it
+// holds open that have no name (O_TMPFILE) or a hidden temporary name (".NAME.swug-XXXXXX").
+std::vector<std::uintmax_t> new_file_sizes(int pid);
+
+// Words for run_options::wrapper that make the program's calls fail as failing_calls.c reads
+// calls ("tmpfile:95"); empty where that library is not built.
+std::vector<std::string> failing_calls(const std::string& calls);
+
 }  // namespace swug::testing

@@ -25,9 +25,9 @@ constexpr std::size_t max_kept_name = 240;
 // Random names tried before giving up; a clash is already unlikely once.
 constexpr int max_name_tries = 100;
 
-// The hidden name of a new file beside one named final_name: ".NAME.swug-" and random letters,
-// so that a file left by a killed run shows what it is and never matches another run's.
-std::string temporary_name(const std::string& final_name) {
+}  // namespace
+
+std::string sys::temporary_name(const std::string& final_name) {
     static std::mt19937 generator(std::random_device{}());
     static constexpr char letters[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -46,6 +46,8 @@ std::string temporary_name(const std::string& final_name) {
     std::generate(suffix.begin(), suffix.end(), [&pick] { return letters[pick(generator)]; });
     return "." + name + ".swug-" + suffix;
 }
+
+namespace {
 
 // Where a rewritten output's new content passes through: a fixed buffer, so that writing it out
 // needs no memory that could be missing by then.
@@ -299,7 +301,7 @@ int output::create(output_target&& target) {
 // instead, so that nothing a plain write keeps is lost.
 int output::create_beside() {
     for (int tries = 0; tries < max_name_tries; ++tries) {
-        std::string name = temporary_name(target_.place.name);
+        std::string name = sys::temporary_name(target_.place.name);
         rewrite_reason lost = rewrite_reason::none;
         const int error =
             sys::create_temporary(target_.place, name, target_.existing.get(), fd_, lost);
@@ -448,13 +450,27 @@ output::commit_result output::commit() {
     }
     if (const int error = sys::commit_temporary(target_.place, temporary_name_, target_.existing);
         error != 0) {
-        return {{failure_kind::cannot_write, error}};
+        return write_over_unnamed(error);
     }
     temporary_name_.clear();
     if (const int error = sys::sync_folder(target_.place); error != 0) {
         return {{failure_kind::not_synced, error}};
     }
     return {};
+}
+
+// A complete image that its folder had no room to name, though it had room for the image: the old
+// file is written over with it, as a plain write does. Any other failure of the commit is the run's.
+output::commit_result output::write_over_unnamed(int error) {
+    int content = -1;
+    if (!platform::means_no_room(error) || !target_.exists() ||
+        sys::reopen_temporary(target_.place, temporary_name_, content) != 0) {
+        return {{failure_kind::cannot_write, error}};
+    }
+    fd_ = content;
+    route_ = route::scratch;
+    rewrite_ = rewrite_reason::no_room_beside;
+    return rewrite();
 }
 
 output::commit_result output::rewrite() {

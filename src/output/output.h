@@ -134,6 +134,7 @@ private:
     int write_over_old(int error, rewrite_reason reason);
     void close_new_file();
     int sink() const { return route_ == route::over_old ? target_.existing.get() : fd_; }
+    commit_result write_over_unnamed(int error);
     commit_result rewrite();
 
     output_target target_;

@@ -27,10 +27,10 @@ using platform::is_shared_folder;
 
 namespace {
 
-// What the signal handler cleans up: each temporary file by its folder's descriptor, its name in
-// that folder and its identity, so that a folder moved meanwhile is cleaned where it now is, and
-// a file that took the name since is left alone. The handler reads these only; they change with
-// the signals blocked.
+// What the signal handler cleans up: each temporary file that has a name, by its folder's
+// descriptor, its name in that folder and its identity, so that a folder moved meanwhile is
+// cleaned where it now is, and a file that took the name since is left alone. The handler reads
+// these only; they change with the signals blocked.
 struct temporary_slot {
     int folder = -1;
     char name[NAME_MAX + 1] = {};
@@ -40,6 +40,12 @@ struct temporary_slot {
 constexpr int temporary_slots = 2;
 temporary_slot temporaries[temporary_slots];
 volatile std::sig_atomic_t temporary_armed[temporary_slots] = {};
+// What the rest of the module knows each slot by: the name the caller gave the file (empty for a
+// free slot), and, while the file has no name yet, a descriptor of it that keeps it until it gets
+// one; the caller's own descriptor is closed before that.
+std::string temporary_keys[temporary_slots];
+int unnamed_files[temporary_slots] = {-1, -1};
+
 // Removes the slot's file when its name still leads to it. Async-signal-safe.
 void remove_temporary(const temporary_slot& slot) {
     struct stat info {};
@@ -51,12 +57,22 @@ void remove_temporary(const temporary_slot& slot) {
 
 int slot_of(int folder, const std::string& name) {
     for (int slot = 0; slot < temporary_slots; ++slot) {
-        if (temporary_armed[slot] != 0 && temporaries[slot].folder == folder &&
-            name == temporaries[slot].name) {
+        if (!temporary_keys[slot].empty() && temporaries[slot].folder == folder &&
+            name == temporary_keys[slot]) {
             return slot;
         }
     }
     return -1;
+}
+
+// Lets the slot go: its file is no longer this run's to remove.
+void free_slot(int slot) {
+    temporary_armed[slot] = 0;
+    if (unnamed_files[slot] >= 0) {
+        close(unnamed_files[slot]);
+        unnamed_files[slot] = -1;
+    }
+    temporary_keys[slot].clear();
 }
 
 // Removes every temporary file of this run; what an ending signal runs. Async-signal-safe.
@@ -95,14 +111,14 @@ bool is_append_only(int folder) {
 }
 
 // The path of one of this process's descriptors, to open the file again by.
-std::string descriptor_path(const platform::held_handle& descriptor) {
-    return "/proc/self/fd/" + std::to_string(descriptor.native());
+std::string descriptor_path(int descriptor) {
+    return "/proc/self/fd/" + std::to_string(descriptor);
 }
 
 // Opens place's existing file with flags and checks that it is still the file that was found.
 int open_found_file(const output_place& place, int flags, int& fd) {
     fd = place.descriptor.is_open()
-             ? open(descriptor_path(place.descriptor).c_str(), flags)
+             ? open(descriptor_path(static_cast<int>(place.descriptor.native())).c_str(), flags)
              : openat(folder_fd(place), place.name.c_str(), flags | O_NOFOLLOW);
     if (fd < 0) {
         return platform::last_error();
@@ -174,8 +190,38 @@ int copy_extended_attributes(int from_fd, int to_fd) {
     return 0;
 }
 
-// What a new file for the existing one takes over before a byte is written: owner, group, ACL
-// and extended attributes; or why it can't.
+// The inode flags (chattr) a replacement takes over: those their owner may set on a file, such as
+// no-dump, no-atime, synchronous, no-copy-on-write. Immutable and append-only are not among them:
+// a file that has either could not have been opened for writing.
+constexpr int carried_flags =
+    (FS_FL_USER_MODIFIABLE | FS_NOCOW_FL | FS_JOURNAL_DATA_FL | FS_NOCOMP_FL | FS_DAX_FL) &
+    ~(FS_IMMUTABLE_FL | FS_APPEND_FL);
+
+// Gives to exactly the carried flags of from, keeping its flags of other kinds (how its file
+// system stores it): 0, or why it can't. Some (no-copy-on-write) take only while to is empty.
+int copy_flags(int from_fd, int to_fd) {
+    int old_flags = 0;
+    if (ioctl(from_fd, FS_IOC_GETFLAGS, &old_flags) != 0) {
+        // A file system without such flags: nothing to carry.
+        return errno == ENOTTY || errno == ENOTSUP || errno == EINVAL ? 0 : platform::last_error();
+    }
+    int flags = 0;
+    if (ioctl(to_fd, FS_IOC_GETFLAGS, &flags) != 0) {
+        return platform::last_error();
+    }
+    const int wanted = (flags & ~carried_flags) | (old_flags & carried_flags);
+    if (wanted != flags && ioctl(to_fd, FS_IOC_SETFLAGS, &wanted) != 0) {
+        return platform::last_error();
+    }
+    // A file system may take the call and leave out a flag it doesn't know.
+    if (ioctl(to_fd, FS_IOC_GETFLAGS, &flags) != 0) {
+        return platform::last_error();
+    }
+    return (flags & carried_flags) == (old_flags & carried_flags) ? 0 : EOPNOTSUPP;
+}
+
+// What a new file for the existing one takes over before a byte is written: owner, group, ACL,
+// extended attributes and inode flags; or why it can't.
 rewrite_reason take_over(const output_place& place, int old_fd, int fd) {
     const platform::file_status& old = place.status;
     platform::file_status created;
@@ -190,7 +236,7 @@ rewrite_reason take_over(const output_place& place, int old_fd, int fd) {
                fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(old.group)) != 0) {
         return rewrite_reason::group_not_kept;
     }
-    if (copy_extended_attributes(old_fd, fd) != 0) {
+    if (copy_extended_attributes(old_fd, fd) != 0 || copy_flags(old_fd, fd) != 0) {
         return rewrite_reason::attributes_not_kept;
     }
     return rewrite_reason::none;
@@ -366,6 +412,96 @@ int create_in_place(const output_place& place, int& fd) {
     return fd < 0 ? platform::last_error() : 0;
 }
 
+namespace {
+
+// A file with no name in place's folder, which no signal can leave behind: fd, and kept, a
+// descriptor of it that holds it until it is given a name through /proc. Neither (fd -1, and 0
+// returned) where the file system can't make such a file (some network and FUSE file systems)
+// or /proc is not there to name it by.
+int create_unnamed(const output_place& place, mode_t mode, int& fd, int& kept) {
+    fd = openat(folder_fd(place), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+    if (fd < 0) {
+        return errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL ? 0
+                                                                         : platform::last_error();
+    }
+    kept = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    struct stat file {};
+    struct stat named {};
+    if (kept >= 0 && fstat(fd, &file) == 0 && stat(descriptor_path(kept).c_str(), &named) == 0 &&
+        named.st_dev == file.st_dev && named.st_ino == file.st_ino) {
+        return 0;
+    }
+    const int error = kept < 0 ? platform::last_error() : 0;
+    if (kept >= 0) {
+        close(kept);
+    }
+    close(fd);
+    fd = kept = -1;
+    return error;
+}
+
+// A named file instead, which an ending signal removes and only SIGKILL can leave behind.
+int create_named(const output_place& place, const std::string& name, mode_t mode, int& fd) {
+    fd = openat(folder_fd(place), name.c_str(),
+                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, mode);
+    return fd < 0 ? platform::last_error() : 0;
+}
+
+// Gives the slot's file, which has none yet, the name in its folder: 0, EEXIST when the name is
+// taken, or another reason.
+int link_unnamed(int slot, const std::string& name) {
+    return linkat(AT_FDCWD, descriptor_path(unnamed_files[slot]).c_str(), temporaries[slot].folder,
+                  name.c_str(), AT_SYMLINK_FOLLOW) == 0
+               ? 0
+               : platform::last_error();
+}
+
+// Names the slot's file, which has none yet: directly the final name when that is free, which
+// then needs no rename (done), else a hidden name of its own to rename from, which the ending
+// signals remove until then.
+int name_unnamed(const output_place& place, int slot, bool& done) {
+    int error = link_unnamed(slot, place.name);
+    done = error == 0;
+    for (int tries = 0; error == EEXIST && tries < 100; ++tries) {
+        const std::string name = tries == 0 ? temporary_keys[slot] : temporary_name(place.name);
+        error = name.size() > NAME_MAX ? ENAMETOOLONG : link_unnamed(slot, name);
+        if (error == 0) {
+            std::memcpy(temporaries[slot].name, name.c_str(), name.size() + 1);
+            temporary_armed[slot] = 1;
+        }
+    }
+    if (error == 0) {
+        close(unnamed_files[slot]);
+        unnamed_files[slot] = -1;
+    }
+    return error;
+}
+
+// Renames the file from over place's final name: a name that is still free is taken only if it
+// stays free; what took it meanwhile (another run of this user's, say) is replaced only where it
+// could have been written in the first place, never a file that another user put in a shared
+// folder.
+int rename_into_place(const output_place& place, const char* from) {
+    const int folder = folder_fd(place);
+    const char* final_name = place.name.c_str();
+    if (renameat2(folder, from, folder, final_name, RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EEXIST && errno != EINVAL) {
+        return platform::last_error();
+    }
+    struct stat now {};
+    struct stat folder_info {};
+    if (fstatat(folder, final_name, &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+        fstat(folder, &folder_info) == 0 && is_shared_folder(folder_info) &&
+        is_foreign(now, folder_info)) {
+        return EEXIST;
+    }
+    return renameat(folder, from, folder, final_name) != 0 ? platform::last_error() : 0;
+}
+
+}  // namespace
+
 int create_temporary(const output_place& place, const std::string& name, int old_fd, int& fd,
                      rewrite_reason& lost) {
     if (name.size() > NAME_MAX) {
@@ -374,7 +510,7 @@ int create_temporary(const output_place& place, const std::string& name, int old
     const platform::ending_held held;
     platform::on_ending(remove_temporaries);
     int slot = 0;
-    while (slot < temporary_slots && temporary_armed[slot] != 0) {
+    while (slot < temporary_slots && !temporary_keys[slot].empty()) {
         ++slot;
     }
     if (slot == temporary_slots) {
@@ -382,26 +518,38 @@ int create_temporary(const output_place& place, const std::string& name, int old
     }
     // 0666 lets the umask and the folder's default ACL decide, as for a plain create. A new file
     // for an existing one stays private until it has taken over the old one's permissions.
-    fd = openat(folder_fd(place), name.c_str(),
-                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
-                old_fd >= 0 ? 0600 : 0666);
-    if (fd < 0) {
-        return platform::last_error();
+    const mode_t mode = old_fd >= 0 ? 0600 : 0666;
+    temporary_keys[slot] = name;  // allocated before there is a file to lose
+    int kept = -1;
+    int error = create_unnamed(place, mode, fd, kept);
+    const bool named = error == 0 && fd < 0;
+    if (named) {
+        error = create_named(place, name, mode, fd);
     }
     struct stat info {};
-    if (fstat(fd, &info) != 0) {
-        const int error = platform::last_error();
-        unlinkat(folder_fd(place), name.c_str(), 0);
-        close(fd);
+    if (error == 0 && fstat(fd, &info) != 0) {
+        error = platform::last_error();
+        if (named) {
+            unlinkat(folder_fd(place), name.c_str(), 0);
+        }
+    }
+    if (error != 0) {
+        for (const int opened : {fd, kept}) {
+            if (opened >= 0) {
+                close(opened);
+            }
+        }
         fd = -1;
+        temporary_keys[slot].clear();
         return error;
     }
+    unnamed_files[slot] = kept;
     temporary_slot& registered = temporaries[slot];
     registered.folder = folder_fd(place);
     std::memcpy(registered.name, name.c_str(), name.size() + 1);
     registered.device = info.st_dev;
     registered.inode = info.st_ino;
-    temporary_armed[slot] = 1;
+    temporary_armed[slot] = named ? 1 : 0;
     lost = old_fd >= 0 ? take_over(place, old_fd, fd) : rewrite_reason::none;
     return 0;
 }
@@ -416,40 +564,46 @@ int finish_temporary(const output_place& place, int fd) {
 
 int commit_temporary(const output_place& place, const std::string& name, owned_descriptor& old) {
     const platform::ending_held held;
-    const int folder = folder_fd(place);
-    const char* final_name = place.name.c_str();
-    // A name that is still free is taken only if it stays free; what took it meanwhile (another
-    // run of this user's, say) is replaced only where it could have been written in the first
-    // place, never a file that another user put in a shared folder.
-    if (renameat2(folder, name.c_str(), folder, final_name, RENAME_NOREPLACE) != 0) {
-        if (errno != EEXIST && errno != EINVAL) {
-            return platform::last_error();
-        }
-        struct stat now {};
-        struct stat folder_info {};
-        if (fstatat(folder, final_name, &now, AT_SYMLINK_NOFOLLOW) == 0 &&
-            fstat(folder, &folder_info) == 0 && is_shared_folder(folder_info) &&
-            is_foreign(now, folder_info)) {
-            return EEXIST;
-        }
-        if (renameat(folder, name.c_str(), folder, final_name) != 0) {
-            return platform::last_error();
+    const int slot = slot_of(folder_fd(place), name);
+    if (slot < 0) {
+        return ENOENT;
+    }
+    // A file without a name gets one only now, so that until here no signal, SIGKILL included,
+    // can leave it behind; a hidden name is armed for the ending signals until the rename.
+    bool done = false;
+    if (unnamed_files[slot] >= 0) {
+        if (const int error = name_unnamed(place, slot, done); error != 0) {
+            return error;
         }
     }
-    if (const int slot = slot_of(folder, name); slot >= 0) {
-        temporary_armed[slot] = 0;
+    if (!done) {
+        if (const int error = rename_into_place(place, temporaries[slot].name); error != 0) {
+            return error;
+        }
     }
+    free_slot(slot);
     // Closed only now, so that nobody watching the old file sees it closed after writing before
     // the new one is in place.
     old.reset();
     return 0;
 }
 
+int reopen_temporary(const output_place& place, const std::string& name, int& fd) {
+    const int slot = slot_of(folder_fd(place), name);
+    if (slot < 0 || unnamed_files[slot] < 0) {
+        return ENOENT;
+    }
+    fd = fcntl(unnamed_files[slot], F_DUPFD_CLOEXEC, 0);
+    return fd < 0 ? platform::last_error() : 0;
+}
+
 void discard_temporary(const output_place& place, const std::string& name) {
     const platform::ending_held held;
     if (const int slot = slot_of(folder_fd(place), name); slot >= 0) {
-        remove_temporary(temporaries[slot]);
-        temporary_armed[slot] = 0;
+        if (temporary_armed[slot] != 0) {
+            remove_temporary(temporaries[slot]);
+        }
+        free_slot(slot);
     }
 }
 

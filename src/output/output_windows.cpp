@@ -469,6 +469,10 @@ int commit_temporary(const output_place& place, const std::string& name, owned_d
     return 0;
 }
 
+int reopen_temporary(const output_place& /*place*/, const std::string& /*name*/, int& /*fd*/) {
+    return ENOENT;  // a temporary file here has its name from the start
+}
+
 void discard_temporary(const output_place& place, const std::string& name) {
     const std::wstring wide = widen(joined(place, name).c_str());
     const platform::ending_held held;

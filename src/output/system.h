@@ -78,21 +78,31 @@ int open_in_place(const output_place& place, int& fd);
 // gives: for a folder where no file may be renamed into place.
 int create_in_place(const output_place& place, int& fd);
 
-// A temporary file of this run in place's folder, created exclusively (never an existing file),
-// open for reading (what it holds moves elsewhere when the disk is full) and writing, and
-// removed by anything that ends the process but a kill; at most two at a time. With no existing
-// file (old_fd -1) it gets the mode a plain create gives; one that is to replace the existing file
-// old_fd is made to keep what a plain write keeps of it, and where that can't be, lost says why
-// (the file is created all the same).
+// The hidden name of a new file beside one named final_name: ".NAME.swug-" and random letters,
+// so that a file left by a killed run shows what it is and never matches another run's; a long
+// name is cut between UTF-8 characters. Shared by both systems (output.cpp).
+std::string temporary_name(const std::string& final_name);
+
+// A temporary file of this run in place's folder, open for reading (what it holds moves elsewhere when the disk is full) and writing, known by name
+// until it is committed or discarded; at most two at a time. Never an existing file: on Linux a
+// file with no name until commit, which no signal can leave behind, and where the file system
+// can't make one, a file created exclusively under name, which anything that ends the process
+// but a kill removes. With no existing file (old_fd -1) it gets the mode a plain create gives;
+// one that is to replace the existing file old_fd is made to keep what a plain write keeps of
+// it, and where that can't be, lost says why (the file is created all the same).
 int create_temporary(const output_place& place, const std::string& name, int old_fd, int& fd,
                      rewrite_reason& lost);
 // Readies the complete temporary file fd to take the final name, and flushes it to the disk.
 int finish_temporary(const output_place& place, int fd);
 // Puts the temporary file in place of the final name in one step and stops watching it. It takes
 // the place of the file that was found there and of nothing else: a name that was free must still
-// be free, an existing file must still be that file. old holds the existing file open until the
-// system lets it go.
+// be free, an existing file must still be that file. A file with no name is linked under the
+// final name where that is free, else under a hidden name that is renamed at once. old holds the
+// existing file open until the system lets it go.
 int commit_temporary(const output_place& place, const std::string& name, owned_descriptor& old);
+// The content of a temporary file that commit_temporary could not give a name (its folder had no
+// room for one), open for reading; the caller owns fd. ENOENT where the file has a name already.
+int reopen_temporary(const output_place& place, const std::string& name, int& fd);
 // Removes the temporary file (closed or not), when it is still this run's, and stops watching it.
 void discard_temporary(const output_place& place, const std::string& name);
 // Makes the committed name survive a power cut. 0 where the folder can't be synced at all.

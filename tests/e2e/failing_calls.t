@@ -6,13 +6,15 @@ The new file's sync fails:
   $ cat up.bin
   OLD (no-eol)
 
-The rename fails:
+The rename fails: the new file's hidden name is gone again:
   $ printf 0123456789 > in.bin && printf OLD > up.bin
   $ fail rename:5 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
   can't write the upgrade image up.bin: Input/output error
   [1]
-  $ cat up.bin
+  $ ls -A && cat up.bin
+  in.bin
+  up.bin
   OLD (no-eol)
 
 A close fails:
@@ -150,7 +152,7 @@ Written over, the old file can't be cut to size:
 
 No nameless files: a named scratch file, removed at once:
   $ printf 0123456789 > in.bin && printf OLD > up.bin && mkdir scratch
-  $ TMPDIR=$PWD/scratch fail create:13,tmpfile:95 swug_gen in.bin up.bin
+  $ TMPDIR=$PWD/scratch fail create:13,scratch:95 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
   stderr: the upgrade image up.bin was written over in place, not replaced in one step: its folder allows no new files
   $ image in.bin | cmp - up.bin && files
@@ -160,7 +162,7 @@ No nameless files: a named scratch file, removed at once:
 
 No room for a scratch file anywhere: the old image is written over at once:
   $ printf 0123456789 > in.bin && printf OLD > up.bin && mkdir scratch
-  $ TMPDIR=$PWD/scratch fail create:13,tmpfile:28 swug_gen in.bin up.bin
+  $ TMPDIR=$PWD/scratch fail create:13,scratch:28 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
   stderr: the upgrade image up.bin was written over in place, not replaced in one step: its folder allows no new files
   $ image in.bin | cmp - up.bin && files

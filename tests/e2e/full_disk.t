@@ -70,7 +70,7 @@ The scratch file at its quota too: the old image is written over:
 
 No scratch file to be had: the old image is written over:
   $ pattern 300000 7 1 > in.bin && printf OLD > up.bin
-  $ fail write:122:1:1,tmpfile:122 swug_gen in.bin up.bin
+  $ fail write:122:1:1,scratch:122 swug_gen in.bin up.bin
   | gen image file checksum=0247a450,size=000493e0 |
   stderr: the upgrade image up.bin was written over in place, not replaced in one step: there is no room for a new file beside it
   $ image in.bin | cmp - up.bin

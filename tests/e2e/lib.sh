@@ -115,3 +115,9 @@ meta() {
         echo
     done
 }
+# The inode flags (chattr) of each file by lsattr's long names, without Extents, which tells only
+# how ext4 stores it; skips the case where the file system has no such flags.
+flags() {
+    lsattr -l "$@" 2>"$CRAMTMP/.ignored" | sed 's/, Extents$//; s/ Extents$/ ---/; s/  */ /' ||
+        exit 80
+}
