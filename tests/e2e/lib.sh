@@ -45,6 +45,9 @@ _shown() {
 }
 swug_gen() { _swug "$SWUG_GEN" "$@"; }
 swug_info() { _swug "$SWUG_INFO" "$@"; }
+# ... | only PATTERN: of the output above, the lines that match PATTERN (grep's), and all of
+# standard error: for a case whose point is a few lines of a report that other cases show whole.
+only() { grep -e "$1" -e '^stderr: '; }
 
 # Runs a command of the functions above with the words before "--" put before its program.
 _prefixed() {
