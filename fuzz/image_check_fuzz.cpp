@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             (flag == 1 ? size - software_end <= mcu_ota_limit : size == software_end)) {
             const bytes software = raw.substr(header_size, software_end - header_size);
             const bytes mcu = raw.substr(software_end);
-            well_formed = upgrade_image(software, flag == 1 ? std::optional(mcu) : std::nullopt) ==
-                          raw;
+            well_formed =
+                upgrade_image(software, flag == 1 ? std::optional(mcu) : std::nullopt) == raw;
         }
     }
     if (report.valid() != well_formed) {

@@ -17,8 +17,8 @@
 
 #include "expected_image.h"
 #include "fake_stream.h"
-#include "info/image_check.h"
 #include "image_pack.h"
+#include "info/image_check.h"
 #include "info/image_unpack.h"
 
 namespace {
@@ -66,8 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    const bytes expected =
-        upgrade_image(software, with_mcu ? std::optional(mcu) : std::nullopt);
+    const bytes expected = upgrade_image(software, with_mcu ? std::optional(mcu) : std::nullopt);
     auto check = [&](swug::image_report& report) {
         fake_file image_in(expected, chunk);
         const std::int64_t known_size =
