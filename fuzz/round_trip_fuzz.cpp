@@ -14,11 +14,11 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
-#include "fuzz_support.h"
-#include "info/image_check.h"
+#include "expected_image.h"
+#include "fake_stream.h"
 #include "image_pack.h"
+#include "info/image_check.h"
 #include "info/image_unpack.h"
 
 namespace {
@@ -36,7 +36,7 @@ std::array<std::size_t, 7> fields(const swug::swug_header& h) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace swug_fuzz;
+    using namespace swug::testing;
     std::uint8_t control[5] = {};
     const std::size_t control_size = size < sizeof control ? size : sizeof control;
     if (control_size != 0) {
@@ -56,31 +56,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t* payload = data + control_size;
     const std::size_t payload_size = size - control_size;
     const std::size_t split = (control[3] | std::size_t{control[4]} << 8) % (payload_size + 1);
-    const std::vector<std::uint8_t> software(payload, payload + split);
-    std::vector<std::uint8_t> mcu;
+    const bytes software = bytes_of(payload, split);
+    bytes mcu;
     if (with_mcu) {
-        mcu.assign(payload + split, payload + payload_size);
-        const std::size_t stretched = mcu_limit - 8 + control[2] % 17;
+        mcu = bytes_of(payload + split, payload_size - split);
+        const std::size_t stretched = mcu_ota_limit - 8 + control[2] % 17;
         for (std::size_t i = mcu.size(); stretch && i < stretched; ++i) {
-            mcu.push_back(static_cast<std::uint8_t>(i * 7 + 1));
+            mcu.push_back(static_cast<char>(i * 7 + 1));
         }
     }
 
-    const std::vector<std::uint8_t> expected = expected_image(software, with_mcu ? &mcu : nullptr);
+    const bytes expected = upgrade_image(software, with_mcu ? std::optional(mcu) : std::nullopt);
     auto check = [&](swug::image_report& report) {
-        memory_source image_in(expected.data(), expected.size(), chunk);
+        fake_file image_in(expected, chunk);
         const std::int64_t known_size =
             size_known ? static_cast<std::int64_t>(expected.size()) : -1;
         require(swug::check_image(image_in, known_size, buffer, report) == 0);
     };
 
-    memory_source software_in(software.data(), software.size(), chunk);
-    memory_source mcu_in(mcu.data(), mcu.size(), chunk);
-    memory_sink image;
+    fake_file software_in(software, chunk);
+    fake_file mcu_in(mcu, chunk);
+    fake_file image;
     const swug::pack_outcome packed =
         swug::pack_upgrade_image(software_in, with_mcu ? &mcu_in : nullptr, image, buffer);
     swug::image_report report;
-    if (mcu.size() > mcu_limit) {
+    if (mcu.size() > mcu_ota_limit) {
         require(packed.failed.kind == swug::failure_kind::mcu_grew);
         // Put together here, such an image fails the check on mcu_len alone. The failed pack
         // leaves bytes in the buffer (at worst a full one), which the check must not trip over.
@@ -92,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     require(!packed.failed);
-    require(image.bytes == expected);
+    require(image.data == expected);
 
     // The check decodes the same fields and finds every rule kept.
     check(report);
@@ -100,23 +100,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             report.size == expected.size());
     const swug::swug_header& h = report.header;
     const std::array<std::size_t, 7> expected_fields{software.size(),
-                                                     byte_sum(software.data(), software.size()),
+                                                     byte_sum(software),
                                                      0,
                                                      with_mcu ? 1u : 0u,
-                                                     with_mcu ? header_length + software.size() : 0,
+                                                     with_mcu ? header_size + software.size() : 0,
                                                      mcu.size(),
-                                                     byte_sum(mcu.data(), mcu.size())};
+                                                     byte_sum(mcu)};
     require(fields(h) == expected_fields && fields(packed.header) == expected_fields);
 
     // Unpacking from right behind the header gives the parts back.
-    memory_source parts_in(image.bytes.data() + header_length, image.bytes.size() - header_length,
-                           chunk);
-    memory_sink software_out;
-    memory_sink mcu_out;
+    fake_file parts_in(image.data.substr(header_size), chunk);
+    fake_file software_out;
+    fake_file mcu_out;
     const swug::unpack_outcome unpacked = swug::unpack_image(
         parts_in, h, mcu_only ? nullptr : &software_out, with_mcu ? &mcu_out : nullptr, buffer);
     require(!unpacked.failed);
-    require(software_out.bytes == (mcu_only ? std::vector<std::uint8_t>() : software));
-    require(mcu_out.bytes == mcu);
+    require(software_out.data == (mcu_only ? bytes() : software));
+    require(mcu_out.data == mcu);
     return 0;
 }

@@ -15,7 +15,8 @@
 #include <cstring>
 #include <vector>
 
-#include "fuzz_support.h"
+#include "expected_image.h"
+#include "fake_stream.h"
 #include "info/image_check.h"
 #include "swug_verify.h"
 
@@ -44,7 +45,7 @@ std::uint64_t bit(unsigned check) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace swug_fuzz;
+    using namespace swug::testing;
     std::uint8_t control[4] = {};
     const std::size_t control_size = std::min(size, sizeof control);
     if (control_size != 0) {
@@ -56,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint64_t known = size_known ? image_size : SWUG_VERIFY_UNKNOWN_SIZE;
     const std::uint64_t slots[] = {SWUG_VERIFY_NO_LIMIT, image_size,
                                    image_size - std::min<std::size_t>(control[2], image_size),
-                                   header_length + std::uint64_t{control[2]}};
+                                   header_size + std::uint64_t{control[2]}};
     const std::uint64_t slot = slots[(control[0] >> 2) & 3];
     static const std::size_t largest_chunks[] = {1, 7, 128, 4096};
     const std::size_t largest_chunk = largest_chunks[control[3] & 3];
@@ -88,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!spanning && part != SWUG_PART_NONE) {
             count = std::min<std::size_t>(count, left);
         }
-        part_sums[part] += byte_sum(image + at, count);
+        part_sums[part] += byte_sum(bytes_of(image + at, count));
         part_bytes[part] += count;
         swug_verify_feed(&cut, image + at, count);
         at += count;
@@ -103,11 +104,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const swug_verify_result& r = whole_verdict;
     require(r.found[SWUG_CHECK_SIZE] == image_size);
-    require(((r.ran & bit(SWUG_CHECK_MAGIC)) != 0) == (image_size >= header_length));
-    if (image_size >= header_length) {
+    require(((r.ran & bit(SWUG_CHECK_MAGIC)) != 0) == (image_size >= header_size));
+    if (image_size >= header_size) {
         // The numbers that are header fields are the format module's decoding of those bytes.
         swug::header_bytes raw;
-        std::memcpy(raw.data(), image, header_length);
+        std::memcpy(raw.data(), image, header_size);
         const swug::swug_header h = swug::decode_header(raw);
         require(r.found[SWUG_CHECK_LENGTH] == h.length && r.expected[SWUG_CHECK_SUM] == h.sum &&
                 r.found[SWUG_CHECK_UPGRADE_BOOT] == h.upgrade_boot &&
@@ -123,15 +124,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         // The bytes filed under each part are the ones the header marks out, and the sums the
         // verifier found are theirs.
-        const std::uint64_t software_end = header_length + std::uint64_t{h.length};
+        const std::uint64_t software_end = header_size + std::uint64_t{h.length};
         const std::uint64_t mcu_end = software_end + (h.mcu_ota_flag == 1 ? h.mcu_len : 0);
         const auto available = [&](std::uint64_t begin, std::uint64_t end) {
             return std::min<std::uint64_t>(end, image_size) -
                    std::min<std::uint64_t>(begin, image_size);
         };
         if (!spanning) {
-            require(part_bytes[SWUG_PART_HEADER] == header_length);
-            require(part_bytes[SWUG_PART_SOFTWARE] == available(header_length, software_end));
+            require(part_bytes[SWUG_PART_HEADER] == header_size);
+            require(part_bytes[SWUG_PART_SOFTWARE] == available(header_size, software_end));
             require(part_bytes[SWUG_PART_MCU] == available(software_end, mcu_end));
             require(r.found[SWUG_CHECK_SUM] == part_sums[SWUG_PART_SOFTWARE]);
             require(h.mcu_ota_flag != 1 || r.found[SWUG_CHECK_MCU_SUM] == part_sums[SWUG_PART_MCU]);
@@ -140,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // swug_info's check reads no further than the verdict needs, and must agree.
     static swug::copy_buffer buffer(4096);
-    memory_source source(image, image_size, control[1] % 5 == 0 ? 0 : control[1]);
+    fake_file source(bytes_of(image, image_size), control[1] % 5 == 0 ? 0 : control[1]);
     swug::image_report report;
     require(swug::check_image(source, size_known ? static_cast<std::int64_t>(image_size) : -1,
                               buffer, report) == 0);

@@ -50,13 +50,13 @@ std::uint32_t byte_sum(const bytes& part) {
 }
 
 bytes upgrade_image(const bytes& software, const std::optional<bytes>& mcu) {
-    bytes header(128, '\0');
+    bytes header(header_size, '\0');
     header.replace(0, 16, "ZQ-TR5200 Image\0", 16);
     put_le32(header, 16, static_cast<std::uint32_t>(software.size()));
     put_le32(header, 20, byte_sum(software));
     if (mcu) {
         put_le32(header, 64, 1);
-        put_le32(header, 68, static_cast<std::uint32_t>(128 + software.size()));
+        put_le32(header, 68, static_cast<std::uint32_t>(header_size + software.size()));
         put_le32(header, 72, static_cast<std::uint32_t>(mcu->size()));
         put_le32(header, 76, byte_sum(*mcu));
     }

@@ -11,6 +11,14 @@ namespace swug::testing {
 
 using bytes = std::string;
 
+constexpr std::size_t header_size = 128;
+constexpr std::size_t mcu_ota_limit = 98304;  // the largest MCU OTA image that is packed
+
+// Bytes of memory as bytes.
+inline bytes bytes_of(const std::uint8_t* data, std::size_t size) {
+    return {reinterpret_cast<const char*>(data), size};
+}
+
 // Bytes written as hex digits in pairs, the way xxd shows them; blanks between pairs are ignored.
 bytes hex_bytes(const std::string& digits);
 

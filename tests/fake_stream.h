@@ -25,7 +25,10 @@ struct fake_file final : byte_source, byte_sink {
     bool keep_writes = true;     // false: count written bytes but keep none
     std::vector<std::uint64_t> write_offsets;  // where each write began
 
-    explicit fake_file(std::string content = {}) : data(std::move(content)) {}
+    // most: the most bytes per read, 0 for no limit.
+    explicit fake_file(std::string content = {}, std::size_t most = 0)
+        : data(std::move(content)),
+          most_per_read(most != 0 ? most : std::numeric_limits<std::size_t>::max()) {}
     std::uint64_t size() const { return zeros != 0 ? zeros : data.size(); }
 
     platform::read_result read(std::uint8_t* buffer, std::size_t size) override;

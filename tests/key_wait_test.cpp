@@ -129,7 +129,9 @@ TEST(KeyWait, ATerminalAsTheOutputIsRefusedAndGetsNoByte) {
     const std::string terminal = ttyname(slave);
     temp_folder folder;
     write_file(folder / "in.bin", "0123456789");
-    const run_result result = run_in(folder.path(), "swug_gen", {"in.bin", terminal});
+    run_options options;
+    options.cwd = folder.path();
+    const run_result result = run_program("swug_gen", {"in.bin", terminal}, options);
     EXPECT_EQ(result.ending, exited(1));
     EXPECT_EQ(result.out, "can't write the upgrade image " + terminal + ": Illegal seek\n");
     ASSERT_EQ(write(slave, "END", 3), 3);

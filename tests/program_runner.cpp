@@ -138,24 +138,18 @@ bool target_is_windows() {
     return environment("SWUG_EXE_SUFFIX") == ".exe";
 }
 
-std::string program_path(const std::string& name, bool native) {
-    const std::string dir = native ? "" : environment("SWUG_TARGET_DIR");
+std::string program_path(const std::string& name) {
+    const std::string dir = environment("SWUG_TARGET_DIR");
     return (dir.empty() ? std::string(SWUG_BUILD_DIR) : dir) + "/" + name +
-           (native ? "" : environment("SWUG_EXE_SUFFIX"));
-}
-
-std::string seen_work_dir(const std::string& folder) {
-    return target_is_windows() ? "Z:" + folder : folder;
+           environment("SWUG_EXE_SUFFIX");
 }
 
 running_program spawn_program(const std::string& name, const std::vector<std::string>& args,
                               const run_options& options) {
     std::vector<std::string> words = options.wrapper;
-    if (!options.native) {
-        const std::vector<std::string> runner = split_words(environment("SWUG_RUNNER"));
-        words.insert(words.end(), runner.begin(), runner.end());
-    }
-    words.push_back(program_path(name, options.native));
+    const std::vector<std::string> runner = split_words(environment("SWUG_RUNNER"));
+    words.insert(words.end(), runner.begin(), runner.end());
+    words.push_back(program_path(name));
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& word : words) {
@@ -179,13 +173,6 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
         throw std::runtime_error("mkostemp failed");
     }
     unlink(err_pattern.c_str());
-    int gone_pipe[2] = {-1, -1};
-    if (options.stdout_reader_gone) {
-        if (pipe2(gone_pipe, O_CLOEXEC) != 0) {
-            throw std::runtime_error("pipe failed");
-        }
-        close(gone_pipe[0]);
-    }
     const pid_t child = fork();
     if (child == 0) {
         // Every signal at its default and none blocked, as for a shell's foreground job, even
@@ -197,8 +184,7 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
         if (options.user != 0) {
-            const std::vector<gid_t> groups(options.groups.begin(), options.groups.end());
-            if (setgroups(groups.size(), groups.data()) != 0 ||
+            if (setgroups(0, nullptr) != 0 ||
                 setresgid(options.user, options.user, options.user) != 0 ||
                 setresuid(options.user, options.user, options.user) != 0) {
                 _exit(126);
@@ -211,13 +197,7 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
         if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) {
             _exit(126);
         }
-        if (options.remove_cwd && rmdir(options.cwd.c_str()) != 0) {
-            _exit(126);
-        }
-        const int in_fd = options.stdin_fd != -1        ? options.stdin_fd
-                          : !options.stdin_path.empty() ? open(options.stdin_path.c_str(), O_RDONLY)
-                                                        : in_pipe[0];
-        dup2(in_fd, STDIN_FILENO);
+        dup2(options.stdin_fd != -1 ? options.stdin_fd : in_pipe[0], STDIN_FILENO);
         if (options.terminal_session) {
             // Like a shell's foreground job: the terminal's signal keys reach this process.
             setsid();
@@ -225,8 +205,7 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
         } else {
             setpgid(0, 0);  // a group of its own, so that a hang is ended with every process in it
         }
-        const int out_fd = options.stdout_reader_gone ? gone_pipe[1]
-                           : options.stdout_path.empty()
+        const int out_fd = options.stdout_path.empty()
                                ? out_pipe[1]
                                : open(options.stdout_path.c_str(), O_WRONLY | O_APPEND);
         dup2(out_fd, STDOUT_FILENO);
@@ -236,16 +215,12 @@ running_program spawn_program(const std::string& name, const std::vector<std::st
     }
     close(in_pipe[0]);
     close(out_pipe[1]);
-    if (gone_pipe[1] >= 0) {
-        close(gone_pipe[1]);
-    }
     fcntl(out_pipe[0], F_SETFL, O_NONBLOCK);
     running_program program;
     program.name = name;
     program.pid = child;
     program.out_fd = out_pipe[0];
     program.err_fd = err_fd;
-    program.native = options.native;
     program.deadline = std::chrono::steady_clock::now() + hang_timeout;
     return program;
 }
@@ -299,7 +274,7 @@ run_result finish_program(running_program& program, std::string out_so_far) {
     } else if (WIFSIGNALED(status)) {
         result.ending = "killed by " + signal_name(WTERMSIG(status));
     }
-    if (target_is_windows() && !program.native) {
+    if (target_is_windows()) {
         // The Windows console ends lines with "\r\n"; nothing else is relaxed.
         for (std::string* text : {&result.out, &result.err}) {
             *text = replace_all(*text, "\r\n", "\n");
@@ -312,17 +287,6 @@ run_result run_program(const std::string& name, const std::vector<std::string>& 
                        const run_options& options) {
     running_program program = spawn_program(name, args, options);
     return finish_program(program, "");
-}
-
-run_result run_in(const std::string& cwd, const std::string& name,
-                  const std::vector<std::string>& args) {
-    run_options options;
-    options.cwd = cwd;
-    return run_program(name, args, options);
-}
-
-std::string wine_path(const std::string& path) {
-    return "Z:" + replace_all(path, "/", "\\");
 }
 
 console_session::console_session(const std::string& cwd, const std::string& command) {
@@ -515,6 +479,18 @@ void write_file(const std::string& path, const bytes& content) {
     }
 }
 
+void lay_out(const std::string& folder, const std::map<std::string, bytes>& given) {
+    for (const auto& [name, content] : given) {
+        const std::filesystem::path path = folder + "/" + name;
+        if (name.back() == '/') {
+            std::filesystem::create_directories(path);
+        } else {
+            std::filesystem::create_directories(path.parent_path());
+            write_file(path.string(), content);
+        }
+    }
+}
+
 std::optional<bytes> read_file(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
@@ -528,10 +504,6 @@ bool exists(const std::string& path) {
     return fs::symlink_status(path, ignored).type() != fs::file_type::not_found;
 }
 
-std::string large_file_text(std::uintmax_t size) {
-    return "<large file of " + std::to_string(size) + " bytes>";
-}
-
 std::vector<std::pair<std::string, bytes>> folder_contents(const std::string& folder) {
     std::vector<std::pair<std::string, bytes>> contents;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
@@ -542,8 +514,6 @@ std::vector<std::pair<std::string, bytes>> folder_contents(const std::string& fo
             contents.emplace_back(relative + "/", "");
         } else if (!entry.is_regular_file()) {
             contents.emplace_back(relative, "<not a regular file>");
-        } else if (entry.file_size() > large_file_size) {
-            contents.emplace_back(relative, large_file_text(entry.file_size()));
         } else {
             contents.emplace_back(relative, read_file(entry.path().string()).value_or("?"));
         }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,16 +38,11 @@ private:
 
 struct run_options {
     std::string cwd;
-    std::string stdin_path;            // read-only; empty: an empty pipe, at its end at once
-    int stdin_fd = -1;                 // used instead of stdin_path when not -1
+    int stdin_fd = -1;                 // -1: an empty pipe, at its end at once
     std::string stdout_path;           // appended to instead of being captured (a file of cwd)
-    bool stdout_reader_gone = false;   // standard output is a pipe whose reader has closed it
-    bool remove_cwd = false;           // the child removes its working folder before it starts
     bool terminal_session = false;     // standard input becomes the controlling terminal
-    bool native = false;               // run this build's own program, whatever the target
     std::vector<std::string> wrapper;  // a command that runs the program: its words come first
-    unsigned user = 0;                 // not 0: run as this user and group ID (the suite is root)
-    std::vector<unsigned> groups;      // the supplementary groups of that user
+    unsigned user = 0;  // not 0: run as this user and group ID, no other groups (the suite is root)
 };
 
 struct run_result {
@@ -62,17 +58,13 @@ std::string exited(int status);
 
 // Which programs the tests run: the native build by default; SWUG_TARGET_DIR, SWUG_EXE_SUFFIX and
 // SWUG_RUNNER (say, "wine") point them at another build.
-std::string program_path(const std::string& name, bool native = false);
+std::string program_path(const std::string& name);
 bool target_is_windows();
 
 // Runs name to its end: its standard output read to the end, its exit waited for. Only while a
 // temp_folder is alive, whose harness folder takes the program's standard error.
 run_result run_program(const std::string& name, const std::vector<std::string>& args,
                        const run_options& options);
-
-// run_program with an empty standard input in the folder cwd.
-run_result run_in(const std::string& cwd, const std::string& name,
-                  const std::vector<std::string>& args);
 
 // The same in two steps, for tests that act while the program runs. A child that has not ended
 // 60 s after it started is killed, and the test fails.
@@ -81,7 +73,6 @@ struct running_program {
     int pid = -1;
     int out_fd = -1;
     int err_fd = -1;
-    bool native = false;
     std::chrono::steady_clock::time_point deadline;
     bool timed_out = false;  // killed at the deadline
 };
@@ -122,24 +113,18 @@ private:
     bool timed_out_ = false;
 };
 
-// A path of this machine as a Windows program under Wine sees it: "/tmp/x" is "Z:\tmp\x".
-std::string wine_path(const std::string& path);
-
 // text with every from replaced by to.
 std::string replace_all(std::string text, const std::string& from, const std::string& to);
-
-// The working directory as the program sees it: "Z:/tmp/x" under Wine for "/tmp/x".
-std::string seen_work_dir(const std::string& folder);
 
 void write_file(const std::string& path, const bytes& content);
 std::optional<bytes> read_file(const std::string& path);
 bool exists(const std::string& path);
+// Creates the files and folders of given under folder; a name ending in "/" is a folder.
+void lay_out(const std::string& folder, const std::map<std::string, bytes>& given);
 
 // All the files and folders below folder, as relative path -> content, to compare a whole folder
 // at once. Folders show as "name/" -> "", links as "-> target", other special files as
-// "<not a regular file>", and files over large_file_size (sparse test files) by their size alone.
-constexpr std::uintmax_t large_file_size = 64u << 20;
-std::string large_file_text(std::uintmax_t size);
+// "<not a regular file>".
 std::vector<std::pair<std::string, bytes>> folder_contents(const std::string& folder);
 
 // Whether this process runs as root, and so may run programs as other users.

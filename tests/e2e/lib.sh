@@ -45,6 +45,9 @@ _shown() {
 }
 swug_gen() { _swug "$SWUG_GEN" "$@"; }
 swug_info() { _swug "$SWUG_INFO" "$@"; }
+# ... | only PATTERN: of the output above, the lines that match PATTERN (grep's), and all of
+# standard error: for a case whose point is a few lines of a report that other cases show whole.
+only() { grep -e "$1" -e '^stderr: '; }
 
 # Runs a command of the functions above with the words before "--" put before its program.
 _prefixed() {
@@ -84,6 +87,31 @@ failing_calls_only() { [ -n "${SWUG_FAILING_CALLS:-}" ] && [ -z "${SWUG_RUNNER:-
 posix_only() { [ -z "${SWUG_RUNNER:-}" ] || exit 80; }
 windows_only() { [ -n "${SWUG_RUNNER:-}" ] || exit 80; }
 root_only() { [ "$(id -u)" = 0 ] || exit 80; }
+
+# held STEP... -- COMMAND...: runs COMMAND's program under the file holder (file_holder.cpp),
+# which does its steps first, as another Windows process would (hold:SHARE:FILE holds FILE open,
+# attrib:FLAGS:FILE sets its attributes), and shows attributes afterwards (show:FILE).
+# A case that pipes held's output says holder_only first, as a pipe's "exit 80" skips nothing.
+held() {
+    holder_only
+    _prefixed $SWUG_RUNNER "$SWUG_FILE_HOLDER" "$@"
+}
+holder_only() { windows_only && [ -n "${SWUG_FILE_HOLDER:-}" ] || exit 80; }
+# mapped NAME: Wine's device NAME ("q:" a drive, "unc/server/share" a network share) names the
+# case's folder until the case ends. A name that Wine's prefix has already fails the case, and
+# nothing else in the prefix is touched.
+mapped() {
+    windows_only
+    local devices=${WINEPREFIX:-$HOME/.wine}/dosdevices top= part parts
+    IFS=/ read -ra parts <<<"$1"
+    for part in "${parts[@]}"; do
+        top=${top:+$top/}$part  # the first that is not there yet, which the case removes
+        [ -e "$devices/$top" ] || [ -L "$devices/$top" ] || break
+    done
+    if [ -e "$devices/$1" ] || [ -L "$devices/$1" ]; then echo "Wine's $1 is taken"; return 1; fi
+    mkdir -p "$devices/$(dirname "$1")" && ln -s "$CASE" "$devices/$1" &&
+        trap "rm -r '$devices/$top'" EXIT
+}
 # A memory limit leaves no room for a sanitizer's shadow memory.
 unsanitized_only() { [ -z "${SWUG_SANITIZE:-}" ] || exit 80; }
 

@@ -63,3 +63,252 @@ A drive-relative output goes to the drive's current folder:
   $ swug_gen in.bin Z:up.bin
   | gen image file checksum=00000126,size=00000003 |
   $ image in.bin | cmp - up.bin
+
+Bytes that a text-mode stream would change reach the image unchanged, on either system:
+  $ for i in $(seq 500); do printf '\n\r\32\r\n\n\32a\r\0'; done > text && mkdir a b c && cd a
+  $ cp ../text in.bin && head -c 777 in.bin > mcu_ota.bin && swug_gen in.bin up.bin
+  | gen image file checksum=0001a9c8,size=00001388 , MCU ota checksum=000041fe,size=00000309 |
+  $ image in.bin mcu_ota.bin | cmp - up.bin
+  $ cd ../b && head -c 1024 ../text > in.bin && swug_gen in.bin up.bin
+  | gen image file checksum=0000571a,size=00000400 |
+  $ image in.bin | cmp - up.bin
+  $ cd ../c && : > in.bin && swug_gen in.bin up.bin
+  | gen image file checksum=00000000,size=00000000 |
+  $ image in.bin | cmp - up.bin
+
+A drive's root is named with two slashes:
+  $ mapped q:
+  $ printf abc > in.bin
+  $ swug_gen ./nope.bin ./up.bin
+  can't find the software file Q://nope.bin 
+  [1]
+  $ swug_gen ./in.bin ./up.bin
+  | gen image file checksum=00000126,size=00000003 |
+  $ image in.bin | cmp - up.bin
+
+A network share's root is a folder, found with the separator it needs:
+  $ mapped unc/swug-test/share
+  $ printf abc > in.bin
+  $ swug_gen '\\swug-test\share\in.bin' '\\swug-test\share\up.bin'
+  | gen image file checksum=00000126,size=00000003 |
+  $ image in.bin | cmp - up.bin
+  $ printf OLD > old.bin && swug_gen in.bin '\\swug-test\share\old.bin'
+  | gen image file checksum=00000126,size=00000003 |
+  $ cmp up.bin old.bin
+  $ swug_gen in.bin '\\swug-test\share\'
+  can't create the upgrade image \\swug-test\share\: Is a directory
+  [1]
+  $ files
+  in.bin 3
+  old.bin 131
+  up.bin 131
+
+An image held open unshared is refused before the work starts:
+  $ printf abc > in.bin && printf OLD > up.bin
+  $ held hold:-:up.bin -- swug_gen in.bin up.bin
+  can't write the upgrade image up.bin: it is in use by another process
+  [1]
+  $ printf OLD | cmp - up.bin && files
+  in.bin 3
+  up.bin 3
+
+An image held open by a reader who lets nobody write is refused too:
+  $ printf abc > in.bin && printf OLD > up.bin
+  $ held hold:r:up.bin -- swug_gen in.bin up.bin
+  can't write the upgrade image up.bin: it is in use by another process
+  [1]
+  $ printf OLD | cmp - up.bin && files
+  in.bin 3
+  up.bin 3
+
+An image that may be written but not replaced is written over:
+  $ printf abc > in.bin && printf OLDOLDOLDOLD > up.bin
+  $ held hold:rw:up.bin -- swug_gen in.bin up.bin
+  | gen image file checksum=00000126,size=00000003 |
+  stderr: the upgrade image up.bin was written over in place, not replaced in one step: another process has it open
+  $ image in.bin | cmp - up.bin && files
+  in.bin 3
+  up.bin 131
+
+An image held open by one who lets it be replaced is replaced:
+  $ printf abc > in.bin && printf OLD > up.bin
+  $ held hold:rwd:up.bin -- swug_gen in.bin up.bin
+  | gen image file checksum=00000126,size=00000003 |
+  $ image in.bin | cmp - up.bin && files
+  in.bin 3
+  up.bin 131
+
+A read-only image is refused before the work starts, and stays read-only:
+  $ printf abc > in.bin && printf OLD > up.bin
+  $ held attrib:r:up.bin show:up.bin -- swug_gen in.bin up.bin
+  can't write the upgrade image up.bin: it is read-only
+  up.bin: ra
+  [1]
+  $ printf OLD | cmp - up.bin && files
+  in.bin 3
+  up.bin 3
+
+A software image held open unshared says why it can't be read:
+  $ printf abc > in.bin
+  $ held hold:-:in.bin -- swug_gen in.bin up.bin
+  can't read the software file in.bin: it is in use by another process
+  [1]
+  $ files
+  in.bin 3
+
+An mcu_ota.bin held open unshared is left out, and said so:
+  $ printf abc > in.bin && printf xyz > mcu_ota.bin
+  $ held hold:-:mcu_ota.bin -- swug_gen in.bin up.bin
+  | gen image file checksum=00000126,size=00000003 |
+  stderr: can't open the MCU ota file mcu_ota.bin: it is in use by another process; the upgrade image is made without it
+  $ image in.bin | cmp - up.bin && files
+  in.bin 3
+  mcu_ota.bin 3
+  up.bin 131
+
+A part's file held open unshared is refused before any file is written:
+  $ holder_only
+  $ printf abc > sw && printf xyz > mcu && image sw mcu > up.bin && printf OLD > sw.out
+  $ held hold:-:sw.out -- swug_info --mcu mcu.out --sw sw.out up.bin | tail -2
+  | image is valid |
+  stderr: swug_info: can't write sw.out: it is in use by another process
+  [2]
+  $ printf OLD | cmp - sw.out && files
+  mcu 3
+  sw 3
+  sw.out 3
+  up.bin 134
+
+A read-only part's file is refused before any file is written:
+  $ holder_only
+  $ printf abc > sw && printf xyz > mcu && image sw mcu > up.bin && printf OLD > sw.out
+  $ held attrib:r:sw.out -- swug_info --mcu mcu.out --sw sw.out up.bin | tail -2
+  | image is valid |
+  stderr: swug_info: can't write sw.out: it is read-only
+  [2]
+  $ printf OLD | cmp - sw.out && files
+  mcu 3
+  sw 3
+  sw.out 3
+  up.bin 134
+
+A part's file that may be written but not replaced is written over:
+  $ holder_only
+  $ printf abc > sw && printf xyz > mcu && image sw mcu > up.bin && printf OLDOLD > sw.out
+  $ held hold:rw:sw.out -- swug_info --sw sw.out up.bin | tail -3
+  | image is valid |
+  | wrote the software image to sw.out, size=00000003 |
+  stderr: swug_info: sw.out was written over in place, not replaced in one step: another process has it open
+  $ cmp sw sw.out && files
+  mcu 3
+  sw 3
+  sw.out 3
+  up.bin 134
+
+An upgrade image held open unshared says why it can't be opened:
+  $ printf abc > sw && image sw > up.bin
+  $ held hold:-:up.bin -- swug_info up.bin
+  stderr: swug_info: can't open the upgrade image up.bin: it is in use by another process
+  [2]
+
+A new image is not hidden, though its temporary file was:
+  $ printf abc > in.bin
+  $ held show:new.bin -- swug_gen in.bin new.bin
+  | gen image file checksum=00000126,size=00000003 |
+  new.bin: a
+  $ image in.bin | cmp - new.bin
+
+A hidden image stays hidden when replaced:
+  $ printf abc > in.bin && printf OLD > up.bin
+  $ held attrib:h:up.bin show:up.bin -- swug_gen in.bin up.bin
+  | gen image file checksum=00000126,size=00000003 |
+  up.bin: ha
+  $ image in.bin | cmp - up.bin
+
+A hidden system image stays both when replaced:
+  $ printf abc > in.bin && printf OLD > up.bin
+  $ held attrib:hs:up.bin show:up.bin -- swug_gen in.bin up.bin
+  | gen image file checksum=00000126,size=00000003 |
+  up.bin: hsa
+  $ image in.bin | cmp - up.bin
+
+An image without attributes is not hidden by its replacement:
+  $ printf abc > in.bin && printf OLD > up.bin
+  $ held attrib:-:up.bin show:up.bin -- swug_gen in.bin up.bin
+  | gen image file checksum=00000126,size=00000003 |
+  up.bin: a
+  $ image in.bin | cmp - up.bin
+
+Two new parts that differ in case are one file:
+  $ windows_only
+  $ printf abc > sw && printf xyz > mcu && image sw mcu > up.bin
+  $ swug_info --sw part.bin --mcu PART.BIN up.bin | tail -2
+  | image is valid |
+  stderr: swug_info: --sw part.bin and --mcu PART.BIN are the same file
+  [2]
+  $ files
+  mcu 3
+  sw 3
+  up.bin 134
+
+Two new parts, one with a trailing dot and blank, are one file:
+  $ windows_only
+  $ printf abc > sw && printf xyz > mcu && image sw mcu > up.bin
+  $ swug_info --sw p2.bin --mcu 'p2.bin. ' up.bin | tail -2
+  | image is valid |
+  stderr: swug_info: --sw p2.bin and --mcu p2.bin.  are the same file
+  [2]
+  $ files
+  mcu 3
+  sw 3
+  up.bin 134
+
+An existing part's file by its long and its 8.3 name is one file:
+  $ windows_only
+  $ printf abc > sw && printf xyz > mcu && image sw mcu > up.bin && printf OLD > 'long part name.bin'
+  $ swug_info --sw 'long part name.bin' --mcu LONG~N3Y.BIN up.bin | tail -2
+  | image is valid |
+  stderr: swug_info: --sw long part name.bin and --mcu LONG~N3Y.BIN are the same file
+  [2]
+  $ printf OLD | cmp - 'long part name.bin' && files
+  long part name.bin 3
+  mcu 3
+  sw 3
+  up.bin 134
+
+A new part named by the other new part's future 8.3 name never takes its file:
+  $ windows_only
+  $ printf abc > sw && printf xyz > mcu && image sw mcu > up.bin
+  $ swug_info --sw 'long part name.bin' --mcu LONG~N3Y.BIN up.bin | tail -4
+  | image is valid |
+  | wrote the software image to long part name.bin, size=00000003 |
+  | wrote the MCU ota image to LONG~N3Y.BIN, size=00000003 |
+  stderr: swug_info: can't write LONG~N3Y.BIN: File exists
+  [2]
+  $ cmp sw 'long part name.bin' && files
+  long part name.bin 3
+  mcu 3
+  sw 3
+  up.bin 134
+
+The software image by its 8.3 name is the output by its long name:
+  $ windows_only
+  $ printf abc > 'long part name.bin'
+  $ swug_gen LONG~N3Y.BIN 'long part name.bin'
+  the upgrade image long part name.bin is the software file LONG~N3Y.BIN, refusing to overwrite it
+  [1]
+  $ files
+  long part name.bin 3
+
+A folder that allows no new files gets its image written over:
+  $ windows_only && root_only
+  $ mkdir upload && printf abc > in.bin && printf OLDOLDOLDOLDOLDOLDOLDOLD > upload/up.bin
+  $ chattr +i upload 2>/dev/null || exit 80
+  $ trap 'chattr -i "$CASE/upload"' EXIT
+  $ swug_gen in.bin 'upload\up.bin'
+  | gen image file checksum=00000126,size=00000003 |
+  stderr: the upgrade image upload\up.bin was written over in place, not replaced in one step: its folder allows no new files
+  $ chattr -i upload && image in.bin | cmp - upload/up.bin && files
+  in.bin 3
+  upload/
+  upload/up.bin 131
