@@ -163,6 +163,16 @@ failure find_output_target(const char* path, output_target& target) {
     return {};
 }
 
+// True for two names that differ in the case of ASCII letters alone, as every case-insensitive
+// file system compares them.
+bool same_but_for_case(const std::string& a, const std::string& b) {
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
 // True when two targets would write the same file: the same existing file, or the same name in
 // the same folder (however the folder is reached), names compared as same_name does.
 bool same_destination(const output_target& a, const output_target& b) {
@@ -442,6 +452,32 @@ failure output::finish() {
 }
 
 output::commit_result output::commit() {
+    const commit_result result = put_in_place();
+    if (result.failed.kind != failure_kind::cannot_write) {
+        (void)sys::identity_now(target_.place, placed_);
+    }
+    return result;
+}
+
+bool output::takes_place_of(const output& earlier) const {
+    platform::file_identity now;
+    if (sys::identity_now(target_.place, now) != 0) {
+        return false;  // still free
+    }
+    if (now == earlier.placed_) {
+        return true;
+    }
+    // Some file systems number a file by the name it was looked up by (FAT through FUSE): there a
+    // name that was free and now leads to a file, beside an earlier output named alike but for
+    // case, is that output.
+    const sys::output_place& mine = target_.place;
+    const sys::output_place& theirs = earlier.target_.place;
+    return !target_.exists() && !mine.descriptor.is_open() && !theirs.descriptor.is_open() &&
+           mine.folder_identity == theirs.folder_identity &&
+           same_but_for_case(mine.name, theirs.name);
+}
+
+output::commit_result output::put_in_place() {
     if (rewrite_ != rewrite_reason::none) {
         return rewrite();
     }
@@ -460,7 +496,8 @@ output::commit_result output::commit() {
 }
 
 // A complete image that its folder had no room to name, though it had room for the image: the old
-// file is written over with it, as a plain write does. Any other failure of the commit is the run's.
+// file is written over with it, as a plain write does. Any other failure of the commit is the
+// run's.
 output::commit_result output::write_over_unnamed(int error) {
     int content = -1;
     if (!platform::means_no_room(error) || !target_.exists() ||

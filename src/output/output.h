@@ -106,6 +106,10 @@ public:
     // old one now instead (or was written over it already, where no such file had room), and cut
     // to its length: then a failure can leave it part written, as a plain write would.
     commit_result commit();
+    // True when this output's name now leads to the file that earlier put in place at its commit:
+    // two spellings of one new name in a folder that compares names without regard to case (vfat,
+    // ext4 with casefold), which only the files themselves tell apart. Asked before committing.
+    bool takes_place_of(const output& earlier) const;
 
     // Closes the file and removes the temporary file, when there is one.
     void drop();
@@ -134,6 +138,7 @@ private:
     int write_over_old(int error, rewrite_reason reason);
     void close_new_file();
     int sink() const { return route_ == route::over_old ? target_.existing.get() : fd_; }
+    commit_result put_in_place();
     commit_result write_over_unnamed(int error);
     commit_result rewrite();
 
@@ -144,6 +149,7 @@ private:
     rewrite_reason rewrite_ = rewrite_reason::none;  // why the old file is written over
     std::uint64_t position_ = 0;                     // where the next write() goes
     std::uint64_t end_ = 0;                          // the length written so far
+    platform::file_identity placed_;                 // what commit put at the output's name
 };
 
 }  // namespace swug

@@ -607,6 +607,18 @@ void discard_temporary(const output_place& place, const std::string& name) {
     }
 }
 
+int identity_now(const output_place& place, platform::file_identity& identity) {
+    const int entry = openat(folder_fd(place), place.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (entry < 0) {
+        return platform::last_error();
+    }
+    platform::file_status status;
+    const int error = platform::status_of(entry, status);
+    close(entry);
+    identity = status.identity;
+    return error;
+}
+
 int sync_folder(const output_place& place) {
     int reason = fsync(folder_fd(place)) != 0 ? platform::last_error() : 0;
     // Some file systems can't sync a folder and say so; their renames are as safe as they get. A

@@ -482,6 +482,13 @@ void discard_temporary(const output_place& place, const std::string& name) {
     }
 }
 
+int identity_now(const output_place& place, platform::file_identity& identity) {
+    platform::file_status status;
+    const int error = status_of_path(joined(place).c_str(), status);
+    identity = status.identity;
+    return error;
+}
+
 int sync_folder(const output_place& place) {
     // MOVEFILE_WRITE_THROUGH has flushed a new name. ReplaceFileW has no such flag: the file
     // that now has the name is flushed, metadata and all.

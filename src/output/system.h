@@ -64,7 +64,8 @@ struct output_place {
 failure find_output_place(const char* path, output_place& place);
 
 // True when two names in one folder name the same entry: byte for byte on Linux, which misses two
-// spellings of one new file in a case-insensitive folder; on Windows without regard to case or
+// spellings of one new file in a case-insensitive folder until one exists (output::takes_place_of);
+// on Windows without regard to case or
 // to trailing dots and blanks.
 bool same_name(const std::string& a, const std::string& b);
 
@@ -83,13 +84,14 @@ int create_in_place(const output_place& place, int& fd);
 // name is cut between UTF-8 characters. Shared by both systems (output.cpp).
 std::string temporary_name(const std::string& final_name);
 
-// A temporary file of this run in place's folder, open for reading (what it holds moves elsewhere when the disk is full) and writing, known by name
-// until it is committed or discarded; at most two at a time. Never an existing file: on Linux a
-// file with no name until commit, which no signal can leave behind, and where the file system
-// can't make one, a file created exclusively under name, which anything that ends the process
-// but a kill removes. With no existing file (old_fd -1) it gets the mode a plain create gives;
-// one that is to replace the existing file old_fd is made to keep what a plain write keeps of
-// it, and where that can't be, lost says why (the file is created all the same).
+// A temporary file of this run in place's folder, open for reading (what it holds moves elsewhere
+// when the disk is full) and writing, known by name until it is committed or discarded; at most two
+// at a time. Never an existing file: on Linux a file with no name until commit, which no signal can
+// leave behind, and where the file system can't make one, a file created exclusively under name,
+// which anything that ends the process but a kill removes. With no existing file (old_fd -1) it
+// gets the mode a plain create gives; one that is to replace the existing file old_fd is made to
+// keep what a plain write keeps of it, and where that can't be, lost says why (the file is created
+// all the same).
 int create_temporary(const output_place& place, const std::string& name, int old_fd, int& fd,
                      rewrite_reason& lost);
 // Readies the complete temporary file fd to take the final name, and flushes it to the disk.
@@ -105,6 +107,8 @@ int commit_temporary(const output_place& place, const std::string& name, owned_d
 int reopen_temporary(const output_place& place, const std::string& name, int& fd);
 // Removes the temporary file (closed or not), when it is still this run's, and stops watching it.
 void discard_temporary(const output_place& place, const std::string& name);
+// What place's final name leads to now, itself when it is a link: ENOENT when nothing is there.
+int identity_now(const output_place& place, platform::file_identity& identity);
 // Makes the committed name survive a power cut. 0 where the folder can't be synced at all.
 int sync_folder(const output_place& place);
 

@@ -69,3 +69,15 @@ Files on two file systems that share an inode number are different files:
   >   [ $(stat -c %i a/in.bin) = $(stat -c %i b/up.bin) ] || echo "no shared inode number"
   >   "$0" a/in.bin b/up.bin' "$SWUG_GEN"
   | gen image file checksum=0000020d,size=0000000a |
+
+Two spellings of one new part in a folder that ignores case: the second is refused, the first kept:
+  $ root_only && posix_only && command -v fusefat mkfs.vfat > /dev/null && [ -e /dev/fuse ] || exit 80
+  $ printf abc > sw && printf xyz > mcu && image sw mcu > fat.img.bin && truncate -s 4M fat && mkfs.vfat fat > /dev/null
+  $ mkdir mnt && unshare --mount bash -c 'fusefat -o rw+ fat mnt 2> /dev/null && cd mnt &&
+  >   swug_info --sw PART.BIN --mcu part.bin ../fat.img.bin | tail -3; s=$?; ls; cat PART.BIN; exit $s'
+  | wrote the software image to PART.BIN, size=00000003 |
+  | wrote the MCU ota image to part.bin, size=00000003 |
+  stderr: swug_info: --sw PART.BIN and --mcu part.bin are the same file
+  PART.BIN
+  abc (no-eol)
+  [2]
