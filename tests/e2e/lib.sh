@@ -112,7 +112,7 @@ mapped() {
     mkdir -p "$devices/$(dirname "$1")" && ln -s "$CASE" "$devices/$1" &&
         trap "rm -r '$devices/$top'" EXIT
 }
-# A memory limit leaves no room for a sanitizer's shadow memory.
+# A memory limit leaves no room for a sanitizer's shadow memory, and a sanitizer needs /proc.
 unsanitized_only() { [ -z "${SWUG_SANITIZE:-}" ] || exit 80; }
 
 # node NAME MAJOR MINOR: a character device of the case's own, like /dev/null (1 3), /dev/zero

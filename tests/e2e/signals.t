@@ -45,7 +45,7 @@ Without nameless files, SIGTERM removes the hidden file and SIGKILL leaves it, r
   OLD (no-eol)
 
 Without /proc a new file can't be named later, so it is named from the start:
-  $ root_only && posix_only && unshare --mount true || exit 80
+  $ root_only && posix_only && unsanitized_only && unshare --mount true || exit 80
   $ printf OLD > up.bin && mkfifo in.fifo && truncate -s 600000 zeros
   $ unshare --mount --propagation private sh -c 'umount -l /proc && { "$0" in.fifo up.bin & }
   >   exec 3> in.fifo; cat zeros >&3; ls -A | sed "s/swug-....../swug-XXXXXX/"; exec 3>&-; wait' "$SWUG_GEN"
