@@ -108,9 +108,8 @@ A stray byte at 61 is named with its value:
   [1]
 
 An mcu_addr that fits only when 32 bits wrap, in a sparse file of 4 GiB:
-  $ : > sw && : > mcu && image sw mcu length=0xffffff90 mcu_addr=0x10 > up.bin
-  $ truncate -s 4294967312 up.bin
-  $ swug_info up.bin | only 'size\|length\|mcu_addr\|valid'
+  $ in_memory ': > sw && : > mcu && image sw mcu length=0xffffff90 mcu_addr=0x10 > up.bin &&
+  >   truncate -s 4294967312 up.bin && swug_info up.bin' | only 'size\|length\|mcu_addr\|valid'
   | size=100000010 |
   | length=ffffff90 |
   | mcu_addr=00000010 |
