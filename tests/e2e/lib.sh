@@ -11,38 +11,83 @@ CASE=$CRAMTMP/case  # the case's folder, shown as $CASE in the programs' output
 # "\n", the case's folder as $CASE), and returns its exit status. Variables set before the
 # command change its streams: stdin=FILE (else an empty pipe); stdout=FILE (appended to, not
 # shown), stdout=pipe, stdout=closed, or stdout=gone (a pipe that nobody reads any more);
-# stderr=closed. The prefixes of as and fail below come first.
+# stderr=closed. The prefixes of as and fail below come first. One perl (_run below) starts
+# the program, keeps the time and shows both streams, as each process costs a case ~10 ms.
 _swug() {
     local out="$CRAMTMP/.stdout" err="$CRAMTMP/.stderr" fifo="$CRAMTMP/.fifo" o=5 e=6 status
     : >"$out"
     case ${stdout:-} in
-        '') exec 5>"$out" ;;
+        '' | pipe) exec 5>"$out" ;;
         closed) o=- ;;
         gone) rm -f "$fifo" && mkfifo "$fifo" && exec 7<>"$fifo" 5>"$fifo" 7<&- ;;
-        pipe) rm -f "$fifo" && mkfifo "$fifo" && { cat "$fifo" >"$out" & } && exec 5>"$fifo" ;;
         *) exec 5>>"$stdout" ;;
     esac
     exec 6>"$err"
     [ "${stderr:-}" != closed ] || e=-
-    if [ -n "${stdin:-}" ]; then exec 4<"$stdin"; else exec 4< <(:); fi
-    timeout -k 5 60 "${_swug_prefix[@]}" $SWUG_RUNNER "$@" <&4 >&$o 2>&$e 4<&- 5>&- 6>&-
+    perl -e "$_shown$_run" "$CASE" "${stdin:-}" "${stdout:-}" "${stderr:-}" "$out" "$err" \
+        "${_swug_prefix[@]}" $SWUG_RUNNER "$@" 9>&1 >&$o 2>&$e 5>&- 6>&-
     status=$?
-    exec 4<&- 5>&- 6>&-
+    exec 5>&- 6>&-
     wait
-    _shown <"$out"
-    if [ -s "$err" ]; then
-        [ ! -s "$out" ] || [ -z "$(tail -c 1 "$out" | tr -d '\n')" ] || echo ' [no line end]'
-        _shown <"$err" | sed 's/^/stderr: /'
-    fi
     return $status
 }
+# Perl, after CASE STDIN STDOUT STDERR OUT ERR: runs the command given after them with STDIN (a
+# file's name, or nothing for an empty pipe) as standard input, standard output a pipe read into
+# the file OUT where STDOUT is "pipe", else as the shell gave it, and a stream that is "closed"
+# closed (perl itself starts with /dev/null there); shows OUT and ERR on descriptor 9 and ends as
+# the program did (124 when it had to be ended after 60 s).
+_run='
+    my ($stdin, $stdout, $stderr, $out, $err) = splice @ARGV, 0, 5;
+    open our $show, ">&=", 9 or die "descriptor 9: $!";
+    pipe my $from, my $to or die "pipe: $!" if $stdout eq "pipe";
+    my $pid = fork // die "fork: $!";
+    if (!$pid) {
+        close $show;
+        if ($stdin ne "") {
+            open STDIN, "<", $stdin or die "$stdin: $!\n";
+        } else {
+            pipe my $empty, my $unused or die "pipe: $!";
+            close $unused;
+            open STDIN, "<&", $empty or die "stdin: $!";
+            close $empty;
+        }
+        if ($to) { open STDOUT, ">&", $to or die "stdout: $!"; close $to; close $from; }
+        close STDOUT if $stdout eq "closed";
+        close STDERR if $stderr eq "closed";
+        setpgrp;  # its own process group, which the time limit ends whole
+        exec { $ARGV[0] } @ARGV or print STDERR "$ARGV[0]: $!\n";
+        exit 127;
+    }
+    my $late = 0;
+    $SIG{ALRM} = sub { $late++ ? kill "KILL", -$pid : kill "TERM", -$pid; alarm 5 };
+    alarm 60;
+    if ($to) { close $to; syswrite STDOUT, $_ while sysread $from, $_, 65536; }
+    waitpid $pid, 0;
+    my $status = $late ? 124 : $? & 127 ? 128 + ($? & 127) : $? >> 8;
+    open my $o, "<", $out or die "$out: $!";
+    open my $e, "<", $err or die "$err: $!";
+    print $show " [no line end]\n" if show($o, "") ne "\n" && -s $err;
+    show($e, "stderr: ");
+    exit $status;'
 
 # Output as the cases show it: "\r\n" as "\n", the case's folder as $CASE, and a run of more than
 # 20 equal characters (in long names) as <N c>; cram shows other than ASCII escaped, (esc).
-_shown() {
-    CASE=$CASE perl -pe 's/\r$//; s/(Z:)?\Q$ENV{CASE}\E/\$CASE/g;
-        s/(([\xc0-\xf7][\x80-\xbf]*|.)\2{20,})/"<" . length($1) \/ length($2) . " $2>"/ge'
-}
+# In Perl, after CASE: show(FILE, MARK) prints FILE's lines so, each after MARK, to $show, and
+# returns the last character read.
+_shown='
+    our $case = shift;
+    sub show {
+        my ($file, $mark, $end) = (@_, "\n");
+        while (<$file>) {
+            $end = substr $_, -1;
+            s/\r$//;
+            s/(Z:)?\Q$case\E/\$CASE/g;
+            s/(([\xc0-\xf7][\x80-\xbf]*|.)\2{20,})/"<" . length($1) \/ length($2) . " $2>"/ge;
+            print $show $mark, $_;
+        }
+        return $end;
+    }'
+_shown() { perl -e "$_shown"' our $show = *STDOUT; show(*STDIN, "")' "$CASE"; }
 swug_gen() { _swug "$SWUG_GEN" "$@"; }
 swug_info() { _swug "$SWUG_INFO" "$@"; }
 # ... | only PATTERN: of the output above, the lines that match PATTERN (grep's), and all of
