@@ -11,47 +11,39 @@ CASE=$CRAMTMP/case  # the case's folder, shown as $CASE in the programs' output
 # "\n", the case's folder as $CASE), and returns its exit status. Variables set before the
 # command change its streams: stdin=FILE (else an empty pipe); stdout=FILE (appended to, not
 # shown), stdout=pipe, stdout=closed, or stdout=gone (a pipe that nobody reads any more);
-# stderr=closed. The prefixes of as and fail below come first. One perl (_run below) starts
-# the program, keeps the time and shows both streams, as each process costs a case ~10 ms.
+# stderr=closed. The prefixes of as and fail below come first. One perl (_run) does all of
+# this, as each process costs a case ~10 ms.
 _swug() {
-    local out="$CRAMTMP/.stdout" err="$CRAMTMP/.stderr" fifo="$CRAMTMP/.fifo" o=5 e=6 status
-    : >"$out"
-    case ${stdout:-} in
-        '' | pipe) exec 5>"$out" ;;
-        closed) o=- ;;
-        gone) rm -f "$fifo" && mkfifo "$fifo" && exec 7<>"$fifo" 5>"$fifo" 7<&- ;;
-        *) exec 5>>"$stdout" ;;
-    esac
-    exec 6>"$err"
-    [ "${stderr:-}" != closed ] || e=-
-    perl -e "$_shown$_run" "$CASE" "${stdin:-}" "${stdout:-}" "${stderr:-}" "$out" "$err" \
-        "${_swug_prefix[@]}" $SWUG_RUNNER "$@" 9>&1 >&$o 2>&$e 5>&- 6>&-
+    local status
+    perl -e "$_shown$_run" "$CASE" "$CRAMTMP" "${stdin:-}" "${stdout:-}" "${stderr:-}" \
+        "${_swug_prefix[@]}" $SWUG_RUNNER "$@"
     status=$?
-    exec 5>&- 6>&-
-    wait
+    wait  # as the runs of a case always have, for the case's own jobs
     return $status
 }
-# Perl, after CASE STDIN STDOUT STDERR OUT ERR: runs the command given after them with STDIN (a
-# file's name, or nothing for an empty pipe) as standard input, standard output a pipe read into
-# the file OUT where STDOUT is "pipe", else as the shell gave it, and a stream that is "closed"
-# closed (perl itself starts with /dev/null there); shows OUT and ERR on descriptor 9 and ends as
-# the program did (124 when it had to be ended after 60 s).
+# Perl, after CASE, the folder for the two streams' files, and STDIN STDOUT STDERR as above: runs
+# the command that follows, and ends as it did, 124 when it had to be ended. Perl starts with
+# /dev/null on a closed standard stream, so a "closed" one is closed last for the program.
 _run='
-    my ($stdin, $stdout, $stderr, $out, $err) = splice @ARGV, 0, 5;
-    open our $show, ">&=", 9 or die "descriptor 9: $!";
-    pipe my $from, my $to or die "pipe: $!" if $stdout eq "pipe";
+    my ($tmp, $stdin, $stdout, $stderr) = splice @ARGV, 0, 4;
+    my ($out, $err) = ("$tmp/.stdout", "$tmp/.stderr");
+    open my $o, ">", $out or die "$out: $!";  # emptied, and written by the pipe of stdout=pipe
+    open my $e, ">", $err or die "$err: $!";
+    my ($from, $to);
+    pipe $from, $to or die "pipe: $!" if $stdout eq "pipe";
     my $pid = fork // die "fork: $!";
     if (!$pid) {
-        close $show;
+        open STDERR, ">", $err;
         if ($stdin ne "") {
             open STDIN, "<", $stdin or die "$stdin: $!\n";
         } else {
-            pipe my $empty, my $unused or die "pipe: $!";
-            close $unused;
-            open STDIN, "<&", $empty or die "stdin: $!";
-            close $empty;
+            pipe my $empty, my $writer or die "pipe: $!";
+            open STDIN, "<&", $empty;
         }
-        if ($to) { open STDOUT, ">&", $to or die "stdout: $!"; close $to; close $from; }
+        if ($stdout eq "gone") { pipe my $reader, $to or die "pipe: $!"; }
+        if ($to) { open STDOUT, ">&", $to; }
+        elsif ($stdout eq "") { open STDOUT, ">", $out; }
+        elsif ($stdout ne "closed") { open STDOUT, ">>", $stdout or die "$stdout: $!\n"; }
         close STDOUT if $stdout eq "closed";
         close STDERR if $stderr eq "closed";
         setpgrp;  # its own process group, which the time limit ends whole
@@ -61,12 +53,12 @@ _run='
     my $late = 0;
     $SIG{ALRM} = sub { $late++ ? kill "KILL", -$pid : kill "TERM", -$pid; alarm 5 };
     alarm 60;
-    if ($to) { close $to; syswrite STDOUT, $_ while sysread $from, $_, 65536; }
+    if ($to) { close $to; syswrite $o, $_ while sysread $from, $_, 65536; }
     waitpid $pid, 0;
     my $status = $late ? 124 : $? & 127 ? 128 + ($? & 127) : $? >> 8;
-    open my $o, "<", $out or die "$out: $!";
-    open my $e, "<", $err or die "$err: $!";
-    print $show " [no line end]\n" if show($o, "") ne "\n" && -s $err;
+    our $show = *STDOUT;
+    open $o, "<", $out and open $e, "<", $err or die "$out, $err: $!";
+    print " [no line end]\n" if show($o, "") ne "\n" && -s $err;
     show($e, "stderr: ");
     exit $status;'
 
