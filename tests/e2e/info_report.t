@@ -183,8 +183,7 @@ An endless device ends one byte past the expected end:
   [1]
 
 An image named with a line break and an escape shows them escaped:
-  $ posix_only
-  $ ten > sw && printf abc > mcu && image sw mcu > $'x.bin\n| image is valid |\e[2J'
+  $ posix_only && ten > sw && printf abc > mcu && image sw mcu > $'x.bin\n| image is valid |\e[2J'
   $ swug_info $'x.bin\n| image is valid |\e[2J' | head -1
   | image x.bin\n| image is valid |\x1b[2J |
 
