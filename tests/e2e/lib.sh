@@ -56,7 +56,6 @@ _run='
     if ($to) { close $to; syswrite $o, $_ while sysread $from, $_, 65536; }
     waitpid $pid, 0;
     my $status = $late ? 124 : $? & 127 ? 128 + ($? & 127) : $? >> 8;
-    our $show = *STDOUT;
     open $o, "<", $out and open $e, "<", $err or die "$out, $err: $!";
     print " [no line end]\n" if show($o, "") ne "\n" && -s $err;
     show($e, "stderr: ");
@@ -64,8 +63,8 @@ _run='
 
 # Output as the cases show it: "\r\n" as "\n", the case's folder as $CASE, and a run of more than
 # 20 equal characters (in long names) as <N c>; cram shows other than ASCII escaped, (esc).
-# In Perl, after CASE: show(FILE, MARK) prints FILE's lines so, each after MARK, to $show, and
-# returns the last character read.
+# In Perl, after CASE: show(FILE, MARK) prints FILE's lines so, each after MARK, and returns the
+# last character read.
 _shown='
     our $case = shift;
     sub show {
@@ -75,11 +74,10 @@ _shown='
             s/\r$//;
             s/(Z:)?\Q$case\E/\$CASE/g;
             s/(([\xc0-\xf7][\x80-\xbf]*|.)\2{20,})/"<" . length($1) \/ length($2) . " $2>"/ge;
-            print $show $mark, $_;
+            print $mark, $_;
         }
         return $end;
     }'
-_shown() { perl -e "$_shown"' our $show = *STDOUT; show(*STDIN, "")' "$CASE"; }
 swug_gen() { _swug "$SWUG_GEN" "$@"; }
 swug_info() { _swug "$SWUG_INFO" "$@"; }
 # ... | only PATTERN: of the output above, the lines that match PATTERN (grep's), and all of
@@ -178,7 +176,9 @@ image() { "$SWUG_PYTHON" -S "$TESTS_DIR/e2e/encode.py" image "$@"; }
 files() {
     find . -mindepth 1 \( -type d -printf '%P/\n' -o -type l -printf '%P -> %l\n' \
         -o -type p -printf '%P (FIFO)\n' -o -type c -printf '%P (device)\n' \
-        -o -printf '%P %s\n' \) | LC_ALL=C sort | _shown
+        -o -printf '%P %s\n' \) | perl -e "$_shown"'
+            open my $sorted, "<", \join "", map "$_\n", sort map { chomp; $_ } <STDIN>;  # as LC_ALL=C sort
+            show($sorted, "")' "$CASE"
 }
 # Owner, group and mode of each file, then its ACL entries and user attributes.
 meta() {
