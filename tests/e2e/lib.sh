@@ -167,10 +167,10 @@ node() { posix_only; mknod "$1" c "$2" "$3" 2>"$CRAMTMP/.ignored" || exit 80; }
 
 # The tests' own data: the ten bytes 01 to 0a; SIZE bytes of (i * STEP + OFFSET) mod 256.
 ten() { printf '\1\2\3\4\5\6\7\10\11\12'; }
-pattern() { "$SWUG_PYTHON" -S "$TESTS_DIR/e2e/encode.py" pattern "$@"; }
+pattern() { perl "$TESTS_DIR/e2e/encode.pl" pattern "$@"; }
 # image SOFTWARE [MCU] [FIELD=VALUE...]: the upgrade image these parts must give, by the tests'
-# own encoder (encode.py); compare with cmp.
-image() { "$SWUG_PYTHON" -S "$TESTS_DIR/e2e/encode.py" image "$@"; }
+# own encoder (encode.pl); compare with cmp.
+image() { perl "$TESTS_DIR/e2e/encode.pl" image "$@"; }
 
 # Every file, folder, link and node below the current folder, with sizes and link targets.
 files() {
