@@ -28,8 +28,7 @@ The output is a folder named with a trailing /:
   up/
 
 The output is a folder:
-  $ posix_only
-  $ printf 0123456789 > in.bin && mkdir up
+  $ posix_only && printf 0123456789 > in.bin && mkdir up
   $ swug_gen in.bin up
   can't create the upgrade image up: Is a directory
   [1]
@@ -60,8 +59,7 @@ An output 600 bytes deep:
   $ image $deep/in.bin | cmp - $deep/up.bin
 
 An output name longer than the file system takes: the system's reason:
-  $ posix_only
-  $ printf 0123456789 > in.bin
+  $ posix_only && printf 0123456789 > in.bin
   $ swug_gen in.bin $(printf 'n%.0s' {1..300})
   can't create the upgrade image <300 n>: File name too long
   [1]
@@ -69,15 +67,13 @@ An output name longer than the file system takes: the system's reason:
   in.bin 10
 
 A software name longer than the file system takes: the system's reason:
-  $ posix_only
-  $ swug_gen $(printf 's%.0s' {1..301}) $(printf 'n%.0s' {1..300})
+  $ posix_only && swug_gen $(printf 's%.0s' {1..301}) $(printf 'n%.0s' {1..300})
   can't read the software file <301 s>: File name too long
   [1]
   $ files
 
 A software path longer than the system takes: the system's reason:
-  $ posix_only
-  $ mkdir x && printf 0123456789 > x/in.bin
+  $ posix_only && mkdir x && printf 0123456789 > x/in.bin
   $ swug_gen x$(printf '/%.0s' {1..4500})in.bin up.bin
   can't read the software file x<4500 />in.bin: File name too long
   [1]
@@ -86,8 +82,7 @@ A software path longer than the system takes: the system's reason:
   x/in.bin 10
 
 The software image is a folder its user may not read:
-  $ posix_only
-  $ mkdir -m 0300 fw
+  $ posix_only && mkdir -m 0300 fw
   $ as 61001 swug_gen fw up.bin
   can't read the software file fw: Is a directory
   [1]
@@ -95,21 +90,18 @@ The software image is a folder its user may not read:
   fw/
 
 ./ without a working directory:
-  $ posix_only
-  $ printf 0123456789 > in.bin && mkdir gone && cd gone && rmdir ../gone
+  $ posix_only && printf 0123456789 > in.bin && mkdir gone && cd gone && rmdir ../gone
   $ swug_gen ./in.bin ./up.bin
   can't expand ./in.bin: can't get the working directory: No such file or directory
   [1]
 
 A name with a line break and an escape is shown escaped:
-  $ posix_only
-  $ swug_gen $'a\nb\e[31m' up.bin
+  $ posix_only && swug_gen $'a\nb\e[31m' up.bin
   can't find the software file a\nb\x1b[31m 
   [1]
 
 A byte 0x80 to 0x9F of no character is shown escaped, as 8-bit terminals take it as a control:
-  $ posix_only
-  $ swug_gen $'a\x9b2Jb' up.bin
+  $ posix_only && swug_gen $'a\x9b2Jb' up.bin
   can't find the software file a\x9b2Jb 
   [1]
 
@@ -138,8 +130,7 @@ A read error keeps the old image:
   up.bin 3
 
 A read error keeps a linked image and the link:
-  $ posix_only
-  $ mkdir store && printf OLD > store/release.bin && ln -s store/release.bin link.bin
+  $ posix_only && mkdir store && printf OLD > store/release.bin && ln -s store/release.bin link.bin
   $ swug_gen /proc/self/mem link.bin
   can't read the software file /proc/self/mem: Input/output error
   [1]
@@ -168,8 +159,7 @@ An mcu_ota.bin whose size can't be told is too big:
   $ image in.bin | cmp - up.bin
 
 An mcu_ota.bin FIFO never blocks the run:
-  $ posix_only
-  $ printf 0123456789 > in.bin && mkfifo mcu_ota.bin
+  $ posix_only && printf 0123456789 > in.bin && mkfifo mcu_ota.bin
   $ swug_gen in.bin up.bin
   | MCU ota file is too big, must <96KB |
   | gen image file checksum=0000020d,size=0000000a |

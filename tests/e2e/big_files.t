@@ -18,21 +18,17 @@ An MCU OTA offset past 32 bits is refused before the old image is touched:
   up.bin 3
 
 A software image of exactly 4294967295 bytes packs:
-  $ node null 1 3
-  $ truncate -s 4294967295 big.bin
-  $ swug_gen big.bin null
+  $ in_memory 'node null 1 3 && truncate -s 4294967295 big.bin && swug_gen big.bin null'
   | gen image file checksum=00000000,size=ffffffff |
 
 A software image of exactly 4294967167 bytes packs with an MCU OTA image:
-  $ node null 1 3
-  $ truncate -s 4294967167 big.bin && printf abc > mcu_ota.bin
-  $ swug_gen big.bin null
+  $ in_memory 'node null 1 3 && truncate -s 4294967167 big.bin && printf abc > mcu_ota.bin &&
+  >   swug_gen big.bin null'
   | gen image file checksum=00000000,size=ffffff7f , MCU ota checksum=00000126,size=00000003 |
 
 A refused mcu_ota.bin leaves the 4294967295-byte limit:
-  $ node null 1 3
-  $ truncate -s 4294967295 big.bin && truncate -s 98305 mcu_ota.bin
-  $ swug_gen big.bin null
+  $ in_memory 'node null 1 3 && truncate -s 4294967295 big.bin && truncate -s 98305 mcu_ota.bin &&
+  >   swug_gen big.bin null'
   | MCU ota file is too big, must <96KB |
   | gen image file checksum=00000000,size=ffffffff |
 

@@ -179,8 +179,7 @@ The owner can't be given: the file is written over, keeping owner and group:
   up.bin 1234:5678 0644
 
 swug_info: the software part's sync fails:
-  $ failing_calls_only
-  $ printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
+  $ failing_calls_only && printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
   $ printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail fsync:5 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
   | image up.bin |
@@ -191,8 +190,7 @@ swug_info: the software part's sync fails:
   old softwareold mcu (no-eol)
 
 swug_info: the MCU part's sync fails:
-  $ failing_calls_only
-  $ printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
+  $ failing_calls_only && printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
   $ printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail fsync:5:1 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
   | image up.bin |
@@ -203,8 +201,7 @@ swug_info: the MCU part's sync fails:
   old softwareold mcu (no-eol)
 
 swug_info: the MCU part's write fails:
-  $ failing_calls_only
-  $ printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
+  $ failing_calls_only && printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
   $ printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail write:28:1 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
   | image up.bin |
@@ -215,8 +212,7 @@ swug_info: the MCU part's write fails:
   old softwareold mcu (no-eol)
 
 swug_info: the MCU part's mode can't be given:
-  $ failing_calls_only
-  $ printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
+  $ failing_calls_only && printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
   $ printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail fchmod:5:1 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
   | image up.bin |
@@ -227,8 +223,7 @@ swug_info: the MCU part's mode can't be given:
   old softwareold mcu (no-eol)
 
 swug_info: the first rename fails:
-  $ failing_calls_only
-  $ printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
+  $ failing_calls_only && printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
   $ printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail rename:5 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
   | image up.bin |
@@ -241,8 +236,7 @@ swug_info: the first rename fails:
   old softwareold mcu (no-eol)
 
 swug_info: the image can't go back to a part's start:
-  $ failing_calls_only
-  $ printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
+  $ failing_calls_only && printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
   $ printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail lseek:29 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
   | image up.bin |
@@ -253,8 +247,7 @@ swug_info: the image can't go back to a part's start:
   old softwareold mcu (no-eol)
 
 swug_info: the image can't be read:
-  $ failing_calls_only
-  $ printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
+  $ failing_calls_only && printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
   $ printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail read:5:1 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
   stderr: swug_info: can't read the upgrade image up.bin: Input/output error
@@ -263,8 +256,7 @@ swug_info: the image can't be read:
   old softwareold mcu (no-eol)
 
 swug_info: the folder's sync fails after the renames:
-  $ failing_calls_only
-  $ printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
+  $ failing_calls_only && printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
   $ printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail fsync:5:3 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
   | image up.bin |
@@ -276,8 +268,7 @@ swug_info: the folder's sync fails after the renames:
   0123456789abc (no-eol)
 
 Memory that runs out anywhere ends in the tool's message, with nothing left behind:
-  $ posix_only && unsanitized_only
-  $ ten > in.bin
+  $ posix_only && unsanitized_only && ten > in.bin
   $ for kb in $(seq 5000 20 7000); do (ulimit -v $kb; "$SWUG_GEN" in.bin out.bin; echo "exit $?") 2>&1; done | sort -u | grep -v -e checksum -e 'exit [01]$' -e 'loading shared' -e 'TLS data' -e 'exit 127$'
   Cannot allocate memory
   can't write the upgrade image out.bin: Cannot allocate memory

@@ -101,8 +101,7 @@ Four arguments, the first two of them files:
   in.bin 10
 
 The key wait takes one byte of a pipe and leaves the rest for the next reader:
-  $ posix_only
-  $ printf xy | { timeout 60 "$SWUG_GEN" a 2>err; cat; }
+  $ posix_only && printf xy | { timeout 60 "$SWUG_GEN" a 2>err; cat; }
   Parameter Error [2]
   Press any key to exit!y (no-eol)
 
@@ -144,7 +143,6 @@ Two arguments are two paths, whatever they look like:
   [1]
 
 Help that can't be printed is no success:
-  $ posix_only
-  $ stdout=gone swug_gen --help
+  $ posix_only && stdout=gone swug_gen --help
   stderr: can't write to standard output: Broken pipe
   [1]

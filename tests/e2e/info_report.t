@@ -108,9 +108,8 @@ A stray byte at 61 is named with its value:
   [1]
 
 An mcu_addr that fits only when 32 bits wrap, in a sparse file of 4 GiB:
-  $ : > sw && : > mcu && image sw mcu length=0xffffff90 mcu_addr=0x10 > up.bin
-  $ truncate -s 4294967312 up.bin
-  $ swug_info up.bin | only 'size\|length\|mcu_addr\|valid'
+  $ in_memory ': > sw && : > mcu && image sw mcu length=0xffffff90 mcu_addr=0x10 > up.bin &&
+  >   truncate -s 4294967312 up.bin && swug_info up.bin' | only 'size\|length\|mcu_addr\|valid'
   | size=100000010 |
   | length=ffffff90 |
   | mcu_addr=00000010 |
@@ -184,8 +183,7 @@ An endless device ends one byte past the expected end:
   [1]
 
 An image named with a line break and an escape shows them escaped:
-  $ posix_only
-  $ ten > sw && printf abc > mcu && image sw mcu > $'x.bin\n| image is valid |\e[2J'
+  $ posix_only && ten > sw && printf abc > mcu && image sw mcu > $'x.bin\n| image is valid |\e[2J'
   $ swug_info $'x.bin\n| image is valid |\e[2J' | head -1
   | image x.bin\n| image is valid |\x1b[2J |
 

@@ -121,8 +121,7 @@ A damaged image is not unpacked with --mcu alone either:
   KEEP (no-eol)
 
 A linked part's file is replaced, the link stays:
-  $ posix_only
-  $ ten > sw && printf abc > mcu && image sw mcu > up.bin
+  $ posix_only && ten > sw && printf abc > mcu && image sw mcu > up.bin
   $ mkdir store && printf OLD > store/sw.bin && ln -s store/sw.bin link.out
   $ swug_info --sw link.out up.bin | tail -1
   | wrote the software image to link.out, size=0000000a |
@@ -135,8 +134,7 @@ A linked part's file is replaced, the link stays:
   up.bin 141
 
 --sw and --mcu are hard links of one file:
-  $ posix_only
-  $ ten > sw && printf abc > mcu && image sw mcu > up.bin && printf KEEP > keep.txt
+  $ posix_only && ten > sw && printf abc > mcu && image sw mcu > up.bin && printf KEEP > keep.txt
   $ ln keep.txt link.txt
   $ swug_info --sw keep.txt --mcu link.txt up.bin | tail -1
   stderr: swug_info: --sw keep.txt and --mcu link.txt are the same file
@@ -170,8 +168,7 @@ An image read from a pipe is refused for unpacking before any file exists:
   up.bin 141
 
 A read-only part's file is refused before any file is written:
-  $ posix_only
-  $ ten > sw && printf abc > mcu && image sw mcu > up.bin && printf OLD > sw.out
+  $ posix_only && ten > sw && printf abc > mcu && image sw mcu > up.bin && printf OLD > sw.out
   $ chown 61001:61001 sw.out && chmod 0444 sw.out || exit 80
   $ as 61001 swug_info --mcu mcu.out --sw sw.out up.bin | tail -1
   stderr: swug_info: can't write sw.out: it is read-only
@@ -183,8 +180,7 @@ A read-only part's file is refused before any file is written:
   up.bin 141
 
 A part in a folder that allows no new files is written over:
-  $ posix_only
-  $ ten > sw && printf abc > mcu && image sw mcu > up.bin && mkdir parts
+  $ posix_only && ten > sw && printf abc > mcu && image sw mcu > up.bin && mkdir parts
   $ printf OLD > parts/sw.out && chown 61001:61001 parts/sw.out || exit 80
   $ as 61001 swug_info --sw parts/sw.out up.bin | tail -2
   | wrote the software image to parts/sw.out, size=0000000a |
@@ -192,8 +188,7 @@ A part in a folder that allows no new files is written over:
   $ cmp sw parts/sw.out
 
 --sw names the standard output's pipe:
-  $ posix_only
-  $ ten > sw && printf abc > mcu && image sw mcu > up.bin
+  $ posix_only && ten > sw && printf abc > mcu && image sw mcu > up.bin
   $ stdout=pipe swug_info --sw /proc/self/fd/1 up.bin | tail -1
   stderr: swug_info: /proc/self/fd/1 is the standard output, refusing to write a part and the report into one file
   [2]
@@ -223,8 +218,7 @@ Standard output fails without unpacking:
   [2]
 
 A read error in the image:
-  $ posix_only
-  $ swug_info /proc/self/mem
+  $ posix_only && swug_info /proc/self/mem
   stderr: swug_info: can't read the upgrade image /proc/self/mem: Input/output error
   [2]
 
@@ -244,8 +238,7 @@ Two parts in one folder reached two ways are one file:
   view/
 
 FIFOs are read and written in place:
-  $ posix_only
-  $ ten > sw && image sw > up.bin && mkfifo sw.fifo up.fifo
+  $ posix_only && ten > sw && image sw > up.bin && mkfifo sw.fifo up.fifo
   $ cat sw.fifo > got & swug_info --sw sw.fifo up.bin | tail -1; wait
   | wrote the software image to sw.fifo, size=0000000a |
   $ cmp sw got
@@ -266,7 +259,6 @@ Two parts with one name in two folders are both written:
   $ cmp sw a/x.bin && cmp mcu b/x.bin
 
 With standard error closed by the caller, swug_info --sw /dev/stderr still writes its part:
-  $ posix_only
-  $ ten > sw && image sw > up.bin
+  $ posix_only && ten > sw && image sw > up.bin
   $ stderr=closed swug_info --sw /dev/stderr up.bin | tail -1
   | wrote the software image to /dev/stderr, size=0000000a |

@@ -11,38 +11,73 @@ CASE=$CRAMTMP/case  # the case's folder, shown as $CASE in the programs' output
 # "\n", the case's folder as $CASE), and returns its exit status. Variables set before the
 # command change its streams: stdin=FILE (else an empty pipe); stdout=FILE (appended to, not
 # shown), stdout=pipe, stdout=closed, or stdout=gone (a pipe that nobody reads any more);
-# stderr=closed. The prefixes of as and fail below come first.
+# stderr=closed. The prefixes of as and fail below come first. One perl (_run) does all of
+# this, as each process costs a case ~10 ms.
 _swug() {
-    local out="$CRAMTMP/.stdout" err="$CRAMTMP/.stderr" fifo="$CRAMTMP/.fifo" o=5 e=6 status
-    : >"$out"
-    case ${stdout:-} in
-        '') exec 5>"$out" ;;
-        closed) o=- ;;
-        gone) rm -f "$fifo" && mkfifo "$fifo" && exec 7<>"$fifo" 5>"$fifo" 7<&- ;;
-        pipe) rm -f "$fifo" && mkfifo "$fifo" && { cat "$fifo" >"$out" & } && exec 5>"$fifo" ;;
-        *) exec 5>>"$stdout" ;;
-    esac
-    exec 6>"$err"
-    [ "${stderr:-}" != closed ] || e=-
-    if [ -n "${stdin:-}" ]; then exec 4<"$stdin"; else exec 4< <(:); fi
-    timeout -k 5 60 "${_swug_prefix[@]}" $SWUG_RUNNER "$@" <&4 >&$o 2>&$e 4<&- 5>&- 6>&-
+    local status
+    perl -e "$_shown$_run" "$CASE" "$CRAMTMP" "${stdin:-}" "${stdout:-}" "${stderr:-}" \
+        "${_swug_prefix[@]}" $SWUG_RUNNER "$@"
     status=$?
-    exec 4<&- 5>&- 6>&-
-    wait
-    _shown <"$out"
-    if [ -s "$err" ]; then
-        [ ! -s "$out" ] || [ -z "$(tail -c 1 "$out" | tr -d '\n')" ] || echo ' [no line end]'
-        _shown <"$err" | sed 's/^/stderr: /'
-    fi
+    wait  # as the runs of a case always have, for the case's own jobs
     return $status
 }
+# Perl, after CASE, the folder for the two streams' files, and STDIN STDOUT STDERR as above: runs
+# the command that follows, and ends as it did, 124 when it had to be ended. Perl starts with
+# /dev/null on a closed standard stream, so a "closed" one is closed last for the program.
+_run='
+    my ($tmp, $stdin, $stdout, $stderr) = splice @ARGV, 0, 4;
+    my ($out, $err) = ("$tmp/.stdout", "$tmp/.stderr");
+    open my $o, ">", $out or die "$out: $!";  # emptied, and written by the pipe of stdout=pipe
+    open my $e, ">", $err or die "$err: $!";
+    my ($from, $to);
+    pipe $from, $to or die "pipe: $!" if $stdout eq "pipe";
+    my $pid = fork // die "fork: $!";
+    if (!$pid) {
+        open STDERR, ">", $err;
+        if ($stdin ne "") {
+            open STDIN, "<", $stdin or die "$stdin: $!\n";
+        } else {
+            pipe my $empty, my $writer or die "pipe: $!";
+            open STDIN, "<&", $empty;
+        }
+        if ($stdout eq "gone") { pipe my $reader, $to or die "pipe: $!"; }
+        if ($to) { open STDOUT, ">&", $to; }
+        elsif ($stdout eq "") { open STDOUT, ">", $out; }
+        elsif ($stdout ne "closed") { open STDOUT, ">>", $stdout or die "$stdout: $!\n"; }
+        close STDOUT if $stdout eq "closed";
+        close STDERR if $stderr eq "closed";
+        setpgrp;  # its own process group, which the time limit ends whole
+        exec { $ARGV[0] } @ARGV or print STDERR "$ARGV[0]: $!\n";
+        exit 127;
+    }
+    my $late = 0;
+    $SIG{ALRM} = sub { $late++ ? kill "KILL", -$pid : kill "TERM", -$pid; alarm 5 };
+    alarm 60;
+    if ($to) { close $to; syswrite $o, $_ while sysread $from, $_, 65536; }
+    waitpid $pid, 0;
+    my $status = $late ? 124 : $? & 127 ? 128 + ($? & 127) : $? >> 8;
+    open $o, "<", $out and open $e, "<", $err or die "$out, $err: $!";
+    print " [no line end]\n" if show($o, "") ne "\n" && -s $err;
+    show($e, "stderr: ");
+    exit $status;'
 
 # Output as the cases show it: "\r\n" as "\n", the case's folder as $CASE, and a run of more than
 # 20 equal characters (in long names) as <N c>; cram shows other than ASCII escaped, (esc).
-_shown() {
-    CASE=$CASE perl -pe 's/\r$//; s/(Z:)?\Q$ENV{CASE}\E/\$CASE/g;
-        s/(([\xc0-\xf7][\x80-\xbf]*|.)\2{20,})/"<" . length($1) \/ length($2) . " $2>"/ge'
-}
+# In Perl, after CASE: show(FILE, MARK) prints FILE's lines so, each after MARK, and returns the
+# last character read.
+_shown='
+    our $case = shift;
+    sub show {
+        my ($file, $mark, $end) = (@_, "\n");
+        while (<$file>) {
+            $end = substr $_, -1;
+            s/\r$//;
+            s/(Z:)?\Q$case\E/\$CASE/g;
+            s/(([\xc0-\xf7][\x80-\xbf]*|.)\2{20,})/"<" . length($1) \/ length($2) . " $2>"/ge;
+            print $mark, $_;
+        }
+        return $end;
+    }'
 swug_gen() { _swug "$SWUG_GEN" "$@"; }
 swug_info() { _swug "$SWUG_INFO" "$@"; }
 # ... | only PATTERN: of the output above, the lines that match PATTERN (grep's), and all of
@@ -115,22 +150,35 @@ mapped() {
 # A memory limit leaves no room for a sanitizer's shadow memory, and a sanitizer needs /proc.
 unsanitized_only() { [ -z "${SWUG_SANITIZE:-}" ] || exit 80; }
 
+# in_memory SCRIPT: runs the shell commands SCRIPT in a file system in memory of the case's own
+# (a private tmpfs over the case's folder), where reading the holes of a sparse file of gigabytes
+# costs a fraction of what it costs on disk; where a mount is not the case's to make (not root,
+# or Wine, whose server would not see it), in the case's folder as it is.
+in_memory() {
+    if [ "$(id -u)" = 0 ] && [ -z "${SWUG_RUNNER:-}" ] && unshare --mount true 2>"$CRAMTMP/.ignored"; then
+        unshare --mount bash -c 'mount -t tmpfs -o size=1m none "$CASE" && cd "$CASE" && eval "$1"' - "$1"
+    else
+        eval "$1"
+    fi
+}
 # node NAME MAJOR MINOR: a character device of the case's own, like /dev/null (1 3), /dev/zero
 # (1 5) or /dev/full (1 7), so that no case touches the machine's; skipped unless root may make it.
 node() { posix_only; mknod "$1" c "$2" "$3" 2>"$CRAMTMP/.ignored" || exit 80; }
 
 # The tests' own data: the ten bytes 01 to 0a; SIZE bytes of (i * STEP + OFFSET) mod 256.
 ten() { printf '\1\2\3\4\5\6\7\10\11\12'; }
-pattern() { "$SWUG_PYTHON" -S "$TESTS_DIR/e2e/encode.py" pattern "$@"; }
+pattern() { perl "$TESTS_DIR/e2e/encode.pl" pattern "$@"; }
 # image SOFTWARE [MCU] [FIELD=VALUE...]: the upgrade image these parts must give, by the tests'
-# own encoder (encode.py); compare with cmp.
-image() { "$SWUG_PYTHON" -S "$TESTS_DIR/e2e/encode.py" image "$@"; }
+# own encoder (encode.pl); compare with cmp.
+image() { perl "$TESTS_DIR/e2e/encode.pl" image "$@"; }
 
 # Every file, folder, link and node below the current folder, with sizes and link targets.
 files() {
     find . -mindepth 1 \( -type d -printf '%P/\n' -o -type l -printf '%P -> %l\n' \
         -o -type p -printf '%P (FIFO)\n' -o -type c -printf '%P (device)\n' \
-        -o -printf '%P %s\n' \) | LC_ALL=C sort | _shown
+        -o -printf '%P %s\n' \) | perl -e "$_shown"'
+            open my $sorted, "<", \join "", map "$_\n", sort map { chomp; $_ } <STDIN>;  # as LC_ALL=C sort
+            show($sorted, "")' "$CASE"
 }
 # Owner, group and mode of each file, then its ACL entries and user attributes.
 meta() {

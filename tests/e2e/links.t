@@ -1,6 +1,5 @@
 The file a link names is replaced, the link stays:
-  $ posix_only
-  $ printf 0123456789 > in.bin && mkdir store && printf OLD > store/release.bin
+  $ posix_only && printf 0123456789 > in.bin && mkdir store && printf OLD > store/release.bin
   $ ln -s store/release.bin link.bin
   $ swug_gen in.bin link.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -11,8 +10,7 @@ The file a link names is replaced, the link stays:
   store/release.bin 138
 
 A dangling link names the new file:
-  $ posix_only
-  $ printf 0123456789 > in.bin && mkdir store && ln -s store/new.bin link.bin
+  $ posix_only && printf 0123456789 > in.bin && mkdir store && ln -s store/new.bin link.bin
   $ swug_gen in.bin link.bin
   | gen image file checksum=0000020d,size=0000000a |
   $ image in.bin | cmp - store/new.bin && files
@@ -22,8 +20,7 @@ A dangling link names the new file:
   store/new.bin 138
 
 A hard link to the old image keeps the old content:
-  $ posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
+  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
   $ swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
   $ image in.bin | cmp - up.bin && cat keep.bin
@@ -39,8 +36,7 @@ A link in a subfolder names a file beside it:
   TOP (no-eol)
 
 A link to an absolute path names that file:
-  $ posix_only
-  $ printf 0123456789 > in.bin && mkdir sub && printf OLD > sub/target.bin
+  $ posix_only && printf 0123456789 > in.bin && mkdir sub && printf OLD > sub/target.bin
   $ ln -s "$PWD/sub/target.bin" link.bin
   $ swug_gen in.bin link.bin
   | gen image file checksum=0000020d,size=0000000a |

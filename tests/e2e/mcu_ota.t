@@ -38,8 +38,7 @@ The MCU OTA image comes from the current folder:
   $ image ../fw/in.bin mcu_ota.bin | cmp - up.bin
 
 Another user's mcu_ota.bin in a shared folder is not packed:
-  $ posix_only
-  $ mkdir -m 1777 shared && ten > in.bin && printf planted > shared/mcu_ota.bin
+  $ posix_only && mkdir -m 1777 shared && ten > in.bin && printf planted > shared/mcu_ota.bin
   $ chown 61001:61001 shared/mcu_ota.bin || exit 80
   $ cd shared && swug_gen ../in.bin ../up.bin
   | gen image file checksum=00000037,size=0000000a |
@@ -47,8 +46,7 @@ Another user's mcu_ota.bin in a shared folder is not packed:
   $ image ../in.bin | cmp - ../up.bin
 
 Another user's link as mcu_ota.bin in a shared folder is not followed:
-  $ posix_only
-  $ mkdir -m 1777 shared && ten > in.bin && printf secret > secret.bin
+  $ posix_only && mkdir -m 1777 shared && ten > in.bin && printf secret > secret.bin
   $ ln -s ../secret.bin shared/mcu_ota.bin && chown -h 61001:61001 shared/mcu_ota.bin || exit 80
   $ cd shared && swug_gen ../in.bin ../up.bin
   | gen image file checksum=00000037,size=0000000a |

@@ -52,29 +52,25 @@ The output's folder is missing:
   in.bin 10
 
 Dot-backslash is a file name on POSIX systems, not expanded:
-  $ posix_only
-  $ ten > '.\fw.bin'
+  $ posix_only && ten > '.\fw.bin'
   $ swug_gen '.\fw.bin' up.bin
   | gen image file checksum=00000037,size=0000000a |
   $ image '.\fw.bin' | cmp - up.bin
 
 A working folder with a backslash in its name:
-  $ posix_only
-  $ mkdir 'a\b' && ten > 'a\b/in.bin' && cd 'a\b'
+  $ posix_only && mkdir 'a\b' && ten > 'a\b/in.bin' && cd 'a\b'
   $ swug_gen ./in.bin ./up.bin
   | gen image file checksum=00000037,size=0000000a |
   $ image in.bin | cmp - up.bin
 
 Dot-backslash is a Windows relative path:
-  $ windows_only
-  $ ten > fw.bin
+  $ windows_only && ten > fw.bin
   $ swug_gen '.\fw.bin' up.bin
   | gen image file checksum=00000037,size=0000000a |
   $ image fw.bin | cmp - up.bin
 
 Dot-slash arguments stay in the folder the run started in, whatever happens to its name:
-  $ posix_only
-  $ mkdir work && mkfifo work/in.fifo && cd work
+  $ posix_only && mkdir work && mkfifo work/in.fifo && cd work
   $ "$SWUG_GEN" ./in.fifo ./up.bin > ../said.txt 2>&1 & run=$!
   $ for i in $(seq 600); do grep -qE '^(257|437) ' /proc/$run/syscall && break; sleep 0.05; done
   $ cd .. && mv work started && mkdir work && mkfifo work/in.fifo && ten > started/in.fifo

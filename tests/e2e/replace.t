@@ -10,16 +10,14 @@ Another user's file planted in a shared folder is not written:
   OLD (no-eol)
 
 A sticky folder that a group may write is shared too:
-  $ posix_only
-  $ mkdir -m 1770 team && printf 0123456789 > in.bin && printf OLD > team/release.bin
+  $ posix_only && mkdir -m 1770 team && printf 0123456789 > in.bin && printf OLD > team/release.bin
   $ chown 61001:61001 team/release.bin || exit 80
   $ swug_gen in.bin team/release.bin
   can't write the upgrade image team/release.bin: it is another user's file in a shared folder
   [1]
 
 Another user's link in a shared folder is not followed:
-  $ posix_only
-  $ mkdir -m 1777 shared && printf 0123456789 > in.bin && printf SECRET > victim.bin
+  $ posix_only && mkdir -m 1777 shared && printf 0123456789 > in.bin && printf SECRET > victim.bin
   $ chmod 600 victim.bin && ln -s ../victim.bin shared/link.bin && chown -h 61001:61001 shared/link.bin || exit 80
   $ swug_gen in.bin shared/link.bin
   can't write the upgrade image shared/link.bin: it leads through another user's symbolic link in a shared folder
@@ -38,16 +36,14 @@ Nor is such a link on the way to the folder:
   SECRET (no-eol)
 
 The runner's own link in a shared folder is followed:
-  $ posix_only
-  $ mkdir -m 1777 shared && printf 0123456789 > in.bin && printf OLD > store.bin
+  $ posix_only && mkdir -m 1777 shared && printf 0123456789 > in.bin && printf OLD > store.bin
   $ ln -s ../store.bin shared/mine.bin
   $ swug_gen in.bin shared/mine.bin
   | gen image file checksum=0000020d,size=0000000a |
   $ image in.bin | cmp - store.bin
 
 A link of the shared folder's owner is followed:
-  $ posix_only
-  $ mkdir -m 1777 box && printf 0123456789 > in.bin && printf OLD > store.bin
+  $ posix_only && mkdir -m 1777 box && printf 0123456789 > in.bin && printf OLD > store.bin
   $ ln -s ../store.bin box/link.bin && chown -h 61002:61002 box box/link.bin || exit 80
   $ chown 61001:61001 store.bin && chmod 644 store.bin && chmod 1777 box
   $ as 61001 swug_gen in.bin box/link.bin
@@ -56,8 +52,7 @@ A link of the shared folder's owner is followed:
   store.bin 61001:61001 0644
 
 A member of the file's group keeps its owner and group: the file is written over:
-  $ posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
+  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
   $ chown 61001:61500 up.bin && chmod 660 up.bin || exit 80
   $ as 61002:61500 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -66,8 +61,7 @@ A member of the file's group keeps its owner and group: the file is written over
   up.bin 61001:61500 0660
 
 The owner's file in one of the owner's groups is replaced, the group kept:
-  $ posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
+  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
   $ chown 61001:61500 up.bin && chmod 640 up.bin || exit 80
   $ as 61001:61500 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -84,8 +78,7 @@ Root keeps owner and group:
   up.bin 1234:5678 0640
 
 A group that can't be kept: the file is written over:
-  $ posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
+  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
   $ chown 61001:61500 up.bin && chmod 666 up.bin || exit 80
   $ as 61001 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -94,16 +87,14 @@ A group that can't be kept: the file is written over:
   up.bin 61001:61500 0666
 
 A read-only image is refused:
-  $ posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
+  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin
   $ chown 61001:61001 up.bin && chmod 444 up.bin || exit 80
   $ as 61001 swug_gen in.bin up.bin
   can't write the upgrade image up.bin: it is read-only
   [1]
 
 Root replaces a read-only image, which stays read-only:
-  $ root_only && posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && chmod 444 up.bin
+  $ root_only && posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && chmod 444 up.bin
   $ swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
   $ image in.bin | cmp - up.bin && meta up.bin
@@ -120,8 +111,7 @@ A folder that allows no new files: the writable file is written over:
   upload/up.bin 61001:61001 0666
 
 A sticky folder's own file: written over, as only its owner may replace it:
-  $ posix_only
-  $ mkdir -m 1777 box && printf 0123456789 > in.bin && printf OLD > box/up.bin
+  $ posix_only && mkdir -m 1777 box && printf 0123456789 > in.bin && printf OLD > box/up.bin
   $ ln box/up.bin box/keep.bin && chmod 666 box/up.bin
   $ as 61001 swug_gen in.bin box/up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -130,8 +120,7 @@ A sticky folder's own file: written over, as only its owner may replace it:
   box/up.bin 0:0 0666
 
 An mcu_ota.bin that can't be opened is left out, and said so:
-  $ posix_only
-  $ printf 0123456789 > in.bin && printf abc > mcu_ota.bin && chmod 600 mcu_ota.bin
+  $ posix_only && printf 0123456789 > in.bin && printf abc > mcu_ota.bin && chmod 600 mcu_ota.bin
   $ as 61001 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
   stderr: can't open the MCU ota file mcu_ota.bin: Permission denied; the upgrade image is made without it
@@ -146,8 +135,7 @@ Set-user-ID and set-group-ID bits don't carry over to new content:
   up.bin 0:0 0755
 
 Another user's own image loses set-user-ID and set-group-ID too:
-  $ posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
+  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
   $ chown 61001:61001 up.bin && chmod 6750 up.bin || exit 80
   $ as 61001 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -156,8 +144,7 @@ Another user's own image loses set-user-ID and set-group-ID too:
   keep.bin 61001:61001 6750
 
 The ACL and user attributes are kept:
-  $ root_only && posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && chmod 640 up.bin
+  $ root_only && posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && chmod 640 up.bin
   $ setfacl -m u:61001:--- up.bin && setfattr -n user.build -v 42 up.bin && setfattr -n user.signed up.bin || exit 80
   $ swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -184,8 +171,7 @@ Attributes this user can't read: the file is written over:
   up.bin 61001:61001 0200 user.build="42"
 
 The inode flags are kept: no-dump, no-atime, synchronous:
-  $ posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
+  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
   $ chattr +dAS up.bin 2>"$CRAMTMP/.ignored" || exit 80
   $ swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -194,8 +180,7 @@ The inode flags are kept: no-dump, no-atime, synchronous:
   OLD (no-eol)
 
 The owner's own flags are kept in its own runs:
-  $ posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
+  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
   $ chown 61001:61001 up.bin && chattr +d up.bin 2>"$CRAMTMP/.ignored" || exit 80
   $ as 61001 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -204,8 +189,7 @@ The owner's own flags are kept in its own runs:
   OLD (no-eol)
 
 A flag the folder gives new files is not added to a replacement:
-  $ posix_only
-  $ mkdir box && printf 0123456789 > in.bin && printf OLD > box/up.bin
+  $ posix_only && mkdir box && printf 0123456789 > in.bin && printf OLD > box/up.bin
   $ chattr +d box 2>"$CRAMTMP/.ignored" || exit 80
   $ swug_gen in.bin box/new.bin && swug_gen in.bin box/up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -265,38 +249,32 @@ A file mounted over its name during the run: the rename fails:
   HOSTOLD (no-eol)
 
 A new image gets the mode the umask leaves:
-  $ posix_only
-  $ printf 0123456789 > in.bin && umask 022
+  $ posix_only && printf 0123456789 > in.bin && umask 022
   $ swug_gen in.bin up.bin > gen.out && stat -c %04a up.bin
   0644
 
 A new image under umask 0:
-  $ posix_only
-  $ printf 0123456789 > in.bin && umask 0
+  $ posix_only && printf 0123456789 > in.bin && umask 0
   $ swug_gen in.bin up.bin > gen.out && stat -c %04a up.bin
   0666
 
 A private image stays private:
-  $ posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && chmod 600 up.bin && umask 022
+  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && chmod 600 up.bin && umask 022
   $ swug_gen in.bin up.bin > gen.out && stat -c %04a up.bin
   0600
 
 A group-readable image stays group-readable:
-  $ posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && chmod 640 up.bin && umask 022
+  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && chmod 640 up.bin && umask 022
   $ swug_gen in.bin up.bin > gen.out && stat -c %04a up.bin
   0640
 
 A group-readable image stays group-readable under umask 077:
-  $ posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && chmod 640 up.bin && umask 077
+  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && chmod 640 up.bin && umask 077
   $ swug_gen in.bin up.bin > gen.out && stat -c %04a up.bin
   0640
 
 A file-size limit is a write error and keeps the old image:
-  $ posix_only
-  $ truncate -s 300000 in.bin && printf OLD > up.bin
+  $ posix_only && truncate -s 300000 in.bin && printf OLD > up.bin
   $ (ulimit -f 97 && swug_gen in.bin up.bin)
   can't write the upgrade image up.bin: File too large
   [1]
@@ -305,8 +283,7 @@ A file-size limit is a write error and keeps the old image:
   up.bin 3
 
 An append-only folder gets its image written in place:
-  $ root_only && posix_only
-  $ mkdir log && printf 0123456789 > in.bin && printf OLD > log/old.bin
+  $ root_only && posix_only && mkdir log && printf 0123456789 > in.bin && printf OLD > log/old.bin
   $ chattr +a log 2>"$CRAMTMP/.ignored" || exit 80
   $ swug_gen in.bin log/old.bin; swug_gen in.bin log/new.bin
   | gen image file checksum=0000020d,size=0000000a |

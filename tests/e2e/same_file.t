@@ -42,8 +42,7 @@ The default run refuses and still prompts:
   0123456789 (no-eol)
 
 The output is a hard link to the software image:
-  $ posix_only
-  $ printf 0123456789 > in.bin && ln in.bin hard.bin
+  $ posix_only && printf 0123456789 > in.bin && ln in.bin hard.bin
   $ swug_gen in.bin hard.bin
   the upgrade image hard.bin is the software file in.bin, refusing to overwrite it
   [1]

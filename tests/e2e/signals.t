@@ -1,6 +1,5 @@
 SIGKILL and the signals 32 and 33, which no program can catch, leave nothing but the old image:
-  $ posix_only
-  $ printf OLD > up.bin && mkfifo in.fifo && truncate -s 600000 zeros
+  $ posix_only && printf OLD > up.bin && mkfifo in.fifo && truncate -s 600000 zeros
   $ for signal in 9 32 33; do
   >   "$SWUG_GEN" in.fifo up.bin & exec 3> in.fifo; cat zeros >&3
   >   kill -$signal $! && wait $! 2>"$CRAMTMP/.ignored"; echo "signal $signal: $?"; exec 3>&-
@@ -15,8 +14,7 @@ SIGKILL and the signals 32 and 33, which no program can catch, leave nothing but
   OLD (no-eol)
 
 Nor does SIGKILL leave anything of a new image:
-  $ posix_only
-  $ mkfifo in.fifo && truncate -s 600000 zeros
+  $ posix_only && mkfifo in.fifo && truncate -s 600000 zeros
   $ "$SWUG_GEN" in.fifo up.bin & exec 3> in.fifo; cat zeros >&3; kill -9 $! && wait $! 2>"$CRAMTMP/.ignored"
   [137]
   $ ls -A
@@ -60,8 +58,7 @@ Without /proc a new file can't be named later, so it is named from the start:
   zeros
 
 The new file can't be given its name: the old image stays, and nothing else is left:
-  $ posix_only && failing_calls_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
+  $ posix_only && failing_calls_only && printf 0123456789 > in.bin && printf OLD > up.bin
   $ fail link:5 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
   can't write the upgrade image up.bin: Input/output error
@@ -76,8 +73,7 @@ The new file can't be given its name: the old image stays, and nothing else is l
   OLD (no-eol)
 
 A folder without room for the new file's name: the old image is written over, as a plain write does:
-  $ posix_only && failing_calls_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
+  $ posix_only && failing_calls_only && printf 0123456789 > in.bin && printf OLD > up.bin
   $ fail link:28 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
   stderr: the upgrade image up.bin was written over in place, not replaced in one step: there is no room for a new file beside it

@@ -17,8 +17,7 @@ Standard output fails: an error line goes to standard error instead:
   [1]
 
 The output is standard output, appended to:
-  $ posix_only
-  $ printf 0123456789 > in.bin && printf KEEP > out.img
+  $ posix_only && printf 0123456789 > in.bin && printf KEEP > out.img
   $ stdout=out.img swug_gen in.bin /proc/self/fd/1
   stderr: the upgrade image /proc/self/fd/1 is the standard output, refusing to write the image and the report into one file
   [1]
@@ -26,21 +25,18 @@ The output is standard output, appended to:
   KEEP (no-eol)
 
 The output is the standard output's pipe:
-  $ posix_only
-  $ printf 0123456789 > in.bin
+  $ posix_only && printf 0123456789 > in.bin
   $ stdout=pipe swug_gen in.bin /proc/self/fd/1
   stderr: the upgrade image /proc/self/fd/1 is the standard output, refusing to write the image and the report into one file
   [1]
 
 Standard output closed by the caller: the image is still written:
-  $ posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
+  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin
   $ stdout=closed swug_gen in.bin up.bin
   $ image in.bin | cmp - up.bin
 
 A closed pipe on standard output is a write error, not SIGPIPE:
-  $ posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
+  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin
   $ stdout=gone swug_gen in.bin up.bin
   stderr: can't write to standard output: Broken pipe
   [1]
@@ -48,8 +44,7 @@ A closed pipe on standard output is a write error, not SIGPIPE:
   OLD (no-eol)
 
 A FIFO as the output is refused without waiting for a reader, and gets no byte:
-  $ posix_only
-  $ printf 0123456789 > in.bin && mkfifo pipe
+  $ posix_only && printf 0123456789 > in.bin && mkfifo pipe
   $ swug_gen in.bin pipe
   can't write the upgrade image pipe: Illegal seek
   [1]
@@ -59,8 +54,7 @@ A FIFO as the output is refused without waiting for a reader, and gets no byte:
   pipe (FIFO)
 
 An output named by an open descriptor is written over in place, with its note:
-  $ posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
+  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
   $ swug_gen in.bin /dev/fd/3 3<>up.bin
   | gen image file checksum=0000020d,size=0000000a |
   stderr: the upgrade image /dev/fd/3 was written over in place, not replaced in one step: it names an open file descriptor

@@ -37,29 +37,25 @@ Paths have no limit of their own: 300 UTF-16 code units of emojis:
   $ image in.bin | cmp - up.bin
 
 swug_gen writes into NUL in place:
-  $ windows_only
-  $ printf abc > in.bin
+  $ windows_only && printf abc > in.bin
   $ swug_gen in.bin NUL && files
   | gen image file checksum=00000126,size=00000003 |
   in.bin 3
 
 swug_info unpacks into NUL:
-  $ windows_only
-  $ printf abc > sw && image sw > up.bin
+  $ windows_only && printf abc > sw && image sw > up.bin
   $ swug_info --sw NUL up.bin | tail -2
   | image is valid |
   | wrote the software image to NUL, size=00000003 |
 
 A folder named with a trailing backslash is refused as an output:
-  $ windows_only
-  $ printf abc > in.bin && mkdir up
+  $ windows_only && printf abc > in.bin && mkdir up
   $ swug_gen in.bin 'up\'
   can't create the upgrade image up\: Is a directory
   [1]
 
 A drive-relative output goes to the drive's current folder:
-  $ windows_only
-  $ printf abc > in.bin
+  $ windows_only && printf abc > in.bin
   $ swug_gen in.bin Z:up.bin
   | gen image file checksum=00000126,size=00000003 |
   $ image in.bin | cmp - up.bin
@@ -240,8 +236,7 @@ An image without attributes is not hidden by its replacement:
   $ image in.bin | cmp - up.bin
 
 Two new parts that differ in case are one file:
-  $ windows_only
-  $ printf abc > sw && printf xyz > mcu && image sw mcu > up.bin
+  $ windows_only && printf abc > sw && printf xyz > mcu && image sw mcu > up.bin
   $ swug_info --sw part.bin --mcu PART.BIN up.bin | tail -2
   | image is valid |
   stderr: swug_info: --sw part.bin and --mcu PART.BIN are the same file
@@ -252,8 +247,7 @@ Two new parts that differ in case are one file:
   up.bin 134
 
 Two new parts, one with a trailing dot and blank, are one file:
-  $ windows_only
-  $ printf abc > sw && printf xyz > mcu && image sw mcu > up.bin
+  $ windows_only && printf abc > sw && printf xyz > mcu && image sw mcu > up.bin
   $ swug_info --sw p2.bin --mcu 'p2.bin. ' up.bin | tail -2
   | image is valid |
   stderr: swug_info: --sw p2.bin and --mcu p2.bin.  are the same file
@@ -277,8 +271,7 @@ An existing part's file by its long and its 8.3 name is one file:
   up.bin 134
 
 A new part named by the other new part's future 8.3 name never takes its file:
-  $ windows_only
-  $ printf abc > sw && printf xyz > mcu && image sw mcu > up.bin
+  $ windows_only && printf abc > sw && printf xyz > mcu && image sw mcu > up.bin
   $ swug_info --sw 'long part name.bin' --mcu LONG~N3Y.BIN up.bin | tail -4
   | image is valid |
   | wrote the software image to long part name.bin, size=00000003 |
@@ -292,8 +285,7 @@ A new part named by the other new part's future 8.3 name never takes its file:
   up.bin 134
 
 The software image by its 8.3 name is the output by its long name:
-  $ windows_only
-  $ printf abc > 'long part name.bin'
+  $ windows_only && printf abc > 'long part name.bin'
   $ swug_gen LONG~N3Y.BIN 'long part name.bin'
   the upgrade image long part name.bin is the software file LONG~N3Y.BIN, refusing to overwrite it
   [1]
