@@ -270,13 +270,13 @@ An existing part's file by its long and its 8.3 name is one file:
   sw 3
   up.bin 134
 
-A new part named by the other new part's future 8.3 name never takes its file:
+A new part named by the other new part's future 8.3 name is that part, and never takes its file:
   $ windows_only && printf abc > sw && printf xyz > mcu && image sw mcu > up.bin
   $ swug_info --sw 'long part name.bin' --mcu LONG~N3Y.BIN up.bin | tail -4
   | image is valid |
   | wrote the software image to long part name.bin, size=00000003 |
   | wrote the MCU ota image to LONG~N3Y.BIN, size=00000003 |
-  stderr: swug_info: can't write LONG~N3Y.BIN: File exists
+  stderr: swug_info: --sw long part name.bin and --mcu LONG~N3Y.BIN are the same file
   [2]
   $ cmp sw 'long part name.bin' && files
   long part name.bin 3
