@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace swug::testing {
@@ -14,13 +15,9 @@ using bytes = std::string;
 constexpr std::size_t header_size = 128;
 constexpr std::size_t mcu_ota_limit = 98304;  // the largest MCU OTA image that is packed
 
-// Bytes of memory as bytes.
 inline bytes bytes_of(const std::uint8_t* data, std::size_t size) {
     return {reinterpret_cast<const char*>(data), size};
 }
-
-// Bytes written as hex digits in pairs, the way xxd shows them; blanks between pairs are ignored.
-bytes hex_bytes(const std::string& digits);
 
 // value as four bytes, least significant first.
 bytes le32(std::uint32_t value);
@@ -33,10 +30,10 @@ std::uint32_t byte_sum(const bytes& part);
 // length at 72 and sum at 76; zeros everywhere else.
 bytes upgrade_image(const bytes& software, const std::optional<bytes>& mcu = std::nullopt);
 
-// A file of the source tree, such as "examples/mcu_ota.bin" or a golden image in "tests/golden/".
+// A file of the source tree, such as a golden image in "tests/golden/".
 bytes source_file(const std::string& relative_path);
 
-// The names of the files in a folder of the source tree, sorted.
-std::vector<std::string> source_folder_names(const std::string& relative_path);
+// tests/golden/VERDICTS: each golden image's name with the checks it fails, in the checks' order.
+std::vector<std::pair<std::string, std::vector<std::string>>> golden_verdicts();
 
 }  // namespace swug::testing

@@ -11,18 +11,23 @@
 namespace swug {
 namespace {
 
-TEST(CheckSum32, SumsBytesAsUnsignedValues) {
+TEST(CheckSum32, SumsBytesAsUnsignedValuesModulo2To32) {
+    // 16843009 bytes of 0xFF add up to 0xFFFFFFFF exactly; one byte more wraps.
+    std::vector<std::uint8_t> ff(16843010, 0xFF);
     const std::uint8_t abc[] = {0x61, 0x62, 0x63};
-    EXPECT_EQ(check_sum32(abc, 3), 0x126u);
-    const std::uint8_t high[] = {0xFF, 0x80};
-    EXPECT_EQ(check_sum32(high, 2), 0x17Fu);
-}
-
-TEST(CheckSum32, EmptyOrNegativeLengthIsZero) {
-    const std::uint8_t abc[] = {0x61, 0x62, 0x63};
-    EXPECT_EQ(check_sum32(abc, 0), 0u);
-    EXPECT_EQ(check_sum32(abc, -5), 0u);
-    EXPECT_EQ(check_sum32(nullptr, 0), 0u);
+    const std::pair<std::uint32_t, std::uint32_t> cases[] = {
+        {check_sum32(abc, 3), 0x126},  {check_sum32(ff.data(), 2), 0x1FE},
+        {check_sum32(abc, 0), 0},      {check_sum32(abc, -5), 0},
+        {check_sum32(nullptr, 0), 0},  {check_sum32(ff.data(), 1024), 261120},
+        {check_sum32(ff.data(), 262144), 66846720},
+        {check_sum32(ff.data(), 16843009), 0xFFFFFFFF},
+        {check_sum32(ff.data(), 16843010), 0xFE},
+    };
+    for (const auto& [sum, expected] : cases) {
+        EXPECT_EQ(sum, expected);
+    }
+    ff.back() = 0x01;
+    EXPECT_EQ(check_sum32(ff.data(), 16843010), 0u);
 }
 
 TEST(CheckSum32, OddLengthsUpToAFullBufferMatchThePlainSum) {
@@ -39,64 +44,25 @@ TEST(CheckSum32, OddLengthsUpToAFullBufferMatchThePlainSum) {
     }
 }
 
-TEST(CheckSum32, AFullBufferOfFFNeitherOverflowsNorLosesBytes) {
-    const std::vector<std::uint8_t> ones(262144, 0xFF);
-    EXPECT_EQ(check_sum32(ones.data(), 1024), 261120u);
-    EXPECT_EQ(check_sum32(ones.data(), 262144), 66846720u);
-}
-
-TEST(CheckSum32, WrapsModulo2To32) {
-    // 16843009 bytes of 0xFF add up to 0xFFFFFFFF exactly; one byte more wraps.
-    std::vector<std::uint8_t> data(16843010, 0xFF);
-    EXPECT_EQ(check_sum32(data.data(), 16843009), 0xFFFFFFFFu);
-    EXPECT_EQ(check_sum32(data.data(), 16843010), 0xFEu);
-    data.back() = 0x01;
-    EXPECT_EQ(check_sum32(data.data(), 16843010), 0u);
-}
-
-TEST(Header, TenByteExampleHasTheDocumentedBytes) {
+TEST(Header, FieldsAreLittleEndianAtTheirOffsets) {
     swug_header fields;
     fields.length = 10;
     fields.sum = 55;
+    const header_bytes ten = encode_header(fields);  // the other fields are zero by default
+    EXPECT_EQ(std::string(ten.begin(), ten.end()),
+              testing::upgrade_image("\1\2\3\4\5\6\7\10\11\12").substr(0, 128));
+    fields = {0x04030201, 0x08070605, 0, 1, 0x0C0B0A09, 0x00018000, 0xFFEEDDCC};
     const header_bytes bytes = encode_header(fields);
-
-    header_bytes expected{};
-    const char magic[16] = {'Z', 'Q', '-', 'T', 'R', '5', '2', '0',
-                            '0', ' ', 'I', 'm', 'a', 'g', 'e', '\0'};
-    std::copy(magic, magic + 16, expected.begin());
-    expected[16] = 0x0A;
-    expected[20] = 0x37;
-    EXPECT_EQ(bytes, expected);
-}
-
-TEST(Header, FieldsAreLittleEndianAtTheirOffsets) {
-    swug_header fields;
-    fields.length = 0x04030201;
-    fields.sum = 0x08070605;
-    fields.upgrade_boot = 0;
-    fields.mcu_ota_flag = 1;
-    fields.mcu_addr = 0x0C0B0A09;
-    fields.mcu_len = 0x00018000;
-    fields.mcu_sum = 0xFFEEDDCC;
-    const header_bytes bytes = encode_header(fields);
-    const std::string expected = testing::hex_bytes(
-        "5a512d54 52353230 3020496d 61676500"
-        "01020304 05060708 00000000 00000000"
-        "00000000 00000000 00000000 00000000"
-        "00000000 00000000 00000000 00000000"
-        "01000000 090a0b0c 00800100 ccddeeff"
-        "00000000 00000000 00000000 00000000"
-        "00000000 00000000 00000000 00000000"
-        "00000000 00000000 00000000 00000000");
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), expected);
+    const std::string expected =
+        std::string("ZQ-TR5200 Image\0\1\2\3\4\5\6\7\10", 24) + std::string(40, '\0') +
+        std::string("\1\0\0\0\x09\x0a\x0b\x0c\x00\x80\x01\x00\xcc\xdd\xee\xff", 16);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), expected + std::string(48, '\0'));
     const swug_header decoded = decode_header(bytes);
-    EXPECT_EQ(decoded.length, 0x04030201u);
-    EXPECT_EQ(decoded.sum, 0x08070605u);
-    EXPECT_EQ(decoded.upgrade_boot, 0u);
-    EXPECT_EQ(decoded.mcu_ota_flag, 1u);
-    EXPECT_EQ(decoded.mcu_addr, 0x0C0B0A09u);
-    EXPECT_EQ(decoded.mcu_len, 0x00018000u);
-    EXPECT_EQ(decoded.mcu_sum, 0xFFEEDDCCu);
+    EXPECT_EQ(std::vector<std::uint32_t>({decoded.length, decoded.sum, decoded.upgrade_boot,
+                                          decoded.mcu_ota_flag, decoded.mcu_addr, decoded.mcu_len,
+                                          decoded.mcu_sum}),
+              std::vector<std::uint32_t>(
+                  {0x04030201, 0x08070605, 0, 1, 0x0C0B0A09, 0x00018000, 0xFFEEDDCC}));
     EXPECT_TRUE(magic_matches(bytes));
 }
 
