@@ -6,104 +6,78 @@
 
 #include "fake_stream.h"
 
+namespace swug {
 namespace {
 
-swug::software_format guess(const std::string& head) {
-    return swug::guess_software_format(reinterpret_cast<const std::uint8_t*>(head.data()),
-                                       head.size());
-}
-
-TEST(SoftwareFormat, ElfProgramsOfEitherClassAndByteOrder) {
-    EXPECT_EQ(guess(std::string("\x7f"
-                                "ELF\x01\x01\x01",
-                                7)),
-              swug::software_format::elf);
-    EXPECT_EQ(guess(std::string("\x7f"
-                                "ELF\x02\x02",
-                                6)),
-              swug::software_format::elf);
-    // The magic alone, or with a class that does not exist, is taken as raw bytes.
-    EXPECT_EQ(guess(std::string("\x7f"
-                                "ELF",
-                                4)),
-              swug::software_format::binary);
-    EXPECT_EQ(guess(std::string("\x7f"
-                                "ELF\x03\x01",
-                                6)),
-              swug::software_format::binary);
-}
-
-TEST(SoftwareFormat, IntelHexRecords) {
-    EXPECT_EQ(guess(":00000001FF\n"), swug::software_format::ihex);
-    EXPECT_EQ(guess(":00000001FF"), swug::software_format::ihex);  // the whole file, no line end
-    EXPECT_EQ(guess(":020000040800F2\r\n:10000000"), swug::software_format::ihex);
-    // A line cut by the probe's end, still within its record's length.
-    EXPECT_EQ(guess(":10000000000102030405060708090A0B0C0D0E0F"), swug::software_format::ihex);
-    // One digit short or long of what the count asks for, a short record, a non-hex digit.
-    EXPECT_EQ(guess(":020000040800F\n"), swug::software_format::binary);
-    EXPECT_EQ(guess(":020000040800F2F\n"), swug::software_format::binary);
-    EXPECT_EQ(guess(":0000000F\n"), swug::software_format::binary);
-    EXPECT_EQ(guess(":00000001FG\n"), swug::software_format::binary);
-}
-
-TEST(SoftwareFormat, MotorolaSRecords) {
-    EXPECT_EQ(guess("S00600004844521B\n"), swug::software_format::srec);
-    EXPECT_EQ(guess("S9030000FC"), swug::software_format::srec);
-    EXPECT_EQ(guess("S9030000F\n"), swug::software_format::binary);
-    EXPECT_EQ(guess("SX030000FC\n"), swug::software_format::binary);
-}
-
-TEST(SoftwareFormat, AnythingElseIsRawBinary) {
-    EXPECT_EQ(guess(""), swug::software_format::binary);
-    EXPECT_EQ(guess(std::string("\0\0\0\0\0\0\0\0\0\0\0\0", 12)), swug::software_format::binary);
-    EXPECT_EQ(guess("Some text\n"), swug::software_format::binary);
+TEST(SoftwareFormat, GuessedFromTheFirstBytes) {
+    using f = software_format;
+    const std::pair<std::string, software_format> cases[] = {
+        // ELF programs of either class and byte order; the magic alone, or with a class that
+        // does not exist, is raw bytes.
+        {std::string("\x7f" "ELF\1\1\1", 7), f::elf},
+        {std::string("\x7f" "ELF\2\2", 6), f::elf},
+        {std::string("\x7f" "ELF", 4), f::binary},
+        {std::string("\x7f" "ELF\3\1", 6), f::binary},
+        {std::string("\x7f" "ELF\1\3", 6), f::binary},
+        // Intel HEX: the whole file without a line end, and a line cut by the probe's end within
+        // its record's length; one digit short or long of what the count asks for, a short
+        // record and a non-hex digit are not.
+        {":00000001FF\n", f::ihex},
+        {":00000001FF", f::ihex},
+        {":020000040800F2\r\n:10000000", f::ihex},
+        {":10000000000102030405060708090A0B0C0D0E0F", f::ihex},
+        {":020000040800F\n", f::binary},
+        {":020000040800F2F\n", f::binary},
+        {":0000000F\n", f::binary},
+        {":00000001FG\n", f::binary},
+        // Motorola S-records.
+        {"S00600004844521B\n", f::srec},
+        {"S9030000FC", f::srec},
+        {"S9030000F\n", f::binary},
+        {"SX030000FC\n", f::binary},
+        {"", f::binary},
+        {std::string(12, '\0'), f::binary},
+        {"Some text\n", f::binary},
+    };
+    for (const auto& [head, format] : cases) {
+        EXPECT_EQ(guess_software_format(reinterpret_cast<const std::uint8_t*>(head.data()),
+                                        head.size()),
+                  format)
+            << ::testing::PrintToString(head);
+    }
 }
 
 // The probe keeps the bytes after `skip` however the reads cut them, and passes every byte on.
 TEST(FormatProbe, GuessesFromTheBytesThatPassInReadsOfAnySize) {
-    const std::string elf_at_128 = std::string(128, 'h') +
-                                   "\x7f"
-                                   "ELF\x01\x01" +
-                                   std::string(70, 'x');
-    for (const std::size_t most :
-         {std::size_t{1}, std::size_t{7}, std::size_t{127}, std::size_t{129}, std::size_t{4096}}) {
-        swug::testing::fake_file file(elf_at_128);
-        file.most_per_read = most;
-        swug::format_probe probe(file, 128);
+    const std::string elf_at_128 = std::string(128, 'h') + "\x7f" "ELF\1\1" + std::string(70, 'x');
+    for (const std::size_t most : {1, 7, 127, 129, 4096, 0}) {
+        testing::fake_file file(most != 0 ? elf_at_128 : std::string(128, 'h'), most);
+        format_probe probe(file, 128);
         std::string passed;
         std::uint8_t chunk[300];
-        for (;;) {
-            const swug::platform::read_result got = probe.read(chunk, sizeof chunk);
-            if (got.count == 0) {
-                break;
-            }
+        for (platform::read_result got; (got = probe.read(chunk, sizeof chunk)).count != 0;) {
             passed.append(reinterpret_cast<const char*>(chunk), got.count);
         }
-        EXPECT_EQ(passed, elf_at_128) << most;
-        EXPECT_EQ(probe.guess(), swug::software_format::elf) << most;
-        // Fewer bytes than the class and byte order: raw.
-        EXPECT_EQ(probe.guess(5), swug::software_format::binary) << most;
+        EXPECT_EQ(passed, file.data) << most;
+        // Fewer bytes than the class and byte order, or none: raw.
+        EXPECT_EQ(probe.guess(), most != 0 ? software_format::elf : software_format::binary);
+        EXPECT_EQ(probe.guess(5), software_format::binary) << most;
     }
-    swug::testing::fake_file header_only(std::string(128, 'h'));
-    swug::format_probe nothing_kept(header_only, 128);
-    std::uint8_t chunk[256];
-    while (nothing_kept.read(chunk, sizeof chunk).count != 0) {
-    }
-    EXPECT_EQ(nothing_kept.guess(), swug::software_format::binary);
 }
 
 TEST(RawImageCommand, NamesTheRawImageBesideTheFile) {
-    using swug::software_format;
-    EXPECT_EQ(swug::raw_image_command("fw.elf", software_format::elf),
-              "objcopy -O binary fw.elf fw.bin");
-    EXPECT_EQ(swug::raw_image_command("out/fw.hex", software_format::ihex),
-              "objcopy -I ihex -O binary out/fw.hex out/fw.bin");
-    EXPECT_EQ(swug::raw_image_command("v1.2/app", software_format::srec),
-              "objcopy -I srec -O binary v1.2/app v1.2/app.bin");
-    EXPECT_EQ(swug::raw_image_command("fw.bin", software_format::elf),
-              "objcopy -O binary fw.bin fw.raw.bin");
-    EXPECT_EQ(swug::raw_image_command(".firmware", software_format::elf),
-              "objcopy -O binary .firmware .firmware.bin");
+    using f = software_format;
+    const std::tuple<const char*, software_format, const char*> cases[] = {
+        {"fw.elf", f::elf, "objcopy -O binary fw.elf fw.bin"},
+        {"out/fw.hex", f::ihex, "objcopy -I ihex -O binary out/fw.hex out/fw.bin"},
+        {"v1.2/app", f::srec, "objcopy -I srec -O binary v1.2/app v1.2/app.bin"},
+        {"fw.bin", f::elf, "objcopy -O binary fw.bin fw.raw.bin"},
+        {".firmware", f::elf, "objcopy -O binary .firmware .firmware.bin"},
+    };
+    for (const auto& [path, format, command] : cases) {
+        EXPECT_EQ(raw_image_command(path, format), command);
+    }
 }
 
 }  // namespace
+}  // namespace swug
