@@ -46,8 +46,9 @@ const bytes software = random_bytes(3000, 1);
 const bytes mcu = random_bytes(700, 2);
 
 TEST(CheckImage, ImagesAsPackedAreValid) {
-    for (const auto& [sw, mcu_part] : std::vector<std::pair<bytes, std::optional<bytes>>>{
-             {"", {}}, {software, {}}, {software, mcu}, {"", ""}, {software, bytes(98304, '\xFF')}}) {
+    const std::pair<bytes, std::optional<bytes>> parts[] = {
+        {"", {}}, {software, {}}, {software, mcu}, {"", ""}, {software, bytes(98304, '\xFF')}};
+    for (const auto& [sw, mcu_part] : parts) {
         const image_report report = check_bytes(upgrade_image(sw, mcu_part));
         EXPECT_TRUE(report.valid()) << ::testing::PrintToString(report.problems());
         EXPECT_EQ(report.header.length, sw.size());

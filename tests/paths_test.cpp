@@ -24,20 +24,17 @@ TEST(RewriteBackslashes, EveryBackslashBecomesASlash) {
     }
 }
 
-struct expansion_case {
-    const char* argument;
-    const char* work_dir;
-    path_status status;
-    const char* path;
-};
-
 TEST(ExpandArgument, OnlyDotSlashIsJoinedToTheWorkingDirectory) {
     // Any length: the system takes what it takes and says why it refuses the rest.
     const std::string deep_dir = "/" + std::string(4000, 'd');
     const std::string long_name = std::string(5000, 'n');
     const std::string dot_long_name = "./" + long_name;
     const std::string joined = deep_dir + "/" + long_name;
-    const expansion_case cases[] = {
+    const struct {
+        const char *argument, *work_dir;
+        path_status status;
+        const char* path;
+    } cases[] = {
         {"./fw.bin", "C:/work", path_status::ok, "C:/work/fw.bin"},
         {"./fw.bin", "C:/", path_status::ok, "C://fw.bin"},
         {"./", "/w", path_status::ok, "/w/"},
@@ -50,7 +47,7 @@ TEST(ExpandArgument, OnlyDotSlashIsJoinedToTheWorkingDirectory) {
         {long_name.c_str(), "/w", path_status::ok, long_name.c_str()},
         {dot_long_name.c_str(), deep_dir.c_str(), path_status::ok, joined.c_str()},
     };
-    for (const expansion_case& c : cases) {
+    for (const auto& c : cases) {
         std::string path = "old";
         EXPECT_EQ(expand_argument(c.argument, c.work_dir, path), c.status) << c.argument;
         EXPECT_EQ(path, c.path) << c.argument;

@@ -8,17 +8,14 @@
 namespace swug {
 namespace {
 
-TEST(SlotSize, BytesKibibytesAndMebibytes) {
-    EXPECT_EQ(parse_slot_size("1"), 1u);
-    EXPECT_EQ(parse_slot_size("262144"), 262144u);
-    EXPECT_EQ(parse_slot_size("256K"), 262144u);
-    EXPECT_EQ(parse_slot_size("1M"), 1048576u);
-    EXPECT_EQ(parse_slot_size("007"), 7u);
-    EXPECT_EQ(parse_slot_size("18446744073709551615"), UINT64_MAX);
-    EXPECT_EQ(parse_slot_size("17592186044415M"), UINT64_MAX - 1048575);
-}
-
-TEST(SlotSize, AnythingElseIsNoSize) {
+TEST(SlotSize, BytesKibibytesAndMebibytesAndNothingElse) {
+    const std::pair<const char*, std::uint64_t> sizes[] = {
+        {"1", 1},       {"262144", 262144}, {"256K", 262144},
+        {"1M", 1048576}, {"007", 7},        {"18446744073709551615", UINT64_MAX},
+        {"17592186044415M", UINT64_MAX - 1048575}};
+    for (const auto& [text, size] : sizes) {
+        EXPECT_EQ(parse_slot_size(text), size) << text;
+    }
     for (const char* text :
          {"", "0", "0K", "K", "-1", "+1", " 1", "1 ", "1k", "1KB", "1KiB", "1G", "0x100", "1.5M",
           "18446744073709551616", "17592186044416M", "18014398509481984K"}) {
