@@ -1,8 +1,10 @@
 #include "expected_image.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <numeric>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -26,6 +28,13 @@ bytes upgrade_image(const bytes& software, const std::optional<bytes>& mcu) {
                   le32(std::uint32_t(mcu->size())) + le32(byte_sum(*mcu));
     }
     return header + bytes(header_size - header.size(), '\0') + software + mcu.value_or("");
+}
+
+bytes some_bytes(std::size_t size, unsigned seed) {
+    std::mt19937 generator(seed);
+    bytes data(size, '\0');
+    std::generate(data.begin(), data.end(), [&] { return static_cast<char>(generator()); });
+    return data;
 }
 
 bytes source_file(const std::string& relative_path) {

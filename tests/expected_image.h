@@ -30,6 +30,9 @@ std::uint32_t byte_sum(const bytes& part);
 // length at 72 and sum at 76; zeros everywhere else.
 bytes upgrade_image(const bytes& software, const std::optional<bytes>& mcu = std::nullopt);
 
+// size bytes that follow no simple rule, the same for the same seed.
+bytes some_bytes(std::size_t size, unsigned seed);
+
 // A file of the source tree, such as a golden image in "tests/golden/".
 bytes source_file(const std::string& relative_path);
 

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 
 #include "expected_image.h"
 #include "fake_stream.h"
@@ -35,15 +34,8 @@ std::vector<std::string> failed_checks(const image_report& report) {
     return names;
 }
 
-bytes random_bytes(std::size_t size, unsigned seed) {
-    std::mt19937 generator(seed);
-    bytes data(size, '\0');
-    std::generate(data.begin(), data.end(), [&] { return static_cast<char>(generator()); });
-    return data;
-}
-
-const bytes software = random_bytes(3000, 1);
-const bytes mcu = random_bytes(700, 2);
+const bytes software = testing::some_bytes(3000, 1);
+const bytes mcu = testing::some_bytes(700, 2);
 
 TEST(CheckImage, ImagesAsPackedAreValid) {
     const std::pair<bytes, std::optional<bytes>> parts[] = {

@@ -13,14 +13,6 @@ namespace {
 
 constexpr auto never = std::numeric_limits<std::uint64_t>::max();
 
-bytes pattern(std::size_t size, char offset) {
-    bytes data(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) {
-        data[i] = static_cast<char>(i * 31 + static_cast<std::size_t>(offset));
-    }
-    return data;
-}
-
 pack_outcome pack(fake_file& software, fake_file* mcu, fake_file& image) {
     copy_buffer buffer;
     return pack_upgrade_image(software, mcu, image, buffer);
@@ -57,8 +49,8 @@ TEST(PackUpgradeImage, ReportsEveryReadAndWriteFault) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        fake_file software(pattern(c.software_size, 1), c.most_per_read);
-        fake_file mcu(pattern(c.mcu_size.value_or(0), 7), c.most_per_read);
+        fake_file software(some_bytes(c.software_size, 1), c.most_per_read);
+        fake_file mcu(some_bytes(c.mcu_size.value_or(0), 7), c.most_per_read);
         fake_file image;
         software.fail_at = c.software_fails_at;
         mcu.fail_at = c.mcu_fails_at;

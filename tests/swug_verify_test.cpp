@@ -10,6 +10,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "expected_image.h"
@@ -236,11 +237,7 @@ TEST(SwugVerify, TheVerdictIsKnownAsSoonAsTheBytesDecideItWithTheHostsSum) {
 }
 
 TEST(SwugVerify, NextNamesThePartEachByteBelongsTo) {
-    struct step {
-        std::size_t fed;
-        swug_verify_part part;
-        std::uint32_t left;
-    };
+    using step = std::tuple<std::size_t, swug_verify_part, std::uint32_t>;  // fed, part, left
     const std::pair<bytes, std::vector<step>> rows[] = {
         {with_mcu,
          {{0, SWUG_PART_HEADER, 128}, {127, SWUG_PART_HEADER, 1}, {128, SWUG_PART_SOFTWARE, 10},
@@ -254,13 +251,13 @@ TEST(SwugVerify, NextNamesThePartEachByteBelongsTo) {
     };
     for (const auto& [image, steps] : rows) {
         const bytes fed_image = image + "!";
-        for (const step& s : steps) {
+        for (const auto& [fed, part, left] : steps) {
             swug_verify v;
             swug_verify_start(&v, no_limit, unknown);
-            swug_verify_feed(&v, data_of(fed_image), s.fed);
-            std::uint32_t left = 99;
-            EXPECT_EQ(swug_verify_next(&v, &left), s.part) << "after " << s.fed;
-            EXPECT_EQ(left, s.left) << "after " << s.fed;
+            swug_verify_feed(&v, data_of(fed_image), fed);
+            std::uint32_t found = 99;
+            EXPECT_EQ(swug_verify_next(&v, &found), part) << "after " << fed;
+            EXPECT_EQ(found, left) << "after " << fed;
         }
     }
 }
