@@ -39,14 +39,10 @@ struct fake_file final : byte_source, byte_sink {
             return {0, error};
         }
         const std::uint64_t end = std::min(this->size(), fail_at);
-        const std::size_t count =
-            position >= end ? 0 : std::size_t(std::min<std::uint64_t>(
-                                      std::min(size, most_per_read), end - position));
-        if (zeros != 0) {
-            std::memset(buffer, 0, count);
-        } else {
-            std::memcpy(buffer, data.data() + position, count);
-        }
+        const auto count = std::size_t(
+            std::min<std::uint64_t>({size, most_per_read, end - std::min(end, position)}));
+        zeros != 0 ? (void)std::memset(buffer, 0, count)
+                   : (void)std::memcpy(buffer, data.data() + position, count);
         position += count;
         return {count, 0};
     }

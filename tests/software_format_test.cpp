@@ -12,16 +12,14 @@ namespace {
 TEST(SoftwareFormat, GuessedFromTheFirstBytes) {
     using f = software_format;
     const std::pair<std::string, software_format> cases[] = {
-        // ELF programs of either class and byte order; the magic alone, or with a class that
-        // does not exist, is raw bytes.
+        // ELF of either class and byte order; with none, or one that does not exist: raw bytes.
         {std::string("\x7f" "ELF\1\1\1", 7), f::elf},
         {std::string("\x7f" "ELF\2\2", 6), f::elf},
         {std::string("\x7f" "ELF", 4), f::binary},
         {std::string("\x7f" "ELF\3\1", 6), f::binary},
         {std::string("\x7f" "ELF\1\3", 6), f::binary},
-        // Intel HEX: the whole file without a line end, and a line cut by the probe's end within
-        // its record's length; one digit short or long of what the count asks for, a short
-        // record and a non-hex digit are not.
+        // Intel HEX, also without a line end or cut by the probe within the record's length; not
+        // one digit short or long of the count, a short record, a non-hex digit.
         {":00000001FF\n", f::ihex},
         {":00000001FF", f::ihex},
         {":020000040800F2\r\n:10000000", f::ihex},

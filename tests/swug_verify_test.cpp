@@ -81,8 +81,7 @@ struct verdict_row {
     std::string what;
     bytes image;
     std::vector<std::string> failed;
-    std::uint64_t capacity = no_limit;
-    std::uint64_t known_size = unknown;
+    std::uint64_t capacity = no_limit, known_size = unknown;
 };
 
 // Each row is judged whole, in chunks of 1, 7, 128 and 4096 bytes and of random sizes, with the
