@@ -1,6 +1,7 @@
 #include "expected_image.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <numeric>
@@ -54,6 +55,13 @@ std::vector<std::pair<std::string, std::vector<std::string>>> golden_verdicts() 
         words >> file;
         verdicts.emplace_back(file, std::vector<std::string>{
                                         std::istream_iterator<std::string>(words), {}});
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(SWUG_SOURCE_DIR "/tests/golden")) {
+        const std::string name = entry.path().filename().string();
+        if (name != "VERDICTS" && std::none_of(verdicts.begin(), verdicts.end(),
+                                               [&](const auto& v) { return v.first == name; })) {
+            throw std::runtime_error("tests/golden/VERDICTS does not list " + name);
+        }
     }
     return verdicts;
 }

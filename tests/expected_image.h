@@ -36,7 +36,8 @@ bytes some_bytes(std::size_t size, unsigned seed);
 // A file of the source tree, such as a golden image in "tests/golden/".
 bytes source_file(const std::string& relative_path);
 
-// tests/golden/VERDICTS: each golden image's name with the checks it fails, in the checks' order.
+// tests/golden/VERDICTS: each golden image's name with the checks it fails, in the checks' order;
+// a file of tests/golden/ it does not list is an error.
 std::vector<std::pair<std::string, std::vector<std::string>>> golden_verdicts();
 
 }  // namespace swug::testing
