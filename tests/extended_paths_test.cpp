@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace swug::platform {
 namespace {
@@ -36,14 +37,9 @@ TEST(ExtendedLengthPath, FullPathsTakeThePrefixOthersStayAsTheyAre) {
 
 TEST(PathForSystem, OnlyAFullPathOfMaxPathCharactersOrMoreChangesForm) {
     const std::wstring folder = L"C:\\" + std::wstring(240, L'd') + L"\\";  // 244 characters
-    const std::wstring name_15(15, L'n');
-    const std::wstring name_16(16, L'n');
+    const std::wstring name_15(15, L'n'), name_16(16, L'n');
     const std::wstring server = L"\\\\srv\\vol\\" + std::wstring(250, L's');  // 260 characters
-    const struct {
-        std::wstring given;
-        std::wstring full;
-        std::wstring expected;
-    } cases[] = {
+    const std::tuple<std::wstring, std::wstring, std::wstring> cases[] = {  // given, full, expected
         {L"up.bin", L"C:\\work\\up.bin", L"up.bin"},
         {name_15, folder + name_15, name_15},                        // 259 characters: as given
         {name_16, folder + name_16, L"\\\\?\\" + folder + name_16},  // 260: the full path
@@ -54,8 +50,8 @@ TEST(PathForSystem, OnlyAFullPathOfMaxPathCharactersOrMoreChangesForm) {
         {L"NUL", L"\\\\.\\NUL", L"NUL"},
         {L"up.bin", L"", L"up.bin"},  // the full path is not known
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(path_for_system(c.given, c.full), c.expected);
+    for (const auto& [given, full, expected] : cases) {
+        EXPECT_EQ(path_for_system(given, full), expected);
     }
 }
 

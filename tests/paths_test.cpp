@@ -9,13 +9,8 @@ namespace {
 
 TEST(RewriteBackslashes, EveryBackslashBecomesASlash) {
     const std::pair<const char*, const char*> cases[] = {
-        {"C:\\work\\fw", "C:/work/fw"},
-        {"C:\\", "C:/"},
-        {"\\\\srv\\vol\\fw", "//srv/vol/fw"},
-        {"\\\\a\\b", "//a/b"},
-        {"a\\\\\\b", "a///b"},
-        {"/home/fw", "/home/fw"},
-        {"", ""},
+        {"C:\\work\\fw", "C:/work/fw"}, {"C:\\", "C:/"}, {"\\\\srv\\vol\\fw", "//srv/vol/fw"},
+        {"\\\\a\\b", "//a/b"}, {"a\\\\\\b", "a///b"}, {"/home/fw", "/home/fw"}, {"", ""},
     };
     for (const auto& [given, expected] : cases) {
         std::string text = given;
