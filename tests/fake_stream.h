@@ -17,11 +17,9 @@ namespace swug::testing {
 
 struct fake_file final : byte_source, byte_sink {
     std::string data;
-    std::uint64_t position = 0;
-    // When set, reads deliver this many zero bytes and data is ignored: a huge input in no memory.
-    std::uint64_t zeros = 0;
-    // Reads and writes fail once the position reaches this offset.
-    std::uint64_t fail_at = std::numeric_limits<std::uint64_t>::max();
+    // zeros, when set: reads deliver that many zero bytes, not data (a huge input in no memory);
+    // reads and writes fail with error once the position reaches fail_at.
+    std::uint64_t position = 0, zeros = 0, fail_at = std::numeric_limits<std::uint64_t>::max();
     int error = EIO;
     std::size_t most_per_read = std::numeric_limits<std::size_t>::max();  // short reads
     bool fail_write_at = false;  // writing at an offset fails (a file that can't go back)

@@ -118,7 +118,8 @@ TEST(SwugVerify, OneVerdictHoweverTheImageIsCut) {
         const swug_verify_result whole = judge(row.image, at_once, row.capacity, row.known_size);
         EXPECT_EQ(failed_names(whole), row.failed);
         EXPECT_EQ(whole.valid, row.failed.empty());
-        for (const std::size_t chunk : {1, 7, 128, 4096, 0, 0, 0, 0, 0}) {
+        for (const std::size_t chunk : {1, 7, 128, 4096, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                        0, 0, 0, 0, 0, 0}) {  // 0: a round of random sizes
             EXPECT_TRUE(same_result(judge(row.image, chunk, row.capacity, row.known_size), whole))
                 << "chunks of " << chunk;
         }
