@@ -17,18 +17,12 @@ TEST(ExtendedLengthPath, FullPathsTakeThePrefixOthersStayAsTheyAre) {
         {L"//srv/vol/up.bin", L"\\\\?\\UNC\\srv\\vol\\up.bin"},
         {L"\\\\?\\C:\\work\\up.bin", L"\\\\?\\C:\\work\\up.bin"},  // there already
         {L"\\\\?\\UNC\\srv\\vol", L"\\\\?\\UNC\\srv\\vol"},
-        {L"\\\\.\\COM1", L"\\\\.\\COM1"},  // a device
-        {L"\\\\.\\NUL", L"\\\\.\\NUL"},
-        {L"\\\\?", L"\\\\?"},
+        {L"\\\\.\\COM1", L"\\\\.\\COM1"}, {L"\\\\.\\NUL", L"\\\\.\\NUL"},  // devices
         {L"\\\\.svr\\vol\\x", L"\\\\?\\UNC\\.svr\\vol\\x"},  // a server whose name starts with "."
-        {L"up.bin", L"up.bin"},                              // relative
-        {L"work\\up.bin", L"work\\up.bin"},
+        {L"up.bin", L"up.bin"}, {L"work\\up.bin", L"work\\up.bin"}, {L"", L""},  // relative
         {L"\\work\\up.bin", L"\\work\\up.bin"},  // relative to the current drive
         {L"C:up.bin", L"C:up.bin"},              // relative to the drive's current folder
-        {L"C:", L"C:"},
-        {L"1:\\x", L"1:\\x"},
-        {L"\\\\\\x", L"\\\\\\x"},
-        {L"", L""},
+        {L"C:", L"C:"}, {L"1:\\x", L"1:\\x"}, {L"\\\\\\x", L"\\\\\\x"}, {L"\\\\?", L"\\\\?"},
     };
     for (const auto& [full, expected] : cases) {
         EXPECT_EQ(extended_length_path(full), expected);

@@ -132,7 +132,7 @@ TEST(SwugVerify, OneVerdictHoweverTheImageIsCut) {
 }
 
 // A check passes when its two numbers are the same.
-TEST(SwugVerify, EachCheckHoldsItsNumbers) {
+TEST(SwugVerify, EachCheckThatRunsHoldsItsNumbers) {
     const struct {
         bytes image;
         swug_verify_check check;
@@ -160,9 +160,7 @@ TEST(SwugVerify, EachCheckHoldsItsNumbers) {
         EXPECT_EQ(result.expected[row.check], row.expected);
         EXPECT_EQ(result.found[row.check], row.found);
     }
-}
-
-TEST(SwugVerify, ChecksThatDoNotApplyDoNotRun) {
+    // Checks that do not apply do not run, and hold no numbers.
     EXPECT_EQ(judge("short", at_once).ran, 1u << SWUG_CHECK_SIZE);
     const swug_verify_result flag_two = judge(with(plain, 64, le32(2)), at_once);
     EXPECT_EQ(flag_two.ran, (1u << (SWUG_CHECK_MCU_OTA_FLAG + 1)) - 1);
