@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "expected_image.h"
 #include "fake_stream.h"
@@ -40,16 +41,18 @@ const bytes mcu = testing::some_bytes(700, 2);
 // Images as packed are valid, the golden images (tests/golden/VERDICTS) fail the checks listed
 // there, and a byte behind an image without an MCU OTA image is read and found.
 TEST(CheckImage, EachDamageIsCaughtByItsCheck) {
-    std::vector<std::pair<bytes, std::vector<std::string>>> rows = {
-        {upgrade_image(""), {}}, {upgrade_image(software), {}}, {upgrade_image(software, mcu), {}},
-        {upgrade_image("", ""), {}}, {upgrade_image(software, bytes(98304, '\xFF')), {}},
-        {upgrade_image(software) + '\0', {"file_end"}}};
+    std::vector<std::tuple<std::string, bytes, std::vector<std::string>>> rows = {
+        {"packed", upgrade_image(""), {}}, {"packed", upgrade_image(software), {}},
+        {"packed", upgrade_image(software, mcu), {}}, {"packed", upgrade_image("", ""), {}},
+        {"packed", upgrade_image(software, bytes(98304, '\xFF')), {}},
+        {"a byte behind", upgrade_image(software) + '\0', {"file_end"}}};
     for (const auto& [file, failed] : testing::golden_verdicts()) {
-        rows.push_back({testing::source_file("tests/golden/" + file), failed});
+        rows.emplace_back(file, testing::source_file("tests/golden/" + file), failed);
     }
-    for (const auto& [image, failed] : rows) {
+    for (const auto& [what, image, failed] : rows) {
+        SCOPED_TRACE(what + ", " + std::to_string(image.size()) + " bytes");
         const image_report report = check_bytes(image);
-        EXPECT_EQ(failed_checks(report), failed) << image.size() << " bytes";
+        EXPECT_EQ(failed_checks(report), failed);
         if (image.size() >= 128) {
             EXPECT_EQ(testing::le32(report.header.length), image.substr(16, 4));
         }
