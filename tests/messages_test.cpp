@@ -17,8 +17,7 @@ TEST(Printable, ControlCharactersAreEscapedAndNothingElse) {
         {"end\xc2\x85", "end\\xc2\\x85"},  // the last two bytes of a name
         {"\xc2", "\xc2"}, {std::string("a\0b", 3), "a\\x00b"},
         // The same controls as lone bytes, which 8-bit terminals obey; bytes of characters pass.
-        {"a\x9b" "2Jb", "a\\x9b2Jb"},
-        {"\x80\x9f\xa0\xff", "\\x80\\x9f\xa0\xff"},
+        {"a\x9b" "2Jb", "a\\x9b2Jb"}, {"\x80\x9f\xa0\xff", "\\x80\\x9f\xa0\xff"},
         {"\xe0\x80\x80", "\xe0\\x80\\x80"},  // an overlong form is no character
         {"\xc3\x80\xe2\x82\xac", "\xc3\x80\xe2\x82\xac"},
     };

@@ -21,10 +21,8 @@ TEST(RewriteBackslashes, EveryBackslashBecomesASlash) {
 
 TEST(ExpandArgument, OnlyDotSlashIsJoinedToTheWorkingDirectory) {
     // Any length: the system takes what it takes and says why it refuses the rest.
-    const std::string deep_dir = "/" + std::string(4000, 'd');
-    const std::string long_name = std::string(5000, 'n');
-    const std::string dot_long_name = "./" + long_name;
-    const std::string joined = deep_dir + "/" + long_name;
+    const std::string deep_dir = "/" + std::string(4000, 'd'), long_name(5000, 'n');
+    const std::string dot_long_name = "./" + long_name, joined = deep_dir + "/" + long_name;
     const struct {
         const char *argument, *work_dir;
         path_status status;

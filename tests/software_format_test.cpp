@@ -24,18 +24,14 @@ TEST(SoftwareFormat, GuessedFromTheFirstBytes) {
         {":00000001FF", f::ihex},
         {":020000040800F2\r\n:10000000", f::ihex},
         {":10000000000102030405060708090A0B0C0D0E0F", f::ihex},
-        {":020000040800F\n", f::binary},
-        {":020000040800F2F\n", f::binary},
-        {":0000000F\n", f::binary},
-        {":00000001FG\n", f::binary},
+        {":020000040800F\n", f::binary}, {":020000040800F2F\n", f::binary},
+        {":0000000F\n", f::binary}, {":00000001FG\n", f::binary},
         // Motorola S-records.
         {"S00600004844521B\n", f::srec},
         {"S9030000FC", f::srec},
-        {"S9030000F\n", f::binary},
-        {"SX030000FC\n", f::binary},
-        {"", f::binary},
-        {std::string(12, '\0'), f::binary},
-        {"Some text\n", f::binary},
+        {"S9030000F\n", f::binary}, {"SX030000FC\n", f::binary},
+        // Anything else is raw bytes.
+        {"", f::binary}, {std::string(12, '\0'), f::binary}, {"Some text\n", f::binary},
     };
     for (const auto& [head, format] : cases) {
         EXPECT_EQ(guess_software_format(reinterpret_cast<const std::uint8_t*>(head.data()),
