@@ -3,7 +3,8 @@
 A transcript file holds cases. A case starts with its title: a line that is not indented and
 follows a blank line (or opens the file); a colon ending it is not part of the title. Commands
 and their expected output follow in cram's format. Each case runs alone in a fresh folder of its
-own, by bash, which reads e2e/lib.sh first.
+own, by bash, which reads e2e/lib.sh first. A file may open with a block titled "Before each case", no
+case: its commands run first in each case's folder.
 
   cram_case.py --list FILE...            print "FILE<tab>TITLE" for every case
   cram_case.py --run-file FILE FOLDER    run every case of FILE, one Python for all of them, and
@@ -26,7 +27,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def cases(path):
-    """The file's cases as [title, lines], in order."""
+    """The lines of the file's block "Before each case" (none without it), and its cases as
+    [title, lines], in order."""
     with open(path, 'rb') as f:
         lines = f.read().splitlines(keepends=True)
     found = []
@@ -39,7 +41,7 @@ def cases(path):
         if not found:
             sys.exit('%s:%d: text before the first case title' % (path, number + 1))
         found[-1][1].append(line)
-    return found
+    return found.pop(0)[1] if found and found[0][0].startswith('Before each case') else [], found
 
 
 def run(lines, update):
@@ -83,17 +85,18 @@ def run(lines, update):
 def main(argv):
     if argv[:1] == ['--list']:
         for path in argv[1:]:
-            for title, _ in cases(path):
+            for title, _ in cases(path)[1]:
                 print('%s\t%s' % (path, title))
         return 0
     if argv[:1] == ['--run-file'] and len(argv) == 3:
         path, results = os.path.abspath(argv[1]), os.path.abspath(argv[2])
         shutil.rmtree(results, ignore_errors=True)
         os.makedirs(results)
-        for number, (title, lines) in enumerate(cases(path)):
+        before, found = cases(path)
+        for number, (title, lines) in enumerate(found):
             real_stdout, sys.stdout = sys.stdout, open(os.path.join(results, '%d.out' % number), 'w')
             try:
-                status = run(lines, False)[0]
+                status = run(before + lines, False)[0]
             finally:
                 sys.stdout.close()
                 sys.stdout = real_stdout
@@ -103,17 +106,22 @@ def main(argv):
         return 0
     if argv[:1] == ['--update'] and len(argv) > 1:
         path, wanted = os.path.abspath(argv[1]), argv[2:]
-        updated = []
-        for title, lines in cases(path):
+        before, found = cases(path)
+        updated = list(before)
+        for title, lines in found:
             if not wanted or title in wanted:
-                lines = run(lines, True)[1]
+                lines = run(before + lines, True)[1]
+                if lines[:len(before)] != before:
+                    sys.exit('%s: the block before each case shows output' % path)
+                lines = lines[len(before):]
             updated.extend(lines)
         with open(path, 'wb') as f:
             f.writelines(updated)
         return 0
     if len(argv) != 2:
         sys.exit(__doc__)
-    return run(dict(cases(argv[0]))[argv[1]], False)[0]
+    before, found = cases(argv[0])
+    return run(before + dict(found)[argv[1]], False)[0]
 
 
 if __name__ == '__main__':

@@ -80,6 +80,9 @@ _shown='
     }'
 swug_gen() { _swug "$SWUG_GEN" "$@"; }
 swug_info() { _swug "$SWUG_INFO" "$@"; }
+# COMMAND; also CHECK...: runs CHECK, a simple command, after COMMAND and ends with COMMAND's exit
+# status (CHECK's when CHECK fails): a failing run and the files it left in one command.
+also() { local status=$?; "$@" && return $status; }
 # ... | only PATTERN: of the output above, the lines that match PATTERN (grep's), and all of
 # standard error: for a case whose point is a few lines of a report that other cases show whole.
 only() { grep -e "$1" -e '^stderr: '; }
@@ -171,6 +174,9 @@ pattern() { perl "$TESTS_DIR/e2e/encode.pl" pattern "$@"; }
 # image SOFTWARE [MCU] [FIELD=VALUE...]: the upgrade image these parts must give, by the tests'
 # own encoder (encode.pl); compare with cmp.
 image() { perl "$TESTS_DIR/e2e/encode.pl" image "$@"; }
+# up_bin [mcu] [FIELD=VALUE...]: sw, the ten bytes; with mcu also mcu, the bytes abc; and up.bin,
+# their upgrade image by image with these fields.
+up_bin() { ten > sw && { [ "${1:-}" != mcu ] || printf abc > mcu; } && image sw "$@" > up.bin; }
 
 # Every file, folder, link and node below the current folder, with sizes and link targets.
 files() {
