@@ -1,6 +1,8 @@
+Before each case: the software image in.bin:
+  $ printf 0123456789 > in.bin
+
 Another user's file planted in a shared folder is not written:
-  $ posix_only
-  $ mkdir -m 1777 shared && printf 0123456789 > in.bin && printf OLD > shared/release.bin
+  $ posix_only && mkdir -m 1777 shared && printf OLD > shared/release.bin
   $ chown 61001:61001 shared/release.bin && chmod 6777 shared/release.bin || exit 80
   $ swug_gen in.bin shared/release.bin
   can't write the upgrade image shared/release.bin: it is another user's file in a shared folder
@@ -10,14 +12,14 @@ Another user's file planted in a shared folder is not written:
   OLD (no-eol)
 
 A sticky folder that a group may write is shared too:
-  $ posix_only && mkdir -m 1770 team && printf 0123456789 > in.bin && printf OLD > team/release.bin
+  $ posix_only && mkdir -m 1770 team && printf OLD > team/release.bin
   $ chown 61001:61001 team/release.bin || exit 80
   $ swug_gen in.bin team/release.bin
   can't write the upgrade image team/release.bin: it is another user's file in a shared folder
   [1]
 
 Another user's link in a shared folder is not followed:
-  $ posix_only && mkdir -m 1777 shared && printf 0123456789 > in.bin && printf SECRET > victim.bin
+  $ posix_only && mkdir -m 1777 shared && printf SECRET > victim.bin
   $ chmod 600 victim.bin && ln -s ../victim.bin shared/link.bin && chown -h 61001:61001 shared/link.bin || exit 80
   $ swug_gen in.bin shared/link.bin; also cat victim.bin
   can't write the upgrade image shared/link.bin: it leads through another user's symbolic link in a shared folder
@@ -25,8 +27,7 @@ Another user's link in a shared folder is not followed:
   [1]
 
 Nor is such a link on the way to the folder:
-  $ posix_only
-  $ mkdir -m 1777 shared && mkdir store && printf 0123456789 > in.bin && printf SECRET > store/victim.bin
+  $ posix_only && mkdir -m 1777 shared && mkdir store && printf SECRET > store/victim.bin
   $ ln -s ../store shared/store && chown -h 61001:61001 shared/store || exit 80
   $ swug_gen in.bin shared/store/victim.bin; also cat store/victim.bin
   can't write the upgrade image shared/store/victim.bin: it leads through another user's symbolic link in a shared folder
@@ -34,13 +35,13 @@ Nor is such a link on the way to the folder:
   [1]
 
 The runner's own link in a shared folder is followed:
-  $ posix_only && mkdir -m 1777 shared && printf 0123456789 > in.bin && printf OLD > store.bin
+  $ posix_only && mkdir -m 1777 shared && printf OLD > store.bin
   $ ln -s ../store.bin shared/mine.bin && swug_gen in.bin shared/mine.bin
   | gen image file checksum=0000020d,size=0000000a |
   $ image in.bin | cmp - store.bin
 
 A link of the shared folder's owner is followed:
-  $ posix_only && mkdir -m 1777 box && printf 0123456789 > in.bin && printf OLD > store.bin
+  $ posix_only && mkdir -m 1777 box && printf OLD > store.bin
   $ ln -s ../store.bin box/link.bin && chown -h 61002:61002 box box/link.bin || exit 80
   $ chown 61001:61001 store.bin && chmod 644 store.bin && chmod 1777 box
   $ as 61001 swug_gen in.bin box/link.bin
@@ -49,7 +50,7 @@ A link of the shared folder's owner is followed:
   store.bin 61001:61001 0644
 
 A member of the file's group keeps its owner and group: the file is written over:
-  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
+  $ posix_only && printf OLD > up.bin && ln up.bin keep.bin
   $ chown 61001:61500 up.bin && chmod 660 up.bin || exit 80
   $ as 61002:61500 swug_gen in.bin up.bin && image in.bin | cmp - keep.bin && meta up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -57,7 +58,7 @@ A member of the file's group keeps its owner and group: the file is written over
   up.bin 61001:61500 0660
 
 The owner's file in one of the owner's groups is replaced, the group kept:
-  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
+  $ posix_only && printf OLD > up.bin && ln up.bin keep.bin
   $ chown 61001:61500 up.bin && chmod 640 up.bin || exit 80
   $ as 61001:61500 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -67,13 +68,13 @@ The owner's file in one of the owner's groups is replaced, the group kept:
 
 Root keeps owner and group:
   $ root_only && posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && chown 1234:5678 up.bin && chmod 640 up.bin
+  $ printf OLD > up.bin && chown 1234:5678 up.bin && chmod 640 up.bin
   $ swug_gen in.bin up.bin && image in.bin | cmp - up.bin && meta up.bin
   | gen image file checksum=0000020d,size=0000000a |
   up.bin 1234:5678 0640
 
 A group that can't be kept: the file is written over:
-  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
+  $ posix_only && printf OLD > up.bin && ln up.bin keep.bin
   $ chown 61001:61500 up.bin && chmod 666 up.bin || exit 80
   $ as 61001 swug_gen in.bin up.bin && image in.bin | cmp - keep.bin && meta up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -81,21 +82,20 @@ A group that can't be kept: the file is written over:
   up.bin 61001:61500 0666
 
 A read-only image is refused:
-  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin
+  $ posix_only && printf OLD > up.bin
   $ chown 61001:61001 up.bin && chmod 444 up.bin || exit 80
   $ as 61001 swug_gen in.bin up.bin
   can't write the upgrade image up.bin: it is read-only
   [1]
 
 Root replaces a read-only image, which stays read-only:
-  $ root_only && posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && chmod 444 up.bin
+  $ root_only && posix_only && printf OLD > up.bin && chmod 444 up.bin
   $ swug_gen in.bin up.bin && image in.bin | cmp - up.bin && meta up.bin
   | gen image file checksum=0000020d,size=0000000a |
   up.bin 0:0 0444
 
 A folder that allows no new files: the writable file is written over:
-  $ posix_only
-  $ mkdir upload && printf 0123456789 > in.bin && printf OLDOLDOLDOLDOLDOLDOLDOLD > upload/up.bin
+  $ posix_only && mkdir upload && printf OLDOLDOLDOLDOLDOLDOLDOLD > upload/up.bin
   $ ln upload/up.bin upload/keep.bin && chown 61001:61001 upload/up.bin && chmod 666 upload/up.bin || exit 80
   $ as 61001 swug_gen in.bin upload/up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -104,7 +104,7 @@ A folder that allows no new files: the writable file is written over:
   upload/up.bin 61001:61001 0666
 
 A sticky folder's own file: written over, as only its owner may replace it:
-  $ posix_only && mkdir -m 1777 box && printf 0123456789 > in.bin && printf OLD > box/up.bin
+  $ posix_only && mkdir -m 1777 box && printf OLD > box/up.bin
   $ ln box/up.bin box/keep.bin && chmod 666 box/up.bin
   $ as 61001 swug_gen in.bin box/up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -113,20 +113,19 @@ A sticky folder's own file: written over, as only its owner may replace it:
   box/up.bin 0:0 0666
 
 An mcu_ota.bin that can't be opened is left out, and said so:
-  $ posix_only && printf 0123456789 > in.bin && printf abc > mcu_ota.bin && chmod 600 mcu_ota.bin
+  $ posix_only && printf abc > mcu_ota.bin && chmod 600 mcu_ota.bin
   $ as 61001 swug_gen in.bin up.bin && image in.bin | cmp - up.bin
   | gen image file checksum=0000020d,size=0000000a |
   stderr: can't open the MCU ota file mcu_ota.bin: Permission denied; the upgrade image is made without it
 
 Set-user-ID and set-group-ID bits don't carry over to new content:
-  $ root_only && posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && chmod 6755 up.bin
+  $ root_only && posix_only && printf OLD > up.bin && chmod 6755 up.bin
   $ swug_gen in.bin up.bin && meta up.bin
   | gen image file checksum=0000020d,size=0000000a |
   up.bin 0:0 0755
 
 Another user's own image loses set-user-ID and set-group-ID too:
-  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
+  $ posix_only && printf OLD > up.bin && ln up.bin keep.bin
   $ chown 61001:61001 up.bin && chmod 6750 up.bin || exit 80
   $ as 61001 swug_gen in.bin up.bin && image in.bin | cmp - up.bin && meta up.bin keep.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -134,7 +133,7 @@ Another user's own image loses set-user-ID and set-group-ID too:
   keep.bin 61001:61001 6750
 
 The ACL and user attributes are kept:
-  $ root_only && posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && chmod 640 up.bin
+  $ root_only && posix_only && printf OLD > up.bin && chmod 640 up.bin
   $ setfacl -m u:61001:--- up.bin && setfattr -n user.build -v 42 up.bin && setfattr -n user.signed up.bin || exit 80
   $ swug_gen in.bin up.bin && meta up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -142,7 +141,7 @@ The ACL and user attributes are kept:
 
 A folder's default ACL doesn't reach a replacement:
   $ root_only && posix_only
-  $ mkdir open && printf 0123456789 > in.bin && printf OLD > open/up.bin && chmod 640 open/up.bin
+  $ mkdir open && printf OLD > open/up.bin && chmod 640 open/up.bin
   $ setfacl -d -m u:61003:rwx open || exit 80
   $ swug_gen in.bin open/up.bin && meta open/up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -150,7 +149,7 @@ A folder's default ACL doesn't reach a replacement:
 
 Attributes this user can't read: the file is written over:
   $ posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && setfattr -n user.build -v 42 up.bin || exit 80
+  $ printf OLD > up.bin && setfattr -n user.build -v 42 up.bin || exit 80
   $ chown 61001:61001 up.bin && chmod 200 up.bin || exit 80
   $ as 61001 swug_gen in.bin up.bin && meta up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -158,7 +157,7 @@ Attributes this user can't read: the file is written over:
   up.bin 61001:61001 0200 user.build="42"
 
 The inode flags are kept: no-dump, no-atime, synchronous:
-  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
+  $ posix_only && printf OLD > up.bin && ln up.bin keep.bin
   $ chattr +dAS up.bin 2>"$CRAMTMP/.ignored" || exit 80
   $ swug_gen in.bin up.bin && image in.bin | cmp - up.bin && flags up.bin && cat keep.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -166,7 +165,7 @@ The inode flags are kept: no-dump, no-atime, synchronous:
   OLD (no-eol)
 
 The owner's own flags are kept in its own runs:
-  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
+  $ posix_only && printf OLD > up.bin && ln up.bin keep.bin
   $ chown 61001:61001 up.bin && chattr +d up.bin 2>"$CRAMTMP/.ignored" || exit 80
   $ as 61001 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -175,7 +174,7 @@ The owner's own flags are kept in its own runs:
   OLD (no-eol)
 
 A flag the folder gives new files is not added to a replacement:
-  $ posix_only && mkdir box && printf 0123456789 > in.bin && printf OLD > box/up.bin
+  $ posix_only && mkdir box && printf OLD > box/up.bin
   $ chattr +d box 2>"$CRAMTMP/.ignored" || exit 80
   $ swug_gen in.bin box/new.bin && swug_gen in.bin box/up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -185,8 +184,7 @@ A flag the folder gives new files is not added to a replacement:
   box/up.bin ---
 
 A flag that a new file can't be given: the file is written over:
-  $ posix_only && failing_calls_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
+  $ posix_only && failing_calls_only && printf OLD > up.bin && ln up.bin keep.bin
   $ chattr +d up.bin 2>"$CRAMTMP/.ignored" || exit 80
   $ fail setflags:95 swug_gen in.bin up.bin && image in.bin | cmp - keep.bin && flags up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -194,8 +192,7 @@ A flag that a new file can't be given: the file is written over:
   up.bin No_Dump
 
 An attribute this user can read but not set: the file is written over:
-  $ root_only && posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin
+  $ root_only && posix_only && printf OLD > up.bin && ln up.bin keep.bin
   $ setfattr -n security.build -v 42 up.bin 2>"$CRAMTMP/.ignored" || exit 80
   $ chown 61001:61001 up.bin && as 61001 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -205,14 +202,14 @@ An attribute this user can read but not set: the file is written over:
 
 A new image gets the folder's default ACL:
   $ root_only && posix_only
-  $ mkdir private && printf 0123456789 > in.bin && setfacl -d -m u::rwx,g::r-x,o::--- private || exit 80
+  $ mkdir private && setfacl -d -m u::rwx,g::r-x,o::--- private || exit 80
   $ swug_gen in.bin private/new.bin && meta private/new.bin
   | gen image file checksum=0000020d,size=0000000a |
   private/new.bin 0:0 0640
 
 A file mounted over its name is written over:
   $ root_only && posix_only && unshare --mount true || exit 80
-  $ printf 0123456789 > in.bin && printf OLD > host.bin && : > up.bin
+  $ printf OLD > host.bin && : > up.bin
   $ unshare --mount --propagation private sh -c 'mount --bind host.bin up.bin && exec "$@"' - \
   >   "$SWUG_GEN" in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -232,27 +229,25 @@ A file mounted over its name during the run: the rename fails:
   HOSTOLD (no-eol)
 
 A new image gets the mode the umask leaves:
-  $ posix_only && printf 0123456789 > in.bin && umask 022
-  $ swug_gen in.bin up.bin > gen.out && stat -c %04a up.bin
+  $ posix_only && umask 022 && swug_gen in.bin up.bin > gen.out && stat -c %04a up.bin
   0644
 
 A new image under umask 0:
-  $ posix_only && printf 0123456789 > in.bin && umask 0
-  $ swug_gen in.bin up.bin > gen.out && stat -c %04a up.bin
+  $ posix_only && umask 0 && swug_gen in.bin up.bin > gen.out && stat -c %04a up.bin
   0666
 
 A private image stays private:
-  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && chmod 600 up.bin && umask 022
+  $ posix_only && printf OLD > up.bin && chmod 600 up.bin && umask 022
   $ swug_gen in.bin up.bin > gen.out && stat -c %04a up.bin
   0600
 
 A group-readable image stays group-readable:
-  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && chmod 640 up.bin && umask 022
+  $ posix_only && printf OLD > up.bin && chmod 640 up.bin && umask 022
   $ swug_gen in.bin up.bin > gen.out && stat -c %04a up.bin
   0640
 
 A group-readable image stays group-readable under umask 077:
-  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && chmod 640 up.bin && umask 077
+  $ posix_only && printf OLD > up.bin && chmod 640 up.bin && umask 077
   $ swug_gen in.bin up.bin > gen.out && stat -c %04a up.bin
   0640
 
@@ -265,7 +260,7 @@ A file-size limit is a write error and keeps the old image:
   [1]
 
 An append-only folder gets its image written in place:
-  $ root_only && posix_only && mkdir log && printf 0123456789 > in.bin && printf OLD > log/old.bin
+  $ root_only && posix_only && mkdir log && printf OLD > log/old.bin
   $ chattr +a log 2>"$CRAMTMP/.ignored" || exit 80
   $ swug_gen in.bin log/old.bin; swug_gen in.bin log/new.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -279,8 +274,7 @@ An append-only folder gets its image written in place:
   log/old.bin 138
 
 Root replaces another user's file in that user's own sticky folder in one step:
-  $ root_only && posix_only
-  $ mkdir -m 1777 box && chown 61001:61001 box && printf 0123456789 > in.bin
+  $ root_only && posix_only && mkdir -m 1777 box && chown 61001:61001 box
   $ printf OLD > box/up.bin && chown 61001:61001 box/up.bin && ln box/up.bin box/keep.bin
   $ swug_gen in.bin box/up.bin && image in.bin | cmp - box/up.bin && cat box/keep.bin
   | gen image file checksum=0000020d,size=0000000a |
