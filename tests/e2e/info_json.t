@@ -91,8 +91,7 @@ A read error in the image, as JSON:
   [2]
 
 An image of an ELF program, as JSON:
-  $ printf '\177ELF\1\1\1\0\0\0\0\0\0\0\0\0' > sw && image sw > up.bin
-  $ swug_info --json up.bin
+  $ printf '\177ELF\1\1\1\0\0\0\0\0\0\0\0\0' > sw && image sw > up.bin && swug_info --json up.bin
   {"schema":1,"valid":true,"image":"up.bin","size":144,"magic":"ZQ-TR5200 Image","length":16,"sum":345,"upgrade_boot":0,"mcu_ota_flag":0,"mcu_addr":0,"mcu_len":0,"mcu_sum":0,"checks":[{"name":"size","ok":true},{"name":"magic","ok":true},{"name":"length","ok":true},{"name":"sum","ok":true},{"name":"upgrade_boot","ok":true},{"name":"unused_bytes","ok":true},{"name":"mcu_ota_flag","ok":true},{"name":"mcu_fields","ok":true},{"name":"file_end","ok":true}],"problems":[],"error":null,"software_format":"elf"}
   stderr: swug_info: warning: the software image in up.bin looks like an ELF program, not raw binary; a device takes the raw image that objcopy -O binary makes
 

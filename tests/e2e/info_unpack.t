@@ -85,8 +85,7 @@ A damaged image is not unpacked with --mcu alone either:
   [2]
 
 --mcu names the image, --sw an existing file:
-  $ up_bin mcu && printf KEEP > keep.txt
-  $ swug_info --sw keep.txt --mcu up.bin up.bin | tail -1
+  $ up_bin mcu && printf KEEP > keep.txt && swug_info --sw keep.txt --mcu up.bin up.bin | tail -1
   stderr: swug_info: up.bin is the upgrade image up.bin, refusing to overwrite it
   [2]
   $ cat keep.txt && image sw mcu | cmp - up.bin
@@ -119,14 +118,13 @@ A linked part's file is replaced, the link stays:
   [2]
 
 --sw onto a full device fails with its name, and no --mcu file is left:
-  $ node full 1 7 && up_bin mcu && swug_info --sw full --mcu mcu.out up.bin | tail -1
+  $ node full 1 7 && up_bin mcu && swug_info --sw full --mcu mcu.out up.bin | tail -1; also files
   stderr: swug_info: can't write full: No space left on device
-  [2]
-  $ files
   full (device)
   mcu 3
   sw 10
   up.bin 141
+  [2]
 
 An image read from a pipe is refused for unpacking before any file exists:
   $ posix_only && up_bin mcu && ln -s /proc/self/fd/0 piped.bin

@@ -53,9 +53,7 @@ In a shared folder, the runner's own link and the folder owner's are followed, t
 
 Another user's link in a folder that is not sticky is followed, as is /dev/stdin to a pipe:
   $ posix_only && root_only && mkdir -m 0777 open && ten > fw.bin && image fw.bin > expected.bin
-  $ ln -s ../fw.bin open/fw.bin && chown -h 61002:61002 open/fw.bin
-  $ swug_gen open/fw.bin up1.bin
+  $ ln -s ../fw.bin open/fw.bin && chown -h 61002:61002 open/fw.bin && swug_gen open/fw.bin up1.bin
   | gen image file checksum=00000037,size=0000000a |
-  $ stdin=<(ten) swug_gen /dev/stdin up2.bin
+  $ stdin=<(ten) swug_gen /dev/stdin up2.bin && cmp expected.bin up1.bin && cmp expected.bin up2.bin
   | gen image file checksum=00000037,size=0000000a |
-  $ cmp expected.bin up1.bin && cmp expected.bin up2.bin

@@ -38,8 +38,7 @@ swug_gen writes into NUL in place:
   in.bin 3
 
 swug_info unpacks into NUL:
-  $ windows_only && printf abc > sw && image sw > up.bin
-  $ swug_info --sw NUL up.bin | tail -2
+  $ windows_only && printf abc > sw && image sw > up.bin && swug_info --sw NUL up.bin | tail -2
   | image is valid |
   | wrote the software image to NUL, size=00000003 |
 
@@ -49,9 +48,8 @@ A folder named with a trailing backslash is refused as an output:
   [1]
 
 A drive-relative output goes to the drive's current folder:
-  $ windows_only && printf abc > in.bin && swug_gen in.bin Z:up.bin
+  $ windows_only && printf abc > in.bin && swug_gen in.bin Z:up.bin && image in.bin | cmp - up.bin
   | gen image file checksum=00000126,size=00000003 |
-  $ image in.bin | cmp - up.bin
 
 Bytes that a text-mode stream would change reach the image unchanged, on either system:
   $ for i in $(seq 500); do printf '\n\r\32\r\n\n\32a\r\0'; done > text && mkdir a b c && cd a
@@ -73,12 +71,10 @@ A drive's root is named with two slashes:
 
 A network share's root is a folder, found with the separator it needs:
   $ mapped unc/swug-test/share && printf abc > in.bin
-  $ swug_gen '\\swug-test\share\in.bin' '\\swug-test\share\up.bin'
+  $ swug_gen '\\swug-test\share\in.bin' '\\swug-test\share\up.bin' && image in.bin | cmp - up.bin
   | gen image file checksum=00000126,size=00000003 |
-  $ image in.bin | cmp - up.bin
-  $ printf OLD > old.bin && swug_gen in.bin '\\swug-test\share\old.bin'
+  $ printf OLD > old.bin && swug_gen in.bin '\\swug-test\share\old.bin' && cmp up.bin old.bin
   | gen image file checksum=00000126,size=00000003 |
-  $ cmp up.bin old.bin
   $ swug_gen in.bin '\\swug-test\share\'; also files
   can't create the upgrade image \\swug-test\share\: Is a directory
   in.bin 3
@@ -87,8 +83,7 @@ A network share's root is a folder, found with the separator it needs:
   [1]
 
 An image held open unshared is refused before the work starts:
-  $ printf abc > in.bin && printf OLD > up.bin
-  $ held hold:-:up.bin -- swug_gen in.bin up.bin
+  $ printf abc > in.bin && printf OLD > up.bin && held hold:-:up.bin -- swug_gen in.bin up.bin
   can't write the upgrade image up.bin: it is in use by another process
   [1]
   $ printf OLD | cmp - up.bin && files
@@ -96,8 +91,7 @@ An image held open unshared is refused before the work starts:
   up.bin 3
 
 An image held open by a reader who lets nobody write is refused too:
-  $ printf abc > in.bin && printf OLD > up.bin
-  $ held hold:r:up.bin -- swug_gen in.bin up.bin
+  $ printf abc > in.bin && printf OLD > up.bin && held hold:r:up.bin -- swug_gen in.bin up.bin
   can't write the upgrade image up.bin: it is in use by another process
   [1]
   $ printf OLD | cmp - up.bin && files
@@ -137,10 +131,9 @@ A software image held open unshared says why it can't be read:
 
 An mcu_ota.bin held open unshared is left out, and said so:
   $ printf abc > in.bin && printf xyz > mcu_ota.bin
-  $ held hold:-:mcu_ota.bin -- swug_gen in.bin up.bin
+  $ held hold:-:mcu_ota.bin -- swug_gen in.bin up.bin && image in.bin | cmp - up.bin && files
   | gen image file checksum=00000126,size=00000003 |
   stderr: can't open the MCU ota file mcu_ota.bin: it is in use by another process; the upgrade image is made without it
-  $ image in.bin | cmp - up.bin && files
   in.bin 3
   mcu_ota.bin 3
   up.bin 131
@@ -196,24 +189,21 @@ A new image is not hidden, though its temporary file was:
 
 A hidden image stays hidden when replaced:
   $ printf abc > in.bin && printf OLD > up.bin
-  $ held attrib:h:up.bin show:up.bin -- swug_gen in.bin up.bin
+  $ held attrib:h:up.bin show:up.bin -- swug_gen in.bin up.bin && image in.bin | cmp - up.bin
   | gen image file checksum=00000126,size=00000003 |
   up.bin: ha
-  $ image in.bin | cmp - up.bin
 
 A hidden system image stays both when replaced:
   $ printf abc > in.bin && printf OLD > up.bin
-  $ held attrib:hs:up.bin show:up.bin -- swug_gen in.bin up.bin
+  $ held attrib:hs:up.bin show:up.bin -- swug_gen in.bin up.bin && image in.bin | cmp - up.bin
   | gen image file checksum=00000126,size=00000003 |
   up.bin: hsa
-  $ image in.bin | cmp - up.bin
 
 An image without attributes is not hidden by its replacement:
   $ printf abc > in.bin && printf OLD > up.bin
-  $ held attrib:-:up.bin show:up.bin -- swug_gen in.bin up.bin
+  $ held attrib:-:up.bin show:up.bin -- swug_gen in.bin up.bin && image in.bin | cmp - up.bin
   | gen image file checksum=00000126,size=00000003 |
   up.bin: a
-  $ image in.bin | cmp - up.bin
 
 Two new parts that differ in case are one file:
   $ windows_only && printf abc > sw && printf xyz > mcu && image sw mcu > up.bin
