@@ -3,8 +3,8 @@
 A transcript file holds cases. A case starts with its title: a line that is not indented and
 follows a blank line (or opens the file); a colon ending it is not part of the title. Commands
 and their expected output follow in cram's format. Each case runs alone in a fresh folder of its
-own, by bash, which reads e2e/lib.sh first. A file may open with a block titled "Before each case", no
-case: its commands run first in each case's folder.
+own, by bash, which reads e2e/lib.sh first. A block "Before each case" that opens a file is no
+case: its commands run first in each of the file's cases.
 
   cram_case.py --list FILE...            print "FILE<tab>TITLE" for every case
   cram_case.py --run-file FILE FOLDER    run every case of FILE, one Python for all of them, and
@@ -26,9 +26,8 @@ import types
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
-def cases(path):
-    """The lines of the file's block "Before each case" (none without it), and its cases as
-    [title, lines], in order."""
+def blocks(path):
+    """The file's blocks as [title, lines], in order: its cases and a block "Before each case"."""
     with open(path, 'rb') as f:
         lines = f.read().splitlines(keepends=True)
     found = []
@@ -41,7 +40,14 @@ def cases(path):
         if not found:
             sys.exit('%s:%d: text before the first case title' % (path, number + 1))
         found[-1][1].append(line)
-    return found.pop(0)[1] if found and found[0][0].startswith('Before each case') else [], found
+    return found
+
+
+def cases(path):
+    """The file's cases as [title, lines], in order, each after the block "Before each case"."""
+    found = blocks(path)
+    before = found.pop(0)[1] if found[0][0].startswith('Before each case') else []
+    return [[title, before + lines] for title, lines in found]
 
 
 def run(lines, update):
@@ -85,18 +91,17 @@ def run(lines, update):
 def main(argv):
     if argv[:1] == ['--list']:
         for path in argv[1:]:
-            for title, _ in cases(path)[1]:
+            for title, _ in cases(path):
                 print('%s\t%s' % (path, title))
         return 0
     if argv[:1] == ['--run-file'] and len(argv) == 3:
         path, results = os.path.abspath(argv[1]), os.path.abspath(argv[2])
         shutil.rmtree(results, ignore_errors=True)
         os.makedirs(results)
-        before, found = cases(path)
-        for number, (title, lines) in enumerate(found):
+        for number, (title, lines) in enumerate(cases(path)):
             real_stdout, sys.stdout = sys.stdout, open(os.path.join(results, '%d.out' % number), 'w')
             try:
-                status = run(before + lines, False)[0]
+                status = run(lines, False)[0]
             finally:
                 sys.stdout.close()
                 sys.stdout = real_stdout
@@ -106,10 +111,11 @@ def main(argv):
         return 0
     if argv[:1] == ['--update'] and len(argv) > 1:
         path, wanted = os.path.abspath(argv[1]), argv[2:]
-        before, found = cases(path)
-        updated = list(before)
-        for title, lines in found:
-            if not wanted or title in wanted:
+        updated, before = [], []
+        for title, lines in blocks(path):
+            if title.startswith('Before each case'):
+                before = lines
+            elif not wanted or title in wanted:
                 lines = run(before + lines, True)[1]
                 if lines[:len(before)] != before:
                     sys.exit('%s: the block before each case shows output' % path)
@@ -120,8 +126,7 @@ def main(argv):
         return 0
     if len(argv) != 2:
         sys.exit(__doc__)
-    before, found = cases(argv[0])
-    return run(before + dict(found)[argv[1]], False)[0]
+    return run(dict(cases(argv[0]))[argv[1]], False)[0]
 
 
 if __name__ == '__main__':

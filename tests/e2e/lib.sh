@@ -89,14 +89,10 @@ only() { grep -e "$1" -e '^stderr: '; }
 
 # Runs a command of the functions above with the words before "--" put before its program.
 _prefixed() {
-    local status
-    _swug_prefix=()
-    while [ "$1" != -- ]; do _swug_prefix+=("$1"); shift; done
-    shift
-    "$@"
-    status=$?
-    _swug_prefix=()
-    return $status
+    local status i=1
+    while [ "${!i}" != -- ]; do i=$((i + 1)); done
+    _swug_prefix=("${@:1:i-1}") && "${@:i+1}"
+    status=$? && _swug_prefix=() && return $status
 }
 
 # as UID[:GROUP,...] COMMAND...: runs COMMAND's program as that user and group ID (the groups its
