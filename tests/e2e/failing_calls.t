@@ -8,14 +8,13 @@ The new file's sync fails:
   [1]
 
 The rename fails: the new file's hidden name is gone again:
-  $ fail rename:5 swug_gen in.bin up.bin
+  $ fail rename:5 swug_gen in.bin up.bin; also ls -A; also cat up.bin
   | gen image file checksum=0000020d,size=0000000a |
   can't write the upgrade image up.bin: Input/output error
-  [1]
-  $ ls -A && cat up.bin
   in.bin
   up.bin
   OLD (no-eol)
+  [1]
 
 A close fails:
   $ fail close:5 swug_gen in.bin up.bin; also cat up.bin

@@ -4,12 +4,11 @@ Before each case: the software image in.bin:
 Another user's file planted in a shared folder is not written:
   $ posix_only && mkdir -m 1777 shared && printf OLD > shared/release.bin
   $ chown 61001:61001 shared/release.bin && chmod 6777 shared/release.bin || exit 80
-  $ swug_gen in.bin shared/release.bin
+  $ swug_gen in.bin shared/release.bin; also meta shared/release.bin; also cat shared/release.bin
   can't write the upgrade image shared/release.bin: it is another user's file in a shared folder
-  [1]
-  $ meta shared/release.bin && cat shared/release.bin
   shared/release.bin 61001:61001 6777
   OLD (no-eol)
+  [1]
 
 A sticky folder that a group may write is shared too:
   $ posix_only && mkdir -m 1770 team && printf OLD > team/release.bin

@@ -44,14 +44,13 @@ The output is a hard link to the software image:
 The output is a symbolic link to mcu_ota.bin:
   $ posix_only
   $ printf 0123456789 > in.bin && printf abc > mcu_ota.bin && ln -s mcu_ota.bin link.bin
-  $ swug_gen in.bin link.bin
+  $ swug_gen in.bin link.bin; also files; also cat mcu_ota.bin
   the upgrade image link.bin is the MCU ota file mcu_ota.bin, refusing to overwrite it
-  [1]
-  $ files && cat mcu_ota.bin
   in.bin 10
   link.bin -> mcu_ota.bin
   mcu_ota.bin 3
   abc (no-eol)
+  [1]
 
 Files on two file systems that share an inode number are different files:
   $ root_only && posix_only && unshare --mount true || exit 80
