@@ -35,14 +35,12 @@ The output's folder is a file:
   [1]
 
 An output 600 bytes deep:
-  $ deep=$(printf 'd%.0s' {1..200})/$(printf 'e%.0s' {1..200})/$(printf 'f%.0s' {1..200})
-  $ mkdir -p $deep && printf 0123456789 > in.bin && swug_gen in.bin $deep/up.bin
+  $ deep=$(printf '%0200d/%0200d/%0200d' 1 2 3) && mkdir -p $deep && printf 0123456789 > in.bin
+  $ swug_gen in.bin $deep/up.bin && image in.bin | cmp - $deep/up.bin
   | gen image file checksum=0000020d,size=0000000a |
-  $ image in.bin | cmp - $deep/up.bin
 
 ./ arguments 600 bytes deep:
-  $ deep=$(printf 'd%.0s' {1..200})/$(printf 'e%.0s' {1..200})/$(printf 'f%.0s' {1..200})
-  $ mkdir -p $deep && printf 0123456789 > $deep/in.bin
+  $ deep=$(printf '%0200d/%0200d/%0200d' 1 2 3) && mkdir -p $deep && printf 0123456789 > $deep/in.bin
   $ swug_gen ./$deep/in.bin ./$deep/up.bin && image $deep/in.bin | cmp - $deep/up.bin
   | gen image file checksum=0000020d,size=0000000a |
 
@@ -89,18 +87,14 @@ A byte 0x80 to 0x9F of no character is shown escaped, as 8-bit terminals take it
   [1]
 
 ./ in a working folder 600 bytes deep:
-  $ posix_only
-  $ deep=$(printf 'd%.0s' {1..200})/$(printf 'e%.0s' {1..200})/$(printf 'f%.0s' {1..200})
-  $ mkdir -p $deep && printf 0123456789 > $deep/in.bin && cd $deep
-  $ swug_gen ./in.bin ./up.bin && image in.bin | cmp - up.bin
+  $ posix_only && deep=$(printf '%0200d/%0200d/%0200d' 1 2 3) && mkdir -p $deep && cd $deep
+  $ printf 0123456789 > in.bin && swug_gen ./in.bin ./up.bin && image in.bin | cmp - up.bin
   | gen image file checksum=0000020d,size=0000000a |
 
 Plain names in a working folder 600 bytes deep:
-  $ posix_only
-  $ deep=$(printf 'd%.0s' {1..200})/$(printf 'e%.0s' {1..200})/$(printf 'f%.0s' {1..200})
-  $ mkdir -p $deep && printf 0123456789 > $deep/in.bin && cd $deep && swug_gen in.bin up.bin
+  $ posix_only && deep=$(printf '%0200d/%0200d/%0200d' 1 2 3) && mkdir -p $deep && cd $deep
+  $ printf 0123456789 > in.bin && swug_gen in.bin up.bin && image in.bin | cmp - up.bin
   | gen image file checksum=0000020d,size=0000000a |
-  $ image in.bin | cmp - up.bin
 
 A read error keeps the old image:
   $ printf OLD > up.bin && swug_gen /proc/self/mem up.bin; also files
