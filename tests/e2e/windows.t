@@ -38,9 +38,9 @@ swug_gen writes into NUL in place:
   in.bin 3
 
 swug_info unpacks into NUL:
-  $ windows_only && printf abc > sw && image sw > up.bin && swug_info --sw NUL up.bin | tail -2
+  $ windows_only && up_bin && swug_info --sw NUL up.bin | tail -2
   | image is valid |
-  | wrote the software image to NUL, size=00000003 |
+  | wrote the software image to NUL, size=0000000a |
 
 A folder named with a trailing backslash is refused as an output:
   $ windows_only && printf abc > in.bin && mkdir up && swug_gen in.bin 'up\'
@@ -139,45 +139,42 @@ An mcu_ota.bin held open unshared is left out, and said so:
   up.bin 131
 
 A part's file held open unshared is refused before any file is written:
-  $ holder_only
-  $ printf abc > sw && printf xyz > mcu && image sw mcu > up.bin && printf OLD > sw.out
+  $ holder_only && up_bin mcu && printf OLD > sw.out
   $ held hold:-:sw.out -- swug_info --mcu mcu.out --sw sw.out up.bin | tail -2
   | image is valid |
   stderr: swug_info: can't write sw.out: it is in use by another process
   [2]
   $ printf OLD | cmp - sw.out && files
   mcu 3
-  sw 3
+  sw 10
   sw.out 3
-  up.bin 134
+  up.bin 141
 
 A read-only part's file is refused before any file is written:
-  $ holder_only
-  $ printf abc > sw && printf xyz > mcu && image sw mcu > up.bin && printf OLD > sw.out
+  $ holder_only && up_bin mcu && printf OLD > sw.out
   $ held attrib:r:sw.out -- swug_info --mcu mcu.out --sw sw.out up.bin | tail -2
   | image is valid |
   stderr: swug_info: can't write sw.out: it is read-only
   [2]
   $ printf OLD | cmp - sw.out && files
   mcu 3
-  sw 3
+  sw 10
   sw.out 3
-  up.bin 134
+  up.bin 141
 
 A part's file that may be written but not replaced is written over:
-  $ holder_only
-  $ printf abc > sw && printf xyz > mcu && image sw mcu > up.bin && printf OLDOLD > sw.out
+  $ holder_only && up_bin mcu && printf OLDOLDOLDOLD > sw.out
   $ held hold:rw:sw.out -- swug_info --sw sw.out up.bin | tail -3 && cmp sw sw.out && files
   | image is valid |
-  | wrote the software image to sw.out, size=00000003 |
+  | wrote the software image to sw.out, size=0000000a |
   stderr: swug_info: sw.out was written over in place, not replaced in one step: another process has it open
   mcu 3
-  sw 3
-  sw.out 3
-  up.bin 134
+  sw 10
+  sw.out 10
+  up.bin 141
 
 An upgrade image held open unshared says why it can't be opened:
-  $ printf abc > sw && image sw > up.bin && held hold:-:up.bin -- swug_info up.bin
+  $ up_bin && held hold:-:up.bin -- swug_info up.bin
   stderr: swug_info: can't open the upgrade image up.bin: it is in use by another process
   [2]
 
@@ -206,28 +203,27 @@ An image without attributes is not hidden by its replacement:
   up.bin: a
 
 Two new parts that differ in case are one file:
-  $ windows_only && printf abc > sw && printf xyz > mcu && image sw mcu > up.bin
+  $ windows_only && up_bin mcu
   $ swug_info --sw part.bin --mcu PART.BIN up.bin | tail -2; also files
   | image is valid |
   stderr: swug_info: --sw part.bin and --mcu PART.BIN are the same file
   mcu 3
-  sw 3
-  up.bin 134
+  sw 10
+  up.bin 141
   [2]
 
 Two new parts, one with a trailing dot and blank, are one file:
-  $ windows_only && printf abc > sw && printf xyz > mcu && image sw mcu > up.bin
+  $ windows_only && up_bin mcu
   $ swug_info --sw p2.bin --mcu 'p2.bin. ' up.bin | tail -2; also files
   | image is valid |
   stderr: swug_info: --sw p2.bin and --mcu p2.bin.  are the same file
   mcu 3
-  sw 3
-  up.bin 134
+  sw 10
+  up.bin 141
   [2]
 
 An existing part's file by its long and its 8.3 name is one file:
-  $ windows_only
-  $ printf abc > sw && printf xyz > mcu && image sw mcu > up.bin && printf OLD > 'long part name.bin'
+  $ windows_only && up_bin mcu && printf OLD > 'long part name.bin'
   $ swug_info --sw 'long part name.bin' --mcu LONG~N3Y.BIN up.bin | tail -2
   | image is valid |
   stderr: swug_info: --sw long part name.bin and --mcu LONG~N3Y.BIN are the same file
@@ -235,22 +231,22 @@ An existing part's file by its long and its 8.3 name is one file:
   $ printf OLD | cmp - 'long part name.bin' && files
   long part name.bin 3
   mcu 3
-  sw 3
-  up.bin 134
+  sw 10
+  up.bin 141
 
 A new part named by the other new part's future 8.3 name is that part, and never takes its file:
-  $ windows_only && printf abc > sw && printf xyz > mcu && image sw mcu > up.bin
+  $ windows_only && up_bin mcu
   $ swug_info --sw 'long part name.bin' --mcu LONG~N3Y.BIN up.bin | tail -4
   | image is valid |
-  | wrote the software image to long part name.bin, size=00000003 |
+  | wrote the software image to long part name.bin, size=0000000a |
   | wrote the MCU ota image to LONG~N3Y.BIN, size=00000003 |
   stderr: swug_info: --sw long part name.bin and --mcu LONG~N3Y.BIN are the same file
   [2]
   $ cmp sw 'long part name.bin' && files
-  long part name.bin 3
+  long part name.bin 10
   mcu 3
-  sw 3
-  up.bin 134
+  sw 10
+  up.bin 141
 
 The software image by its 8.3 name is the output by its long name:
   $ windows_only && printf abc > 'long part name.bin'
