@@ -112,9 +112,8 @@ A read error keeps a linked image and the link:
   [1]
 
 A read error in mcu_ota.bin names it and keeps the old image:
-  $ posix_only
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && ln -s /proc/self/mem mcu_ota.bin
-  $ swug_gen in.bin up.bin; also files
+  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin
+  $ ln -s /proc/self/mem mcu_ota.bin && swug_gen in.bin up.bin; also files
   can't read the MCU ota file mcu_ota.bin: Input/output error
   in.bin 10
   mcu_ota.bin -> /proc/self/mem

@@ -169,9 +169,8 @@ Standard output fails: no part replaces its file:
   [2]
 
 Standard output fails in the middle of a long report:
-  $ node full 1 7
-  $ ten > sw && printf abc > mcu && deep=$(for c in a b c d e f g h i j k l m n o; do printf "$c%.0s" {1..250}; printf /; done)
-  $ mkdir -p $deep && image sw mcu > $deep/up.bin && stdout=full swug_info $deep/up.bin
+  $ node full 1 7 && up_bin mcu && deep=$(printf '%0250d/' {1..15}) && mkdir -p $deep
+  $ mv up.bin ${deep}up.bin && stdout=full swug_info ${deep}up.bin
   stderr: swug_info: can't write to standard output: No space left on device
   [2]
 

@@ -24,9 +24,8 @@ A hard link to the old image keeps the old content:
   OLD (no-eol)
 
 A link in a subfolder names a file beside it:
-  $ posix_only
-  $ printf 0123456789 > in.bin && mkdir sub && printf OLD > sub/rel.bin && printf TOP > rel.bin
-  $ ln -s rel.bin sub/link.bin && swug_gen in.bin sub/link.bin
+  $ posix_only && printf 0123456789 > in.bin && mkdir sub && printf OLD > sub/rel.bin
+  $ printf TOP > rel.bin && ln -s rel.bin sub/link.bin && swug_gen in.bin sub/link.bin
   | gen image file checksum=0000020d,size=0000000a |
   $ image in.bin | cmp - sub/rel.bin && cat rel.bin
   TOP (no-eol)

@@ -143,8 +143,7 @@ A folder's default ACL doesn't reach a replacement:
   open/up.bin 0:0 0640
 
 Attributes this user can't read: the file is written over:
-  $ posix_only
-  $ printf OLD > up.bin && setfattr -n user.build -v 42 up.bin || exit 80
+  $ posix_only && printf OLD > up.bin && setfattr -n user.build -v 42 up.bin || exit 80
   $ chown 61001:61001 up.bin && chmod 200 up.bin || exit 80
   $ as 61001 swug_gen in.bin up.bin && meta up.bin
   | gen image file checksum=0000020d,size=0000000a |
@@ -194,8 +193,7 @@ An attribute this user can read but not set: the file is written over:
   42
 
 A new image gets the folder's default ACL:
-  $ root_only && posix_only
-  $ mkdir private && setfacl -d -m u::rwx,g::r-x,o::--- private || exit 80
+  $ root_only && posix_only && mkdir private && setfacl -d -m u::rwx,g::r-x,o::--- private || exit 80
   $ swug_gen in.bin private/new.bin && meta private/new.bin
   | gen image file checksum=0000020d,size=0000000a |
   private/new.bin 0:0 0640

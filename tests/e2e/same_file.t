@@ -42,9 +42,8 @@ The output is a hard link to the software image:
   [1]
 
 The output is a symbolic link to mcu_ota.bin:
-  $ posix_only
-  $ printf 0123456789 > in.bin && printf abc > mcu_ota.bin && ln -s mcu_ota.bin link.bin
-  $ swug_gen in.bin link.bin; also files; also cat mcu_ota.bin
+  $ posix_only && printf 0123456789 > in.bin && printf abc > mcu_ota.bin
+  $ ln -s mcu_ota.bin link.bin && swug_gen in.bin link.bin; also files; also cat mcu_ota.bin
   the upgrade image link.bin is the MCU ota file mcu_ota.bin, refusing to overwrite it
   in.bin 10
   link.bin -> mcu_ota.bin
