@@ -3,7 +3,8 @@
 A transcript file holds cases. A case starts with its title: a line that is not indented and
 follows a blank line (or opens the file); a colon ending it is not part of the title. Commands
 and their expected output follow in cram's format. Each case runs alone in a fresh folder of its
-own, by bash, which reads e2e/lib.sh first.
+own, by bash, which reads e2e/lib.sh first. A block "Before each case" that opens a file is no
+case: its commands run first in each of the file's cases.
 
   cram_case.py --list FILE...            print "FILE<tab>TITLE" for every case
   cram_case.py --run-file FILE FOLDER    run every case of FILE, one Python for all of them, and
@@ -25,8 +26,8 @@ import types
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
-def cases(path):
-    """The file's cases as [title, lines], in order."""
+def blocks(path):
+    """The file's blocks as [title, lines], in order: its cases and a block "Before each case"."""
     with open(path, 'rb') as f:
         lines = f.read().splitlines(keepends=True)
     found = []
@@ -40,6 +41,13 @@ def cases(path):
             sys.exit('%s:%d: text before the first case title' % (path, number + 1))
         found[-1][1].append(line)
     return found
+
+
+def cases(path):
+    """The file's cases as [title, lines], in order, each after the block "Before each case"."""
+    found = blocks(path)
+    before = found.pop(0)[1] if found[0][0].startswith('Before each case') else []
+    return [[title, before + lines] for title, lines in found]
 
 
 def run(lines, update):
@@ -103,10 +111,15 @@ def main(argv):
         return 0
     if argv[:1] == ['--update'] and len(argv) > 1:
         path, wanted = os.path.abspath(argv[1]), argv[2:]
-        updated = []
-        for title, lines in cases(path):
-            if not wanted or title in wanted:
-                lines = run(lines, True)[1]
+        updated, before = [], []
+        for title, lines in blocks(path):
+            if title.startswith('Before each case'):
+                before = lines
+            elif not wanted or title in wanted:
+                lines = run(before + lines, True)[1]
+                if lines[:len(before)] != before:
+                    sys.exit('%s: the block before each case shows output' % path)
+                lines = lines[len(before):]
             updated.extend(lines)
         with open(path, 'wb') as f:
             f.writelines(updated)

@@ -72,6 +72,5 @@ if ($mode eq 'image' && @ARGV) {
             or die "the encoder does not make tests/golden/$golden\n";
     }
 } else {
-    open my $self, '<', $0 or die "$0: $!\n";
-    die join '', map { s/^# ?//r } grep { /^#( |$)/ } <$self>;
+    die "usage: see the opening comment of $0\n";
 }

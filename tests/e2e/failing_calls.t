@@ -1,141 +1,109 @@
-The new file's sync fails:
+Before each case: a software image in.bin and the old image up.bin:
   $ printf 0123456789 > in.bin && printf OLD > up.bin
-  $ fail fsync:5 swug_gen in.bin up.bin
+
+The new file's sync fails:
+  $ fail fsync:5 swug_gen in.bin up.bin; also cat up.bin
   can't write the upgrade image up.bin: Input/output error
-  [1]
-  $ cat up.bin
   OLD (no-eol)
+  [1]
 
 The rename fails: the new file's hidden name is gone again:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
-  $ fail rename:5 swug_gen in.bin up.bin
+  $ fail rename:5 swug_gen in.bin up.bin; also ls -A; also cat up.bin
   | gen image file checksum=0000020d,size=0000000a |
   can't write the upgrade image up.bin: Input/output error
-  [1]
-  $ ls -A && cat up.bin
   in.bin
   up.bin
   OLD (no-eol)
+  [1]
 
 A close fails:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
-  $ fail close:5 swug_gen in.bin up.bin
+  $ fail close:5 swug_gen in.bin up.bin; also cat up.bin
   can't write the upgrade image up.bin: Input/output error
-  [1]
-  $ cat up.bin
   OLD (no-eol)
+  [1]
 
 A write fails:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
-  $ fail write:28 swug_gen in.bin up.bin
+  $ fail write:28 swug_gen in.bin up.bin; also cat up.bin
   can't write the upgrade image up.bin: No space left on device
-  [1]
-  $ cat up.bin
   OLD (no-eol)
+  [1]
 
 The header's write fails:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
-  $ fail pwrite:5 swug_gen in.bin up.bin
+  $ fail pwrite:5 swug_gen in.bin up.bin; also cat up.bin
   can't write the upgrade image up.bin: Input/output error
-  [1]
-  $ cat up.bin
   OLD (no-eol)
+  [1]
 
 The output can't go back to its start:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
-  $ fail lseek:29 swug_gen in.bin up.bin
+  $ fail lseek:29 swug_gen in.bin up.bin; also cat up.bin
   can't write the upgrade image up.bin: Illegal seek
-  [1]
-  $ cat up.bin
   OLD (no-eol)
+  [1]
 
 The old file's mode can't be given:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
-  $ fail fchmod:1 swug_gen in.bin up.bin
+  $ fail fchmod:1 swug_gen in.bin up.bin; also cat up.bin
   can't write the upgrade image up.bin: Operation not permitted
-  [1]
-  $ cat up.bin
   OLD (no-eol)
+  [1]
 
 The software image can't be read:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
-  $ fail read:5 swug_gen in.bin up.bin
+  $ fail read:5 swug_gen in.bin up.bin; also cat up.bin
   can't read the software file in.bin: Input/output error
-  [1]
-  $ cat up.bin
   OLD (no-eol)
+  [1]
 
 The new file can't be created:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
-  $ fail openat:5 swug_gen in.bin up.bin
+  $ fail openat:5 swug_gen in.bin up.bin; also cat up.bin
   can't create the upgrade image up.bin: Input/output error
-  [1]
-  $ cat up.bin
   OLD (no-eol)
+  [1]
 
 The folder's sync fails after the rename:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
-  $ fail fsync:5:1 swug_gen in.bin up.bin
+  $ fail fsync:5:1 swug_gen in.bin up.bin && image in.bin | cmp - up.bin
   | gen image file checksum=0000020d,size=0000000a |
   stderr: the upgrade image up.bin is in place, but its folder can't be synced to the disk: Input/output error
-  $ image in.bin | cmp - up.bin
 
 The folder can't be synced on this file system:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
-  $ fail fsync:22:1 swug_gen in.bin up.bin
+  $ fail fsync:22:1 swug_gen in.bin up.bin && image in.bin | cmp - up.bin
   | gen image file checksum=0000020d,size=0000000a |
-  $ image in.bin | cmp - up.bin
 
 There is no room for a new file:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
-  $ fail create:28 swug_gen in.bin up.bin
+  $ fail create:28 swug_gen in.bin up.bin && image in.bin | cmp - up.bin
   | gen image file checksum=0000020d,size=0000000a |
   stderr: the upgrade image up.bin was written over in place, not replaced in one step: there is no room for a new file beside it
-  $ image in.bin | cmp - up.bin
 
 The folder allows no new files:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
-  $ fail create:13 swug_gen in.bin up.bin
+  $ fail create:13 swug_gen in.bin up.bin && image in.bin | cmp - up.bin
   | gen image file checksum=0000020d,size=0000000a |
   stderr: the upgrade image up.bin was written over in place, not replaced in one step: its folder allows no new files
-  $ image in.bin | cmp - up.bin
 
 Written over, with no room for the image:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
-  $ fail create:13,fallocate:28 swug_gen in.bin up.bin
+  $ fail create:13,fallocate:28 swug_gen in.bin up.bin; also cat up.bin
   | gen image file checksum=0000020d,size=0000000a |
   can't write the upgrade image up.bin: No space left on device
-  [1]
-  $ cat up.bin
   OLD (no-eol)
+  [1]
 
 Written over, the first write over it fails:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
-  $ fail create:13,write:28:1 swug_gen in.bin up.bin
+  $ fail create:13,write:28:1 swug_gen in.bin up.bin; also cat up.bin
   | gen image file checksum=0000020d,size=0000000a |
   can't write the upgrade image up.bin: No space left on device
-  [1]
-  $ cat up.bin
   OLD (no-eol)
+  [1]
 
 Written over, the header can't be written:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
-  $ fail create:13,pwrite:5 swug_gen in.bin up.bin
+  $ fail create:13,pwrite:5 swug_gen in.bin up.bin; also cat up.bin
   can't write the upgrade image up.bin: Input/output error
-  [1]
-  $ cat up.bin
   OLD (no-eol)
+  [1]
 
 Written over, the software image can't be read:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
-  $ fail create:13,read:5 swug_gen in.bin up.bin
+  $ fail create:13,read:5 swug_gen in.bin up.bin; also cat up.bin
   can't read the software file in.bin: Input/output error
-  [1]
-  $ cat up.bin
   OLD (no-eol)
+  [1]
 
 Written over, the sync fails:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
   $ fail create:13,fsync:5 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
   can't write the upgrade image up.bin: Input/output error
@@ -143,7 +111,6 @@ Written over, the sync fails:
   $ image in.bin | cmp - up.bin
 
 Written over, the old file can't be cut to size:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin
   $ fail create:13,ftruncate:5 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
   can't write the upgrade image up.bin: Input/output error
@@ -151,8 +118,7 @@ Written over, the old file can't be cut to size:
   $ image in.bin | cmp - up.bin
 
 No nameless files: a named scratch file, removed at once:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && mkdir scratch
-  $ TMPDIR=$PWD/scratch fail create:13,scratch:95 swug_gen in.bin up.bin
+  $ mkdir scratch && TMPDIR=$PWD/scratch fail create:13,scratch:95 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
   stderr: the upgrade image up.bin was written over in place, not replaced in one step: its folder allows no new files
   $ image in.bin | cmp - up.bin && files
@@ -161,8 +127,7 @@ No nameless files: a named scratch file, removed at once:
   up.bin 138
 
 No room for a scratch file anywhere: the old image is written over at once:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && mkdir scratch
-  $ TMPDIR=$PWD/scratch fail create:13,scratch:28 swug_gen in.bin up.bin
+  $ mkdir scratch && TMPDIR=$PWD/scratch fail create:13,scratch:28 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
   stderr: the upgrade image up.bin was written over in place, not replaced in one step: its folder allows no new files
   $ image in.bin | cmp - up.bin && files
@@ -171,16 +136,14 @@ No room for a scratch file anywhere: the old image is written over at once:
   up.bin 138
 
 The owner can't be given: the file is written over, keeping owner and group:
-  $ printf 0123456789 > in.bin && printf OLD > up.bin && chown 1234:5678 up.bin || exit 80
-  $ fail fchown:1 swug_gen in.bin up.bin
+  $ chown 1234:5678 up.bin || exit 80
+  $ fail fchown:1 swug_gen in.bin up.bin && image in.bin | cmp - up.bin && meta up.bin
   | gen image file checksum=0000020d,size=0000000a |
   stderr: the upgrade image up.bin was written over in place, not replaced in one step: a new file can't be given its owner
-  $ image in.bin | cmp - up.bin && meta up.bin
   up.bin 1234:5678 0644
 
 swug_info: the software part's sync fails:
-  $ failing_calls_only && printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
-  $ printf 'old software' > s.out && printf 'old mcu' > m.out
+  $ failing_calls_only && up_bin mcu && printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail fsync:5 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
   | image up.bin |
   | image is valid |
@@ -190,8 +153,7 @@ swug_info: the software part's sync fails:
   old softwareold mcu (no-eol)
 
 swug_info: the MCU part's sync fails:
-  $ failing_calls_only && printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
-  $ printf 'old software' > s.out && printf 'old mcu' > m.out
+  $ failing_calls_only && up_bin mcu && printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail fsync:5:1 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
   | image up.bin |
   | image is valid |
@@ -201,8 +163,7 @@ swug_info: the MCU part's sync fails:
   old softwareold mcu (no-eol)
 
 swug_info: the MCU part's write fails:
-  $ failing_calls_only && printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
-  $ printf 'old software' > s.out && printf 'old mcu' > m.out
+  $ failing_calls_only && up_bin mcu && printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail write:28:1 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
   | image up.bin |
   | image is valid |
@@ -212,8 +173,7 @@ swug_info: the MCU part's write fails:
   old softwareold mcu (no-eol)
 
 swug_info: the MCU part's mode can't be given:
-  $ failing_calls_only && printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
-  $ printf 'old software' > s.out && printf 'old mcu' > m.out
+  $ failing_calls_only && up_bin mcu && printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail fchmod:5:1 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
   | image up.bin |
   | image is valid |
@@ -223,8 +183,7 @@ swug_info: the MCU part's mode can't be given:
   old softwareold mcu (no-eol)
 
 swug_info: the first rename fails:
-  $ failing_calls_only && printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
-  $ printf 'old software' > s.out && printf 'old mcu' > m.out
+  $ failing_calls_only && up_bin mcu && printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail rename:5 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
   | image up.bin |
   | image is valid |
@@ -236,8 +195,7 @@ swug_info: the first rename fails:
   old softwareold mcu (no-eol)
 
 swug_info: the image can't go back to a part's start:
-  $ failing_calls_only && printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
-  $ printf 'old software' > s.out && printf 'old mcu' > m.out
+  $ failing_calls_only && up_bin mcu && printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail lseek:29 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
   | image up.bin |
   | image is valid |
@@ -247,8 +205,7 @@ swug_info: the image can't go back to a part's start:
   old softwareold mcu (no-eol)
 
 swug_info: the image can't be read:
-  $ failing_calls_only && printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
-  $ printf 'old software' > s.out && printf 'old mcu' > m.out
+  $ failing_calls_only && up_bin mcu && printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail read:5:1 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
   stderr: swug_info: can't read the upgrade image up.bin: Input/output error
   [2]
@@ -256,16 +213,14 @@ swug_info: the image can't be read:
   old softwareold mcu (no-eol)
 
 swug_info: the folder's sync fails after the renames:
-  $ failing_calls_only && printf 0123456789 > sw && printf abc > mcu && image sw mcu > up.bin
-  $ printf 'old software' > s.out && printf 'old mcu' > m.out
+  $ failing_calls_only && up_bin mcu && printf 'old software' > s.out && printf 'old mcu' > m.out
   $ fail fsync:5:3 swug_info --sw s.out --mcu m.out up.bin | grep -v '^| check\|^| [a-z_]*='
   | image up.bin |
   | image is valid |
   | wrote the software image to s.out, size=0000000a |
   | wrote the MCU ota image to m.out, size=00000003 |
   stderr: swug_info: m.out is in place, but its folder can't be synced to the disk: Input/output error
-  $ cat s.out m.out
-  0123456789abc (no-eol)
+  $ cmp sw s.out && cmp mcu m.out
 
 Memory that runs out anywhere ends in the tool's message, with nothing left behind:
   $ posix_only && unsanitized_only && ten > in.bin
@@ -275,3 +230,4 @@ Memory that runs out anywhere ends in the tool's message, with nothing left behi
   $ ls -A
   in.bin
   out.bin
+  up.bin

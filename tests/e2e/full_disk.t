@@ -43,34 +43,30 @@ A new image on a full disk fails, as a plain write does, and leaves nothing:
 
 A quota reached while the new file is filled: the image is finished in a scratch file:
   $ pattern 300000 7 1 > in.bin && printf OLD > up.bin
-  $ fail write:122:1:1 swug_gen in.bin up.bin
+  $ fail write:122:1:1 swug_gen in.bin up.bin && image in.bin | cmp - up.bin && ls -A
   | gen image file checksum=0247a450,size=000493e0 |
   stderr: the upgrade image up.bin was written over in place, not replaced in one step: there is no room for a new file beside it
-  $ image in.bin | cmp - up.bin && ls -A
   in.bin
   up.bin
 
 Until that is complete, the old image stays as it was:
   $ pattern 300000 7 1 > in.bin && printf OLD > up.bin
-  $ fail write:122:0:1,pwrite:5 swug_gen in.bin up.bin
+  $ fail write:122:0:1,pwrite:5 swug_gen in.bin up.bin; also cat up.bin
   can't write the upgrade image up.bin: Input/output error
-  [1]
-  $ cat up.bin
   OLD (no-eol)
+  [1]
   $ ls -A
   in.bin
   up.bin
 
 The scratch file at its quota too: the old image is written over:
   $ pattern 300000 7 1 > in.bin && printf OLD > up.bin
-  $ fail write:122:1:2 swug_gen in.bin up.bin
+  $ fail write:122:1:2 swug_gen in.bin up.bin && image in.bin | cmp - up.bin
   | gen image file checksum=0247a450,size=000493e0 |
   stderr: the upgrade image up.bin was written over in place, not replaced in one step: there is no room for a new file beside it
-  $ image in.bin | cmp - up.bin
 
 No scratch file to be had: the old image is written over:
   $ pattern 300000 7 1 > in.bin && printf OLD > up.bin
-  $ fail write:122:1:1,scratch:122 swug_gen in.bin up.bin
+  $ fail write:122:1:1,scratch:122 swug_gen in.bin up.bin && image in.bin | cmp - up.bin
   | gen image file checksum=0247a450,size=000493e0 |
   stderr: the upgrade image up.bin was written over in place, not replaced in one step: there is no room for a new file beside it
-  $ image in.bin | cmp - up.bin

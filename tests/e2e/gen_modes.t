@@ -1,6 +1,5 @@
 The default run packs data/VRK520_SW.bin into out/ and waits for a key:
-  $ mkdir data out && ten > data/VRK520_SW.bin
-  $ swug_gen
+  $ mkdir data out && ten > data/VRK520_SW.bin && swug_gen
   | gen image file checksum=00000037,size=0000000a |
   Press any key to exit! (no-eol)
   $ image data/VRK520_SW.bin | cmp - out/VRK520_UPGRADE_SW.bin && files
@@ -10,8 +9,7 @@ The default run packs data/VRK520_SW.bin into out/ and waits for a key:
   out/VRK520_UPGRADE_SW.bin 138
 
 The default run without the software image:
-  $ mkdir out
-  $ swug_gen
+  $ mkdir out && swug_gen
   can't find the software file data/VRK520_SW.bin 
   Press any key to exit! (no-eol)
   [1]
@@ -19,8 +17,7 @@ The default run without the software image:
   out/
 
 The default run without the out folder:
-  $ mkdir data && ten > data/VRK520_SW.bin
-  $ swug_gen
+  $ mkdir data && ten > data/VRK520_SW.bin && swug_gen
   can't create the upgrade image out/VRK520_UPGRADE_SW.bin: No such file or directory
   Press any key to exit! (no-eol)
   [1]
@@ -29,23 +26,20 @@ The default run without the out folder:
   data/VRK520_SW.bin 10
 
 The MCU OTA image in the default run:
-  $ mkdir data out && ten > data/VRK520_SW.bin && printf abc > mcu_ota.bin
-  $ swug_gen
+  $ mkdir data out && ten > data/VRK520_SW.bin && printf abc > mcu_ota.bin && swug_gen
   | gen image file checksum=00000037,size=0000000a , MCU ota checksum=00000126,size=00000003 |
   Press any key to exit! (no-eol)
   $ image data/VRK520_SW.bin mcu_ota.bin | cmp - out/VRK520_UPGRADE_SW.bin
 
 The examples folder packs to its golden image:
-  $ mkdir data out && cp "$TESTS_DIR/../examples/data/VRK520_SW.bin" data/
-  $ swug_gen
+  $ mkdir data out && cp "$TESTS_DIR/../examples/data/VRK520_SW.bin" data/ && swug_gen
   | gen image file checksum=000bcd83,size=00001800 |
   Press any key to exit! (no-eol)
   $ cmp out/VRK520_UPGRADE_SW.bin "$TESTS_DIR/golden/VRK520_UPGRADE_SW.bin"
 
 The examples folder with its MCU OTA image packs to its golden image:
   $ mkdir data out && cp "$TESTS_DIR/../examples/data/VRK520_SW.bin" data/
-  $ cp "$TESTS_DIR/../examples/mcu_ota.bin" .
-  $ swug_gen
+  $ cp "$TESTS_DIR/../examples/mcu_ota.bin" . && swug_gen
   | gen image file checksum=000bcd83,size=00001800 , MCU ota checksum=0001826b,size=00000300 |
   Press any key to exit! (no-eol)
   $ cmp out/VRK520_UPGRADE_SW.bin "$TESTS_DIR/golden/VRK520_UPGRADE_SW_mcu.bin"
@@ -91,14 +85,12 @@ Three arguments:
   [1]
 
 Four arguments, the first two of them files:
-  $ ten > in.bin
-  $ swug_gen in.bin up.bin c d
+  $ ten > in.bin && swug_gen in.bin up.bin c d; also files
   Parameter Error [5]
   Press any key to exit! [no line end]
   stderr: usage: swug_gen SOFTWARE_IMAGE UPGRADE_IMAGE (the firmware file, the upgrade image to write); see man swug_gen
-  [1]
-  $ files
   in.bin 10
+  [1]
 
 The key wait takes one byte of a pipe and leaves the rest for the next reader:
   $ posix_only && printf xy | { timeout 60 "$SWUG_GEN" a 2>err; cat; }
@@ -106,8 +98,7 @@ The key wait takes one byte of a pipe and leaves the rest for the next reader:
   Press any key to exit!y (no-eol)
 
 An empty file as standard input ends the key wait at once:
-  $ : > empty
-  $ stdin=empty swug_gen
+  $ : > empty && stdin=empty swug_gen
   can't find the software file data/VRK520_SW.bin 
   Press any key to exit! (no-eol)
   [1]
@@ -132,10 +123,8 @@ Help and version take no key from standard input:
   [1]
 
 Two arguments are two paths, whatever they look like:
-  $ ten > ./--help
-  $ swug_gen --help --version
+  $ ten > ./--help && swug_gen --help --version && image ./--help | cmp - ./--version
   | gen image file checksum=00000037,size=0000000a |
-  $ image ./--help | cmp - ./--version
 
 --version with a second argument is a software image's name:
   $ swug_gen --version up.bin

@@ -21,8 +21,7 @@
   can't be read or written.
 
 -h after an image:
-  $ ten > sw && image sw > up.bin
-  $ swug_info up.bin -h | head -1
+  $ up_bin && swug_info up.bin -h | head -1
   usage: swug_info [--json] [--slot-size N] [--sw FILE] [--mcu FILE] [--] IMAGE
 
 -? and /?, as Windows programs spell it:
@@ -31,13 +30,11 @@
   usage: swug_info [--json] [--slot-size N] [--sw FILE] [--mcu FILE] [--] IMAGE
 
 -- ends the options:
-  $ ten > sw && image sw > -up.bin
-  $ swug_info -- -up.bin | head -1
+  $ ten > sw && image sw > -up.bin && swug_info -- -up.bin | head -1
   | image -up.bin |
 
 An image named -:
-  $ ten > sw && image sw > -
-  $ swug_info - | head -1
+  $ ten > sw && image sw > - && swug_info - | head -1
   | image - |
 
 After --, -h is an image:
@@ -52,8 +49,7 @@ No arguments:
   [2]
 
 An unknown option:
-  $ ten > sw && image sw > up.bin
-  $ swug_info --bogus up.bin
+  $ up_bin && swug_info --bogus up.bin
   stderr: swug_info: unknown option --bogus
   stderr: usage: swug_info [--json] [--slot-size N] [--sw FILE] [--mcu FILE] [--] IMAGE
   [2]
@@ -71,8 +67,7 @@ An unknown option and no image: the first error decides:
   [2]
 
 Two images:
-  $ ten > sw && image sw > up.bin
-  $ swug_info up.bin up.bin
+  $ up_bin && swug_info up.bin up.bin
   stderr: swug_info: one image at a time: up.bin is a second one
   stderr: usage: swug_info [--json] [--slot-size N] [--sw FILE] [--mcu FILE] [--] IMAGE
   [2]
@@ -95,14 +90,12 @@ A missing image:
   [2]
 
 An image that is a folder:
-  $ mkdir up
-  $ swug_info up
+  $ mkdir up && swug_info up
   stderr: swug_info: can't read the upgrade image up: Is a directory
   [2]
 
 --slot-size: a slot of the image's size:
-  $ ten > sw && image sw > up.bin
-  $ swug_info --slot-size 138 up.bin | only 'size\|length\|valid'
+  $ up_bin && swug_info --slot-size 138 up.bin | only 'size\|length\|valid'
   | size=0000008a |
   | length=0000000a |
   | check size: ok |
@@ -110,8 +103,7 @@ An image that is a folder:
   | image is valid |
 
 --slot-size: a slot one byte smaller holds neither the image nor its software image:
-  $ ten > sw && image sw > up.bin
-  $ swug_info --slot-size 137 up.bin | only 'size\|length\|valid'
+  $ up_bin && swug_info --slot-size 137 up.bin | only 'size\|length\|valid'
   | size=0000008a |
   | length=0000000a |
   | check size: FAILED, expected at most 137 bytes, found 138 bytes |
@@ -120,8 +112,7 @@ An image that is a folder:
   [1]
 
 --slot-size: a slot of 4K, given after the image:
-  $ ten > sw && image sw > up.bin
-  $ swug_info up.bin --slot-size 4K | only 'size\|length\|valid'
+  $ up_bin && swug_info up.bin --slot-size 4K | only 'size\|length\|valid'
   | size=0000008a |
   | length=0000000a |
   | check size: ok |
@@ -129,29 +120,25 @@ An image that is a folder:
   | image is valid |
 
 --slot-size: 0 bytes is no size:
-  $ ten > sw && image sw > up.bin
-  $ swug_info --slot-size 0 up.bin
+  $ up_bin && swug_info --slot-size 0 up.bin
   stderr: swug_info: 0 is not a slot size: give bytes, or KiB or MiB with K or M, such as 262144, 256K or 1M
   stderr: usage: swug_info [--json] [--slot-size N] [--sw FILE] [--mcu FILE] [--] IMAGE
   [2]
 
 --slot-size: a size past 64 bits is no size:
-  $ ten > sw && image sw > up.bin
-  $ swug_info --slot-size 18014398509481984M up.bin
+  $ up_bin && swug_info --slot-size 18014398509481984M up.bin
   stderr: swug_info: 18014398509481984M is not a slot size: give bytes, or KiB or MiB with K or M, such as 262144, 256K or 1M
   stderr: usage: swug_info [--json] [--slot-size N] [--sw FILE] [--mcu FILE] [--] IMAGE
   [2]
 
 --slot-size: a lower-case suffix is no size:
-  $ ten > sw && image sw > up.bin
-  $ swug_info --slot-size 4k up.bin
+  $ up_bin && swug_info --slot-size 4k up.bin
   stderr: swug_info: 4k is not a slot size: give bytes, or KiB or MiB with K or M, such as 262144, 256K or 1M
   stderr: usage: swug_info [--json] [--slot-size N] [--sw FILE] [--mcu FILE] [--] IMAGE
   [2]
 
 --slot-size without its size:
-  $ ten > sw && image sw > up.bin
-  $ swug_info up.bin --slot-size
+  $ up_bin && swug_info up.bin --slot-size
   stderr: swug_info: --slot-size needs a size
   stderr: usage: swug_info [--json] [--slot-size N] [--sw FILE] [--mcu FILE] [--] IMAGE
   [2]

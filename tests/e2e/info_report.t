@@ -1,6 +1,5 @@
 A valid image:
-  $ ten > sw && image sw > up.bin
-  $ swug_info up.bin
+  $ up_bin && swug_info up.bin
   | image up.bin |
   | size=0000008a |
   | magic=ZQ-TR5200 Image |
@@ -23,8 +22,7 @@ A valid image:
   | image is valid |
 
 A valid image with an MCU OTA image:
-  $ ten > sw && printf abc > mcu && image sw mcu > up.bin
-  $ swug_info up.bin
+  $ up_bin mcu && swug_info up.bin
   | image up.bin |
   | size=0000008d |
   | magic=ZQ-TR5200 Image |
@@ -49,16 +47,14 @@ A valid image with an MCU OTA image:
   | image is valid |
 
 A damaged image:
-  $ ten > sw && image sw 20=0x38 > up.bin
-  $ swug_info up.bin | only '^| sum\|FAILED\|valid'
+  $ up_bin 20=0x38 && swug_info up.bin | only '^| sum\|FAILED\|valid'
   | sum=00000038 |
   | check sum: FAILED, expected 00000038, found 00000037 |
   | image is NOT valid: 1 check failed |
   [1]
 
 A file one byte short of a header shows no fields:
-  $ ten > sw && image sw cut=127 > up.bin
-  $ swug_info up.bin
+  $ up_bin cut=127 && swug_info up.bin
   | image up.bin |
   | size=0000007f |
   | check size: FAILED, expected at least 128 bytes, found 127 bytes |
@@ -66,8 +62,7 @@ A file one byte short of a header shows no fields:
   [1]
 
 Trailing data: a file's size comes from the system:
-  $ ten > sw && image sw tail=7461696c21 > up.bin
-  $ swug_info up.bin | only 'size\|FAILED\|valid'
+  $ up_bin tail=7461696c21 && swug_info up.bin | only 'size\|FAILED\|valid'
   | size=0000008f |
   | check size: ok |
   | check file_end: FAILED, expected 138 bytes, found 143 bytes |
@@ -75,16 +70,14 @@ Trailing data: a file's size comes from the system:
   [1]
 
 An upgrade_boot of 0x100:
-  $ ten > sw && image sw 25=1 > up.bin
-  $ swug_info up.bin | only 'upgrade_boot\|valid'
+  $ up_bin 25=1 && swug_info up.bin | only 'upgrade_boot\|valid'
   | upgrade_boot=00000100 |
   | check upgrade_boot: FAILED, expected 00000000, found 00000100 |
   | image is NOT valid: 1 check failed |
   [1]
 
 A length one byte past the end:
-  $ ten > sw && image sw 16=11 > up.bin
-  $ swug_info up.bin | only 'length\|FAILED\|valid'
+  $ up_bin 16=11 && swug_info up.bin | only 'length\|FAILED\|valid'
   | length=0000000b |
   | check length: FAILED, expected at most 10 bytes, found 11 bytes |
   | check file_end: FAILED, expected 139 bytes, found 138 bytes |
@@ -92,8 +85,7 @@ A length one byte past the end:
   [1]
 
 An MCU OTA length over 96 KiB:
-  $ ten > sw && printf abc > mcu && image sw mcu mcu_len=98305 > up.bin
-  $ swug_info up.bin | only 'mcu_len\|FAILED\|valid'
+  $ up_bin mcu mcu_len=98305 && swug_info up.bin | only 'mcu_len\|FAILED\|valid'
   | mcu_len=00018001 |
   | check mcu_len: FAILED, expected at most 00018000, found 00018001 |
   | check file_end: FAILED, expected 98443 bytes, found 141 bytes |
@@ -101,8 +93,7 @@ An MCU OTA length over 96 KiB:
   [1]
 
 A stray byte at 61 is named with its value:
-  $ ten > sw && image sw 61=0x5a > up.bin
-  $ swug_info up.bin | only 'FAILED\|valid'
+  $ up_bin 61=0x5a && swug_info up.bin | only 'FAILED\|valid'
   | check unused_bytes: FAILED, expected zero, found byte 61 = 0000005a |
   | image is NOT valid: 1 check failed |
   [1]
@@ -120,8 +111,7 @@ An mcu_addr that fits only when 32 bits wrap, in a sparse file of 4 GiB:
   [1]
 
 An MCU OTA flag of 0x100:
-  $ ten > sw && image sw 65=1 > up.bin
-  $ swug_info up.bin
+  $ up_bin 65=1 && swug_info up.bin
   | image up.bin |
   | size=0000008a |
   | magic=ZQ-TR5200 Image |
@@ -143,8 +133,7 @@ An MCU OTA flag of 0x100:
   [1]
 
 Flag 0 with an MCU OTA sum:
-  $ ten > sw && image sw 76=1 > up.bin
-  $ swug_info up.bin | only 'mcu_\|valid'
+  $ up_bin 76=1 && swug_info up.bin | only 'mcu_\|valid'
   | mcu_ota_flag=00000000 |
   | mcu_addr=00000000 |
   | mcu_len=00000000 |
@@ -155,8 +144,7 @@ Flag 0 with an MCU OTA sum:
   [1]
 
 Three checks fail, and the magic holds a backslash:
-  $ ten > sw && image sw 2=0x5c 20=0x38 65=1 > up.bin
-  $ swug_info up.bin | only 'magic\|FAILED\|valid'
+  $ up_bin 2=0x5c 20=0x38 65=1 && swug_info up.bin | only 'magic\|FAILED\|valid'
   | magic=ZQ\x5cTR5200 Image |
   | check magic: FAILED, expected ZQ-TR5200 Image, found ZQ\x5cTR5200 Image |
   | check sum: FAILED, expected 00000038, found 00000037 |
@@ -165,15 +153,13 @@ Three checks fail, and the magic holds a backslash:
   [1]
 
 A DEL byte in the magic is shown escaped:
-  $ ten > sw && image sw 3=0x7f > up.bin
-  $ swug_info up.bin | grep magic
+  $ up_bin 3=0x7f && swug_info up.bin | grep magic
   | magic=ZQ-\x7fR5200 Image |
   | check magic: FAILED, expected ZQ-TR5200 Image, found ZQ-\x7fR5200 Image |
   [1]
 
 An endless device ends one byte past the expected end:
-  $ node zero 1 5
-  $ swug_info zero | only 'size\|magic\|file_end\|valid'
+  $ node zero 1 5 && swug_info zero | only 'size\|magic\|file_end\|valid'
   | size=00000081 |
   | magic=\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00 |
   | check size: ok |

@@ -14,12 +14,9 @@ CASE=$CRAMTMP/case  # the case's folder, shown as $CASE in the programs' output
 # stderr=closed. The prefixes of as and fail below come first. One perl (_run) does all of
 # this, as each process costs a case ~10 ms.
 _swug() {
-    local status
     perl -e "$_shown$_run" "$CASE" "$CRAMTMP" "${stdin:-}" "${stdout:-}" "${stderr:-}" \
         "${_swug_prefix[@]}" $SWUG_RUNNER "$@"
-    status=$?
-    wait  # as the runs of a case always have, for the case's own jobs
-    return $status
+    also wait  # as the runs of a case always have, for the case's own jobs
 }
 # Perl, after CASE, the folder for the two streams' files, and STDIN STDOUT STDERR as above: runs
 # the command that follows, and ends as it did, 124 when it had to be ended. Perl starts with
@@ -80,22 +77,19 @@ _shown='
     }'
 swug_gen() { _swug "$SWUG_GEN" "$@"; }
 swug_info() { _swug "$SWUG_INFO" "$@"; }
+# COMMAND; also CHECK...: runs CHECK, a simple command, after COMMAND and ends with COMMAND's exit
+# status (CHECK's when CHECK fails): a failing run and the files it left in one command.
+also() { local status=$?; "$@" && return $status; }
 # ... | only PATTERN: of the output above, the lines that match PATTERN (grep's), and all of
 # standard error: for a case whose point is a few lines of a report that other cases show whole.
 only() { grep -e "$1" -e '^stderr: '; }
-
 # Runs a command of the functions above with the words before "--" put before its program.
 _prefixed() {
-    local status
-    _swug_prefix=()
-    while [ "$1" != -- ]; do _swug_prefix+=("$1"); shift; done
-    shift
-    "$@"
-    status=$?
-    _swug_prefix=()
-    return $status
+    local status i=1
+    while [ "${!i}" != -- ]; do i=$((i + 1)); done
+    _swug_prefix=("${@:1:i-1}") && "${@:i+1}"
+    status=$? && _swug_prefix=() && return $status
 }
-
 # as UID[:GROUP,...] COMMAND...: runs COMMAND's program as that user and group ID (the groups its
 # supplementary groups); a case that needs it is skipped unless the suite runs as root. That user
 # reaches the case's folder and may write in it; the case's own folders say otherwise as needed.
@@ -106,7 +100,6 @@ as() {
     chmod 0711 "$CRAMTMP" && chmod 0777 "$CASE"
     _prefixed setpriv --reuid="${1%%:*}" --regid="${1%%:*}" "$groups" -- "${@:2}"
 }
-
 # fail CALLS COMMAND...: runs COMMAND's program with these system calls failing, given as
 # "name:errno[:passes[:failures]]" separated by commas (see failing_calls.c).
 fail() {
@@ -114,15 +107,12 @@ fail() {
     _prefixed env LD_PRELOAD="$SWUG_FAILING_CALLS" SWUG_FAIL="$1" \
         ASAN_OPTIONS=verify_asan_link_order=0 -- "${@:2}"
 }
-
 # A case that makes calls fail is skipped where no library can (Wine, other systems).
 failing_calls_only() { [ -n "${SWUG_FAILING_CALLS:-}" ] && [ -z "${SWUG_RUNNER:-}" ] || exit 80; }
-
 # Cases that need POSIX files (owners, modes, FIFOs, signals) are skipped under Wine.
 posix_only() { [ -z "${SWUG_RUNNER:-}" ] || exit 80; }
 windows_only() { [ -n "${SWUG_RUNNER:-}" ] || exit 80; }
 root_only() { [ "$(id -u)" = 0 ] || exit 80; }
-
 # held STEP... -- COMMAND...: runs COMMAND's program under the file holder (file_holder.cpp),
 # which does its steps first, as another Windows process would (hold:SHARE:FILE holds FILE open,
 # attrib:FLAGS:FILE sets its attributes), and shows attributes afterwards (show:FILE).
@@ -171,6 +161,9 @@ pattern() { perl "$TESTS_DIR/e2e/encode.pl" pattern "$@"; }
 # image SOFTWARE [MCU] [FIELD=VALUE...]: the upgrade image these parts must give, by the tests'
 # own encoder (encode.pl); compare with cmp.
 image() { perl "$TESTS_DIR/e2e/encode.pl" image "$@"; }
+# up_bin [mcu] [FIELD=VALUE...]: sw, the ten bytes; with mcu also mcu, the bytes abc; and up.bin,
+# their upgrade image by image with these fields.
+up_bin() { ten > sw && { [ "${1:-}" != mcu ] || printf abc > mcu; } && image sw "$@" > up.bin; }
 
 # Every file, folder, link and node below the current folder, with sizes and link targets.
 files() {

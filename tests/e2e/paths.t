@@ -1,14 +1,11 @@
 Dot-slash arguments are expanded:
-  $ mkdir out && ten > in.bin
-  $ swug_gen ./in.bin ./out/up.bin
+  $ mkdir out && ten > in.bin && swug_gen ./in.bin ./out/up.bin && image in.bin | cmp - out/up.bin
   | gen image file checksum=00000037,size=0000000a |
-  $ image in.bin | cmp - out/up.bin
 
 A missing dot-slash file is shown expanded:
-  $ swug_gen ./nope.bin ./up.bin
+  $ swug_gen ./nope.bin ./up.bin; also files
   can't find the software file $CASE/nope.bin 
   [1]
-  $ files
 
 A plain relative name is used unchanged:
   $ swug_gen nope.bin up.bin
@@ -16,58 +13,45 @@ A plain relative name is used unchanged:
   [1]
 
 Parent-relative paths are used unchanged:
-  $ mkdir run && ten > in.bin && cd run
-  $ swug_gen ../in.bin ../up.bin
+  $ mkdir run && ten > in.bin && cd run && swug_gen ../in.bin ../up.bin
   | gen image file checksum=00000037,size=0000000a |
   $ image ../in.bin | cmp - ../up.bin && files
 
 A file named - is a software image, not standard input:
-  $ ten > -
-  $ swug_gen - up.bin
+  $ ten > - && swug_gen - up.bin && image ./- | cmp - up.bin
   | gen image file checksum=00000037,size=0000000a |
-  $ image ./- | cmp - up.bin
 
 -- is a file name, not the end of options:
-  $ ten > -
-  $ swug_gen -- -
+  $ ten > - && swug_gen -- -; also files
   can't find the software file -- 
-  [1]
-  $ files
   - 10
+  [1]
 
 A 250-byte output name:
-  $ ten > in.bin && name=$(printf 'u%.0s' {1..250})
-  $ swug_gen in.bin $name
+  $ ten > in.bin && name=$(printf 'u%.0s' {1..250}) && swug_gen in.bin $name
   | gen image file checksum=00000037,size=0000000a |
   $ image in.bin | cmp - $name && files
   in.bin 10
   <250 u> 138
 
 The output's folder is missing:
-  $ ten > in.bin
-  $ swug_gen in.bin out/up.bin
+  $ ten > in.bin && swug_gen in.bin out/up.bin; also files
   can't create the upgrade image out/up.bin: No such file or directory
-  [1]
-  $ files
   in.bin 10
+  [1]
 
 Dot-backslash is a file name on POSIX systems, not expanded:
-  $ posix_only && ten > '.\fw.bin'
-  $ swug_gen '.\fw.bin' up.bin
+  $ posix_only && ten > '.\fw.bin' && swug_gen '.\fw.bin' up.bin && image '.\fw.bin' | cmp - up.bin
   | gen image file checksum=00000037,size=0000000a |
-  $ image '.\fw.bin' | cmp - up.bin
 
 A working folder with a backslash in its name:
   $ posix_only && mkdir 'a\b' && ten > 'a\b/in.bin' && cd 'a\b'
-  $ swug_gen ./in.bin ./up.bin
+  $ swug_gen ./in.bin ./up.bin && image in.bin | cmp - up.bin
   | gen image file checksum=00000037,size=0000000a |
-  $ image in.bin | cmp - up.bin
 
 Dot-backslash is a Windows relative path:
-  $ windows_only && ten > fw.bin
-  $ swug_gen '.\fw.bin' up.bin
+  $ windows_only && ten > fw.bin && swug_gen '.\fw.bin' up.bin && image fw.bin | cmp - up.bin
   | gen image file checksum=00000037,size=0000000a |
-  $ image fw.bin | cmp - up.bin
 
 Dot-slash arguments stay in the folder the run started in, whatever happens to its name:
   $ posix_only && mkdir work && mkfifo work/in.fifo && cd work

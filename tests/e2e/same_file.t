@@ -1,22 +1,17 @@
 The output is the software image:
-  $ printf 0123456789 > in.bin
-  $ swug_gen in.bin in.bin
+  $ printf 0123456789 > in.bin && swug_gen in.bin in.bin; also cat in.bin
   the upgrade image in.bin is the software file in.bin, refusing to overwrite it
-  [1]
-  $ cat in.bin
   0123456789 (no-eol)
+  [1]
 
 The output is the software image spelled with ./:
-  $ printf 0123456789 > in.bin
-  $ swug_gen ./in.bin in.bin
+  $ printf 0123456789 > in.bin && swug_gen ./in.bin in.bin; also cat in.bin
   the upgrade image in.bin is the software file $CASE/in.bin, refusing to overwrite it
-  [1]
-  $ cat in.bin
   0123456789 (no-eol)
+  [1]
 
 The output is mcu_ota.bin:
-  $ printf 0123456789 > in.bin && printf abc > mcu_ota.bin
-  $ swug_gen in.bin ./mcu_ota.bin
+  $ printf 0123456789 > in.bin && printf abc > mcu_ota.bin && swug_gen in.bin ./mcu_ota.bin
   the upgrade image $CASE/mcu_ota.bin is the MCU ota file mcu_ota.bin, refusing to overwrite it
   [1]
   $ cat mcu_ota.bin
@@ -24,17 +19,15 @@ The output is mcu_ota.bin:
 
 The output is an mcu_ota.bin that is too big to carry:
   $ printf 0123456789 > in.bin && truncate -s 98305 mcu_ota.bin
-  $ swug_gen in.bin mcu_ota.bin
+  $ swug_gen in.bin mcu_ota.bin; also files
   the upgrade image mcu_ota.bin is the MCU ota file mcu_ota.bin, refusing to overwrite it
-  [1]
-  $ files
   in.bin 10
   mcu_ota.bin 98305
+  [1]
 
 The default run refuses and still prompts:
   $ mkdir data out && printf 0123456789 > data/VRK520_SW.bin
-  $ ln data/VRK520_SW.bin out/VRK520_UPGRADE_SW.bin
-  $ swug_gen
+  $ ln data/VRK520_SW.bin out/VRK520_UPGRADE_SW.bin && swug_gen
   the upgrade image out/VRK520_UPGRADE_SW.bin is the software file data/VRK520_SW.bin, refusing to overwrite it
   Press any key to exit! (no-eol)
   [1]
@@ -43,23 +36,20 @@ The default run refuses and still prompts:
 
 The output is a hard link to the software image:
   $ posix_only && printf 0123456789 > in.bin && ln in.bin hard.bin
-  $ swug_gen in.bin hard.bin
+  $ swug_gen in.bin hard.bin; also cat hard.bin
   the upgrade image hard.bin is the software file in.bin, refusing to overwrite it
-  [1]
-  $ cat hard.bin
   0123456789 (no-eol)
+  [1]
 
 The output is a symbolic link to mcu_ota.bin:
-  $ posix_only
-  $ printf 0123456789 > in.bin && printf abc > mcu_ota.bin && ln -s mcu_ota.bin link.bin
-  $ swug_gen in.bin link.bin
+  $ posix_only && printf 0123456789 > in.bin && printf abc > mcu_ota.bin
+  $ ln -s mcu_ota.bin link.bin && swug_gen in.bin link.bin; also files; also cat mcu_ota.bin
   the upgrade image link.bin is the MCU ota file mcu_ota.bin, refusing to overwrite it
-  [1]
-  $ files && cat mcu_ota.bin
   in.bin 10
   link.bin -> mcu_ota.bin
   mcu_ota.bin 3
   abc (no-eol)
+  [1]
 
 Files on two file systems that share an inode number are different files:
   $ root_only && posix_only && unshare --mount true || exit 80

@@ -63,14 +63,13 @@ The new file can't be given its name: the old image stays, and nothing else is l
   | gen image file checksum=0000020d,size=0000000a |
   can't write the upgrade image up.bin: Input/output error
   [1]
-  $ fail link:5 swug_gen in.bin new.bin
+  $ fail link:5 swug_gen in.bin new.bin; also ls -A; also cat up.bin
   | gen image file checksum=0000020d,size=0000000a |
   can't write the upgrade image new.bin: Input/output error
-  [1]
-  $ ls -A && cat up.bin
   in.bin
   up.bin
   OLD (no-eol)
+  [1]
 
 A folder without room for the new file's name: the old image is written over, as a plain write does:
   $ posix_only && failing_calls_only && printf 0123456789 > in.bin && printf OLD > up.bin
