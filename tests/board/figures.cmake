@@ -2,7 +2,7 @@
 # its sections, its state's size, and the deepest stack a call into it can take, worked out from
 # the compiler's call graph with each function's frame. Fails when the core needs anything from
 # outside itself (a C library or compiler helper) or keeps data of its own.
-#   cmake -DCORE=<core object> -DSTATE=<state_size object> -DCOMPILER=<gcc> -DSIZE=<size>
+#   cmake -DCORE=<core object> -DSTATE=<object of the state (CMakeLists.txt)> -DCOMPILER=<gcc> -DSIZE=<size>
 #         -DNM=<nm> -P figures.cmake
 cmake_minimum_required(VERSION 3.20)
 
