@@ -20,20 +20,15 @@ cmake_minimum_required(VERSION 3.21)
 set(consumer_source "${WORK_DIR}/consumer")
 set(build "${WORK_DIR}/build")
 set(configs Release)
-set(multi_config NO)
-if(GENERATOR MATCHES "Multi-Config|Visual Studio|Xcode")
+string(REGEX MATCH "Multi-Config|Visual Studio|Xcode" multi_config "${GENERATOR}")
+if(multi_config)
   set(configs Debug Release)
-  set(multi_config YES)
 endif()
 # WORK_DIR as a regular expression.
 string(REGEX REPLACE "([][.+*?()|^$])" "\\\\\\1" work "${WORK_DIR}")
 
-set(compilers "")
-foreach(language IN ITEMS C CXX)
-  if(${language}_COMPILER)
-    list(APPEND compilers "-DCMAKE_${language}_COMPILER=${${language}_COMPILER}")
-  endif()
-endforeach()
+set(compilers "-DCMAKE_C_COMPILER=${C_COMPILER}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}")
+list(FILTER compilers EXCLUDE REGEX "=$")
 
 # Runs the command ARGN: with <expect> empty it must succeed, else fail with output that matches
 # the regular expression <expect>, as it is or with each run of blanks and line ends as one blank
@@ -52,18 +47,13 @@ endfunction()
 
 # Configures the consumer in <dir> with the MCU OTA image <mcu> and the further -D arguments; it
 # must succeed when <expect> is empty, else fail saying <expect>. NO_TOOLCHAIN: a build for this
-# host even where TOOLCHAIN_FILE is given.
+# host even where TOOLCHAIN_FILE is given. Settings without a value are left out.
 function(configure expect dir mcu)
   set(arguments -S "${consumer_source}" -B "${dir}" -G "${GENERATOR}" "-DCONSUMER_SWUG_FROM=${MODE}"
-      "-DCONSUMER_MCU=${mcu}" -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF ${compilers})
-  if(MODE STREQUAL "package")
-    list(APPEND arguments "-DCMAKE_PREFIX_PATH=${prefix}" -DCONSUMER_COMPONENTS=swug_gen,swug_info)
-    if(SANITIZE)
-      list(APPEND arguments "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=${SANITIZE}")
-    endif()
-  else()
-    list(APPEND arguments "-DCONSUMER_SWUG_SOURCE=${SWUG_SOURCE_DIR}")
-  endif()
+      "-DCONSUMER_MCU=${mcu}" -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF ${compilers}
+      "-DCMAKE_PREFIX_PATH=${prefix}" "-DCONSUMER_SWUG_SOURCE=${SWUG_SOURCE_DIR}"
+      -DCONSUMER_COMPONENTS=swug_gen,swug_info "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=${SANITIZE}")
+  list(FILTER arguments EXCLUDE REGEX "=$")
   if(TOOLCHAIN_FILE AND NOT NO_TOOLCHAIN IN_LIST ARGN)
     list(APPEND arguments "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE}"
          "-DCMAKE_CROSSCOMPILING_EMULATOR=${EMULATOR}")
