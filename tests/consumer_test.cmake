@@ -19,7 +19,9 @@ cmake_minimum_required(VERSION 3.21)
 
 set(consumer_source "${WORK_DIR}/consumer")
 set(build "${WORK_DIR}/build")
-set(configs Release)
+# The configurations, each the folder of its images below the build folder's ("." for the one of a
+# single-configuration generator, which --config leaves alone).
+set(configs .)
 string(REGEX MATCH "Multi-Config|Visual Studio|Xcode" multi_config "${GENERATOR}")
 if(multi_config)
   set(configs Debug Release)
@@ -140,10 +142,7 @@ function(cross_build)
 endfunction()
 
 macro(images_of config)
-  set(images "${build}/out")
-  if(multi_config)
-    set(images "${build}/${config}/out")
-  endif()
+  cmake_path(SET images NORMALIZE "${build}/${config}/out")
 endmacro()
 
 # The eight bytes of consumer/fake_firmware.bin. Header rows of 16 bytes: row 0 is the magic
