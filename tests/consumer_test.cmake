@@ -31,7 +31,6 @@ string(REGEX REPLACE "([][.+*?()|^$])" "\\\\\\1" work "${WORK_DIR}")
 
 set(compilers "-DCMAKE_C_COMPILER=${C_COMPILER}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}")
 list(FILTER compilers EXCLUDE REGEX "=$")
-
 # Runs the command ARGN: with <expect> empty it must succeed, else fail with output that matches
 # the regular expression <expect>, as it is or with each run of blanks and line ends as one blank
 # (CMake wraps a configure step's errors).
@@ -46,7 +45,6 @@ function(run expect)
   endif()
   set(out "${out}" PARENT_SCOPE)
 endfunction()
-
 # Configures the consumer in <dir> with the MCU OTA image <mcu> and the further -D arguments; it
 # must succeed when <expect> is empty, else fail saying <expect>. NO_TOOLCHAIN: a build for this
 # host even where TOOLCHAIN_FILE is given. Settings without a value are left out.
@@ -73,7 +71,6 @@ function(configure expect dir mcu)
   list(REMOVE_ITEM arguments NO_TOOLCHAIN)
   run("${expect}" "${CMAKE_COMMAND}" ${arguments})
 endfunction()
-
 # <file>'s expected content, as hex digits; blanks are for the eye only.
 function(expect_bytes file)
   string(REGEX REPLACE "[ \t\n;]" "" hex "${ARGN}")
@@ -82,7 +79,6 @@ function(expect_bytes file)
     message(FATAL_ERROR "${file} differs:\n  expected ${hex}\n  found    ${actual}")
   endif()
 endfunction()
-
 # The output says <count> times that it packed <target>.
 function(expect_packed target count)
   string(REGEX MATCHALL "Packing the upgrade image of ${target}(\r?\n|$)" packed "${out}")
@@ -91,7 +87,6 @@ function(expect_packed target count)
     message(FATAL_ERROR "expected ${target} packed ${count} times, not ${found}:\n${out}")
   endif()
 endfunction()
-
 # The firmware project in consumer/cross, cross-built for a Cortex-M0+ with a single-configuration
 # generator: its firmware and updater must be Cortex-M0+ code (Armv6-M), swug::verify too, built
 # with their toolchain and flags; swug's programs for this machine pack the firmware's objcopy
@@ -140,11 +135,9 @@ function(cross_build)
     message(FATAL_ERROR "a build with nothing changed packed or linked again:\n${out}")
   endif()
 endfunction()
-
 macro(images_of config)
   cmake_path(SET images NORMALIZE "${build}/${config}/out")
 endmacro()
-
 # The eight bytes of consumer/fake_firmware.bin. Header rows of 16 bytes: row 0 is the magic
 # "ZQ-TR5200 Image" and a zero byte; row 1 holds length 8, sum 0x230 (0+1+10+13+26+127+128+255),
 # upgrade_boot 0; row 4 the MCU fields.
@@ -155,7 +148,6 @@ set(upgrade_image "${head} ${zero} ${zero} ${zero} ${zero} ${zero} ${zero} ${fir
 # "mcu-ota": 7 bytes, sum 0x2b6; row 4: mcu_ota_flag 1, mcu_addr 128 + 8 = 0x88, length and sum.
 set(mcu_row "07000000 b6020000")
 set(mcu_hex "6d 63 75 2d 6f 74 61")
-
 # Both images of <config> must hold what they should.
 function(check_images config)
   images_of("${config}")
@@ -193,7 +185,6 @@ file(WRITE "${WORK_DIR}/mcu.bin" "mcu-ota")
 # the same.
 string(REPEAT "m" 98305 too_big)
 file(WRITE "${WORK_DIR}/too_big_mcu.bin" "${too_big}")
-
 # Refused when configuring: a component the package lacks, saying which it holds; swug's programs
 # for another system in a build for this host, with nothing to run them; an absolute upgrade image
 # without $<CONFIG>, which would be one file for every configuration.
@@ -248,7 +239,6 @@ foreach(config IN LISTS configs)
     run("^invalid: file_end\n$" "${images}/../check_upgrade" "${WORK_DIR}/trailing.bin")
   endif()
 endforeach()
-
 # A step killed while it checks the image leaves no image that could count as up to date: a
 # swug_info that kills the step stands in, then the real one comes back and every configuration
 # packs again.
@@ -268,11 +258,9 @@ if(MODE STREQUAL "package" AND NOT TOOLCHAIN_FILE AND NOT SWUG_PREFIX)
   file(TOUCH "${prefix}/bin/swug_info")
   build_and_check("${configs}" 1 1)
 endif()
-
 # Nothing changed, even after configuring again: nothing is packed.
 configure("" "${build}" "${WORK_DIR}/mcu.bin")
 build_and_check("${configs}" 0 0)
-
 # A changed MCU OTA image, "MCU-OTA!" (8 bytes, sum 0x217), repacks its image only.
 file(WRITE "${WORK_DIR}/mcu.bin" "MCU-OTA!")
 set(mcu_row "08000000 17020000")
@@ -296,7 +284,6 @@ if(GENERATOR STREQUAL "Ninja Multi-Config")
     endforeach()
   endforeach()
 endif()
-
 # Builds that fail with the reason and leave no image (<target>.bin), in a row of the table: the MCU
 # OTA image of 98,305 bytes, one more than fit, which swug_gen leaves out; HEX text as the software
 # image, with the objcopy command that makes the raw image, unless SOFTWARE_FORMAT says the device
@@ -321,9 +308,8 @@ foreach(setting target failure IN ZIP_LISTS settings targets failures)
     expect_bytes("${images}/upgrade.bin" "${upgrade_image}")
   endforeach()
 endforeach()
-list(GET configs 0 config)
-images_of("${config}")
 # SOFTWARE_FORMAT ihex stays in the cache.
+list(GET configs -1 config)
 configure("" "${build}" "${WORK_DIR}/mcu.bin" -DCONSUMER_EXTRA_SLOT_SIZE=156)
 run("" "${CMAKE_COMMAND}" --build "${build}" --config "${config}")
 expect_packed(extra 1)
