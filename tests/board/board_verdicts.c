@@ -58,8 +58,7 @@ static int same(const struct swug_verify_result* a, const struct swug_verify_res
 static int judge_file(const char* path, FILE* results) {
     static const char* const names[SWUG_CHECK_COUNT] = SWUG_VERIFY_CHECK_NAMES;
     struct swug_verify_result first[2]; /* the size not known, known */
-    unsigned way;
-    unsigned check;
+    unsigned way, check;
     const char* separator = " ";
     FILE* file = fopen(path, "rb");
     const size_t size = file == NULL ? 0 : fread(image, 1, sizeof image, file);
@@ -99,8 +98,7 @@ static int judge_file(const char* path, FILE* results) {
 
 int main(int argc, char** argv) {
     char path[1024];
-    unsigned judged = 0;
-    unsigned failed = 0;
+    unsigned judged = 0, failed = 0;
     FILE* list = argc == 3 ? fopen(argv[1], "r") : NULL;
     FILE* results = argc == 3 ? fopen(argv[2], "w") : NULL;
     if (list == NULL || results == NULL) {
