@@ -1,23 +1,31 @@
-/* The verifier on an emulated Cortex-M3 board (QEMU mps2-an385), with files on the host reached
- * through semihosting:
- *     board_verdicts LIST RESULTS
- * reads the image files that LIST names, one path a line, and judges each in ten ways: whole and
- * in chunks of 1, 7, 128 and 4096 bytes, each with its size known beforehand and not: every cut
- * must give the same numbers, and knowing the size the same verdict. RESULTS gets one line per
- * file,
- *     PATH valid
- *     PATH invalid CHECK,CHECK...
- * or PATH and what went wrong: two ways that disagree, a rejection that did not last or did not
- * end in an invalid verdict, a file that can't be read. The exit status is 0 when every file
- * got its verdict. */
+/* The verifier on an emulated Cortex-M3 board (QEMU mps2-an385), with the host's files reached
+ * through semihosting: "board_verdicts LIST RESULTS" judges each image file that LIST names, one
+ * path a line, in ten ways: whole and in chunks of 1, 7, 128 and 4096 bytes, each with its size
+ * known beforehand and not. Every cut must give the same numbers, and knowing the size the same
+ * verdict. RESULTS gets one line per file, "PATH valid", "PATH invalid CHECK,CHECK...", or PATH and
+ * what went wrong (ways that disagree, a rejection that did not last or ended in a valid verdict,
+ * a file that can't be read). The exit status is 0 when every file got its verdict. */
+#include <stdint.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "swug_verify.h"
 
+/* The vector table: the stack's top and where to begin after reset; newlib's start code
+ * (rdimon.specs) does the rest, from clearing .bss to calling main and ending through
+ * semihosting. A fault (NMI, hard, memory management, bus, usage) ends the run with status 70. */
+extern char __stack[];
+extern void _start(void);
+void reset_handler(void);
+void fault_handler(void);
+void reset_handler(void) { _start(); }
+void fault_handler(void) { _Exit(70); }
+__attribute__((section(".vectors"), used)) static const uintptr_t vectors[7] = {
+    (uintptr_t)__stack, (uintptr_t)reset_handler, [2 ... 6] = (uintptr_t)fault_handler};
+
 /* The largest image judged: the corpus's largest is 98,733 bytes. */
 static uint8_t image[256 * 1024];
-
 static const size_t chunk_sizes[] = {0, 1, 7, 128, 4096}; /* 0: the whole image at once */
 
 /* Feeds the image in chunks of chunk bytes (0: all at once); false when a rejection did not last
@@ -50,22 +58,15 @@ static int same(const struct swug_verify_result* a, const struct swug_verify_res
 static int judge_file(const char* path, FILE* results) {
     static const char* const names[SWUG_CHECK_COUNT] = SWUG_VERIFY_CHECK_NAMES;
     struct swug_verify_result first[2]; /* the size not known, known */
-    size_t size;
-    unsigned way;
-    unsigned check;
+    unsigned way, check;
     const char* separator = " ";
     FILE* file = fopen(path, "rb");
-    if (file == NULL) {
-        fprintf(results, "%s can't be opened\n", path);
-        return 1;
-    }
-    size = fread(image, 1, sizeof image, file);
-    if (ferror(file) || !feof(file)) {
-        fclose(file);
+    const size_t size = file == NULL ? 0 : fread(image, 1, sizeof image, file);
+    const int whole = file != NULL && !ferror(file) && feof(file);
+    if (file == NULL || fclose(file) != 0 || !whole) {
         fprintf(results, "%s can't be read whole\n", path);
         return 1;
     }
-    fclose(file);
     for (way = 0; way < 2 * sizeof chunk_sizes / sizeof chunk_sizes[0]; ++way) {
         struct swug_verify_result verdict;
         const size_t chunk = chunk_sizes[way / 2];
@@ -97,18 +98,11 @@ static int judge_file(const char* path, FILE* results) {
 
 int main(int argc, char** argv) {
     char path[1024];
-    unsigned judged = 0;
-    unsigned failed = 0;
-    FILE* list;
-    FILE* results;
-    if (argc != 3) {
-        printf("usage: board_verdicts LIST RESULTS\n");
-        return 2;
-    }
-    list = fopen(argv[1], "r");
-    results = fopen(argv[2], "w");
+    unsigned judged = 0, failed = 0;
+    FILE* list = argc == 3 ? fopen(argv[1], "r") : NULL;
+    FILE* results = argc == 3 ? fopen(argv[2], "w") : NULL;
     if (list == NULL || results == NULL) {
-        printf("board: can't open %s or %s\n", argv[1], argv[2]);
+        printf("usage: board_verdicts LIST RESULTS, both files that open\n");
         return 2;
     }
     while (fgets(path, sizeof path, list) != NULL) {

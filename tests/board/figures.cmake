@@ -2,7 +2,7 @@
 # its sections, its state's size, and the deepest stack a call into it can take, worked out from
 # the compiler's call graph with each function's frame. Fails when the core needs anything from
 # outside itself (a C library or compiler helper) or keeps data of its own.
-#   cmake -DCORE=<core object> -DSTATE=<state_size object> -DCOMPILER=<gcc> -DSIZE=<size>
+#   cmake -DCORE=<core object> -DSTATE=<object of the state (CMakeLists.txt)> -DCOMPILER=<gcc> -DSIZE=<size>
 #         -DNM=<nm> -P figures.cmake
 cmake_minimum_required(VERSION 3.20)
 
@@ -13,16 +13,14 @@ foreach(section text rodata data bss)
     set(${section} ${CMAKE_MATCH_1})
   endif()
 endforeach()
-
 execute_process(COMMAND ${NM} -S ${STATE} OUTPUT_VARIABLE state COMMAND_ERROR_IS_FATAL ANY)
 if(NOT state MATCHES "[0-9a-f]+ ([0-9a-f]+) [BC] swug_verify_state_size")
   message(FATAL_ERROR "no state size in:\n${state}")
 endif()
 math(EXPR state_size "0x${CMAKE_MATCH_1}")
-
 execute_process(COMMAND ${NM} -u ${CORE} OUTPUT_VARIABLE outside COMMAND_ERROR_IS_FATAL ANY)
-string(STRIP "${outside}" outside)
 string(REGEX REPLACE "[ \t]*U " "" outside "${outside}")
+string(STRIP "${outside}" outside)
 string(REPLACE "\n" ", " outside "${outside}")
 
 # The call graph (-fcallgraph-info=su): every function's frame, and whom it calls. The one
@@ -30,20 +28,14 @@ string(REPLACE "\n" ", " outside "${outside}")
 string(REGEX REPLACE "\\.obj$|\\.o$" ".ci" graph_file "${CORE}")
 file(STRINGS ${graph_file} graph)
 set(functions "")
+set(name___indirect_call sum_bytes)
 foreach(line IN LISTS graph)
   if(line MATCHES "^node: { title: \"([^\"]*)\" label: \"([A-Za-z0-9_]+)\\\\n[^\"]*\\\\n([0-9]+) bytes")
-    set(name_of_${CMAKE_MATCH_1} ${CMAKE_MATCH_2})
+    set(name_${CMAKE_MATCH_1} ${CMAKE_MATCH_2})
     set(frame_${CMAKE_MATCH_2} ${CMAKE_MATCH_3})
     list(APPEND functions ${CMAKE_MATCH_2})
   elseif(line MATCHES "^edge: { sourcename: \"([^\"]*)\" targetname: \"([^\"]*)\"")
-    set(source ${name_of_${CMAKE_MATCH_1}})
-    set(target ${CMAKE_MATCH_2})
-    if(target STREQUAL "__indirect_call")
-      set(target sum_bytes)
-    else()
-      set(target ${name_of_${target}})
-    endif()
-    list(APPEND calls_${source} ${target})
+    list(APPEND calls_${name_${CMAKE_MATCH_1}} ${name_${CMAKE_MATCH_2}})
   endif()
 endforeach()
 
@@ -52,9 +44,7 @@ endforeach()
 function(deepest function)
   set(best 0)
   set(best_chain "")
-  set(callees ${calls_${function}})
-  list(REMOVE_DUPLICATES callees)
-  foreach(callee IN LISTS callees)
+  foreach(callee IN LISTS calls_${function})
     deepest(${callee})
     if(depth_${callee} GREATER best)
       set(best ${depth_${callee}})
@@ -65,31 +55,28 @@ function(deepest function)
   set(depth_${function} ${depth} PARENT_SCOPE)
   set(chain_${function} "${function} ${frame_${function}}${best_chain}" PARENT_SCOPE)
 endfunction()
-
-set(deepest_depth 0)
+set(stack 0)
 set(per_call "")
 foreach(function IN LISTS functions)
   if(function MATCHES "^swug_verify_")
     deepest(${function})
     string(APPEND per_call "|   ${function} | ${depth_${function}}: ${chain_${function}} | |\n")
-    if(depth_${function} GREATER deepest_depth)
-      set(deepest_depth ${depth_${function}})
+    if(depth_${function} GREATER stack)
+      set(stack ${depth_${function}})
     endif()
   endif()
 endforeach()
 
-function(verdict value limit out)
-  if(value GREATER limit)
-    set(${out} "at most ${limit}: NOT met" PARENT_SCOPE)
-  else()
-    set(${out} "at most ${limit}: met" PARENT_SCOPE)
-  endif()
-endfunction()
-verdict(${text} 1024 text_target)
-verdict(${state_size} 192 state_target)
-verdict(${deepest_depth} 256 stack_target)
+# "at most <limit>: met" or "NOT met" for each figure with a target.
 math(EXPR data_and_bss "${data} + ${bss}")
-verdict(${data_and_bss} 0 data_target)
+set(limits text 1024 state_size 192 stack 256 data_and_bss 0)
+while(limits)
+  list(POP_FRONT limits figure limit)
+  set(${figure}_target "at most ${limit}: met")
+  if(${figure} GREATER limit)
+    set(${figure}_target "at most ${limit}: NOT met")
+  endif()
+endwhile()
 execute_process(COMMAND ${COMPILER} --version OUTPUT_VARIABLE version)
 string(REGEX MATCH "^[^\n]*" version "${version}")
 if(outside STREQUAL "")
@@ -100,14 +87,12 @@ message("| swug_verify on a Cortex-M0+, -Os -mthumb (${version}) | value | targe
 |---|---|---|
 | .text, bytes | ${text} | ${text_target} |
 | .rodata (constants), bytes | ${rodata} | |
-| .data / .bss, bytes | ${data} / ${bss} | ${data_target} |
-| state struct swug_verify, bytes | ${state_size} | ${state_target} |
-| deepest stack of one call, bytes | ${deepest_depth} | ${stack_target} |
+| .data / .bss, bytes | ${data} / ${bss} | ${data_and_bss_target} |
+| state struct swug_verify, bytes | ${state_size} | ${state_size_target} |
+| deepest stack of one call, bytes | ${stack} | ${stack_target} |
 ${per_call}| symbols from outside the core | ${outside} | none |")
 
-if(NOT outside STREQUAL "none")
-  message(FATAL_ERROR "the core needs ${outside}: it must stand on its own")
-endif()
-if(NOT data_and_bss EQUAL 0)
-  message(FATAL_ERROR "the core keeps data of its own: .data ${data}, .bss ${bss} bytes")
+if(NOT outside STREQUAL "none" OR NOT data_and_bss EQUAL 0)
+  message(FATAL_ERROR "the core must stand on its own, without data of its own; it needs "
+                      "${outside}, .data ${data}, .bss ${bss} bytes")
 endif()

@@ -6,56 +6,25 @@ MEMORY
     CODE (rx) : ORIGIN = 0x00000000, LENGTH = 4M
     DATA (rwx) : ORIGIN = 0x20000000, LENGTH = 4M
 }
-
 ENTRY(reset_handler)
-
 SECTIONS
 {
-    .text :
-    {
-        KEEP(*(.vectors))
-        *(.text*)
-        KEEP(*(.init))
-        KEEP(*(.fini))
-        *(.rodata*)
-        . = ALIGN(4);
-        /* The C library's constructors and destructors. */
-        PROVIDE_HIDDEN(__preinit_array_start = .);
-        KEEP(*(.preinit_array))
+    /* With the C library's constructors and destructors. */
+    .text : {
+        KEEP(*(.vectors)) *(.text*) KEEP(*(.init)) KEEP(*(.fini)) *(.rodata*) . = ALIGN(4);
+        PROVIDE_HIDDEN(__preinit_array_start = .); KEEP(*(.preinit_array))
         PROVIDE_HIDDEN(__preinit_array_end = .);
-        PROVIDE_HIDDEN(__init_array_start = .);
-        KEEP(*(SORT(.init_array.*)))
-        KEEP(*(.init_array))
+        PROVIDE_HIDDEN(__init_array_start = .); KEEP(*(SORT(.init_array.*))) KEEP(*(.init_array))
         PROVIDE_HIDDEN(__init_array_end = .);
-        PROVIDE_HIDDEN(__fini_array_start = .);
-        KEEP(*(SORT(.fini_array.*)))
-        KEEP(*(.fini_array))
+        PROVIDE_HIDDEN(__fini_array_start = .); KEEP(*(SORT(.fini_array.*))) KEEP(*(.fini_array))
         PROVIDE_HIDDEN(__fini_array_end = .);
     } > CODE
-
-    .ARM.exidx :
-    {
-        *(.ARM.exidx* .gnu.linkonce.armexidx.*)
-    } > CODE
-
-    .data :
-    {
-        *(.data*)
+    .ARM.exidx : { *(.ARM.exidx* .gnu.linkonce.armexidx.*) } > CODE
+    .data : { *(.data*) } > DATA
+    .bss (NOLOAD) : {
+        . = ALIGN(4); __bss_start__ = .; *(.bss*) *(COMMON) . = ALIGN(4); __bss_end__ = .;
     } > DATA
-
-    .bss (NOLOAD) :
-    {
-        . = ALIGN(4);
-        __bss_start__ = .;
-        *(.bss*)
-        *(COMMON)
-        . = ALIGN(4);
-        __bss_end__ = .;
-    } > DATA
-
     /* The heap grows up from here, the stack down from the end of data memory. */
-    PROVIDE(end = .);
-    PROVIDE(_end = .);
-    PROVIDE(__end__ = .);
+    PROVIDE(end = .); PROVIDE(_end = .); PROVIDE(__end__ = .);
     __stack = ORIGIN(DATA) + LENGTH(DATA);
 }

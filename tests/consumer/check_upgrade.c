@@ -1,7 +1,6 @@
-/* A host tool of the firmware project: judges an upgrade image with swug::verify.
- *   check_upgrade FILE
- * prints "valid", or "invalid:" and the names of the failed checks; exit status 0 when valid,
- * 1 when not, 2 when the file can't be read. */
+/* A host tool of the firmware project, check_upgrade FILE: judges an upgrade image with
+ * swug::verify and prints "valid", or "invalid:" and the names of the failed checks; exit status
+ * 0 when valid, 1 when not, 2 when the file can't be read. */
 #include <stdio.h>
 
 #include "swug_verify.h"
@@ -26,16 +25,13 @@ int main(int argc, char** argv) {
         fprintf(stderr, "can't read %s\n", argv[1]);
         return 2;
     }
-    if (swug_verify_finish(&v, &verdict)) {
-        printf("valid\n");
-        return 0;
-    }
-    printf("invalid:");
+    const int valid = swug_verify_finish(&v, &verdict);
+    fputs(valid ? "valid" : "invalid:", stdout);
     for (check = 0; check < SWUG_CHECK_COUNT; ++check) {
         if ((verdict.failed & (1u << check)) != 0) {
             printf(" %s", names[check]);
         }
     }
     printf("\n");
-    return 1;
+    return valid ? 0 : 1;
 }

@@ -7,14 +7,8 @@
 
 extern uint32_t stack_top; /* from flash.ld */
 void reset_handler(void);
-
-struct vector_table {
-    uint32_t* stack;
-    void (*reset)(void);
-};
-__attribute__((section(".vectors"), used)) static const struct vector_table vectors = {
-    &stack_top, reset_handler};
-
+__attribute__((section(".vectors"), used)) static const void* const vectors[] = {&stack_top,
+                                                                                 reset_handler};
 volatile bool upgrade_valid;
 
 void reset_handler(void) {

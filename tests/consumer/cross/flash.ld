@@ -1,10 +1,7 @@
 /* Flash at 0, RAM at 0x20000000; everything the flash holds is one contiguous block from 0, so
  * that objcopy -O binary writes exactly that block. */
-MEMORY
-{
-    FLASH (rx) : ORIGIN = 0x00000000, LENGTH = 256K
-    RAM (rwx) : ORIGIN = 0x20000000, LENGTH = 32K
-}
+MEMORY { FLASH (rx) : ORIGIN = 0, LENGTH = 256K
+         RAM (rwx) : ORIGIN = 0x20000000, LENGTH = 32K }
 ENTRY(reset_handler)
 PROVIDE(stack_top = ORIGIN(RAM) + LENGTH(RAM));
 SECTIONS
