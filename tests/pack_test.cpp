@@ -6,7 +6,7 @@
 
 #include "fake_stream.h"
 #include "image_pack.h"
-#include "run_cases.h"
+#include "expected_image.h"
 
 namespace swug::testing {
 namespace {
