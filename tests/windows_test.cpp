@@ -10,7 +10,8 @@
 #include <map>
 #include <thread>
 
-#include "run_cases.h"
+#include "expected_image.h"
+#include "program_runner.h"
 
 namespace swug::testing {
 namespace {

@@ -190,3 +190,12 @@ flags() {
     lsattr -l "$@" 2>"$CRAMTMP/.ignored" | sed 's/, Extents$//; s/ Extents$/ ---/; s/  */ /' ||
         exit 80
 }
+
+# started CALLS COMMAND...: starts COMMAND in the background (its process is $!) with every signal
+# at its default, as a shell's foreground job has them (a script's background job ignores SIGINT
+# and SIGQUIT), and with the system calls CALLS failing as for fail ("" for none).
+started() {
+    local failing=()
+    [ -z "$1" ] || failing=(LD_PRELOAD="$SWUG_FAILING_CALLS" SWUG_FAIL="$1" ASAN_OPTIONS=verify_asan_link_order=0)
+    env --default-signal "${failing[@]}" "${@:2}" &
+}
