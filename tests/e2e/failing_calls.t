@@ -275,3 +275,17 @@ Memory that runs out anywhere ends in the tool's message, with nothing left behi
   $ ls -A
   in.bin
   out.bin
+
+Where the file system can't reserve room beforehand, the image is written all the same:
+  $ printf 0123456789 > in.bin && printf OLD > up.bin
+  $ fail fallocate:95 swug_gen in.bin up.bin && fail create:13,fallocate:38 swug_gen in.bin up.bin
+  | gen image file checksum=0000020d,size=0000000a |
+  | gen image file checksum=0000020d,size=0000000a |
+  stderr: the upgrade image up.bin was written over in place, not replaced in one step: its folder allows no new files
+  $ image in.bin | cmp - up.bin
+
+A close met by a signal has closed its file: no error:
+  $ printf 0123456789 > in.bin && printf OLD > up.bin
+  $ fail close:4 swug_gen in.bin up.bin
+  | gen image file checksum=0000020d,size=0000000a |
+  $ image in.bin | cmp - up.bin
