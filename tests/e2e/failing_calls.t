@@ -289,3 +289,11 @@ A close met by a signal has closed its file: no error:
   $ fail close:4 swug_gen in.bin up.bin
   | gen image file checksum=0000020d,size=0000000a |
   $ image in.bin | cmp - up.bin
+
+No room for a new image where there was none: nothing is written:
+  $ printf 0123456789 > in.bin
+  $ fail create:28 swug_gen in.bin up.bin
+  can't create the upgrade image up.bin: No space left on device
+  [1]
+  $ files
+  in.bin 10
