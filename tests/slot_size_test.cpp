@@ -18,7 +18,8 @@ TEST(SlotSize, BytesKibibytesAndMebibytesAndNothingElse) {
     }
     for (const char* text :
          {"", "0", "0K", "K", "-1", "+1", " 1", "1 ", "1k", "1KB", "1KiB", "1G", "0x100", "1.5M",
-          "18446744073709551616", "17592186044416M", "18014398509481984K"}) {
+          "18446744073709551616", "18446744073709551617", "17592186044416M",
+          "18014398509481984K"}) {
         EXPECT_EQ(parse_slot_size(text), std::nullopt) << text;
     }
 }

@@ -194,6 +194,7 @@ TEST(SwugVerify, TheVerdictIsKnownAsSoonAsTheBytesDecideItWithTheHostsSum) {
         {"parts beyond the known size, at the header", with_mcu, 128, false, no_limit, 140},
         {"parts short of the known size, at the header", with_mcu, 128, false, no_limit, 142},
         {"a slot too small for a header, at once", plain, 0, false, 100},
+        {"a header alone in a slot of its size, never", upgrade_image(""), 129, true, 128},
         {"a wrong sum, once the software image is in", with(with_mcu, 20, le32(0)), 138},
         {"a wrong MCU OTA sum, once it is in", with(with_mcu, 76, le32(0)), 141},
         {"a trailing byte, when it comes", with_mcu + "!", 142},

@@ -231,3 +231,20 @@ Memory that runs out anywhere ends in the tool's message, with nothing left behi
   in.bin
   out.bin
   up.bin
+
+Where the file system can't reserve room beforehand, the image is written all the same:
+  $ fail fallocate:95 swug_gen in.bin up.bin && fail create:13,fallocate:38 swug_gen in.bin up.bin
+  | gen image file checksum=0000020d,size=0000000a |
+  | gen image file checksum=0000020d,size=0000000a |
+  stderr: the upgrade image up.bin was written over in place, not replaced in one step: its folder allows no new files
+  $ image in.bin | cmp - up.bin
+
+A close met by a signal has closed its file: no error:
+  $ fail close:4 swug_gen in.bin up.bin && image in.bin | cmp - up.bin
+  | gen image file checksum=0000020d,size=0000000a |
+
+No room for a new image where there was none: nothing is written:
+  $ rm up.bin && fail create:28 swug_gen in.bin up.bin; also files
+  can't create the upgrade image up.bin: No space left on device
+  in.bin 10
+  [1]

@@ -16,3 +16,8 @@ An S-record text named .bin, in the default run:
   | gen image file checksum=000005a3,size=0000001c |
   Press any key to exit! [no line end]
   stderr: warning: data/VRK520_SW.bin looks like Motorola S-record text, not raw binary; it is packed as it is (objcopy -I srec -O binary data/VRK520_SW.bin data/VRK520_SW.raw.bin makes the raw image)
+
+Only the software image's bytes are taken for its format, not the MCU OTA image behind them:
+  $ printf ':00000001F' > fw && printf 'F\n' > mcu && image fw mcu > up.bin
+  $ swug_info up.bin | only 'valid'
+  | image is valid |

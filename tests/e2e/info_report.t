@@ -203,3 +203,9 @@ An image of an Intel HEX text:
   $ swug_info up.bin | only 'valid'
   | image is valid |
   stderr: swug_info: warning: the software image in up.bin looks like Intel HEX text, not raw binary; a device takes the raw image that objcopy -O binary makes
+
+An MCU OTA image announced at 0xffffffff, the last address a field holds, cut after the header:
+  $ : > sw && : > mcu && image sw mcu length=0xffffff7f mcu_addr=0 | head -c 128 > up.bin
+  $ swug_info up.bin | only 'mcu_addr:'
+  | check mcu_addr: FAILED, expected ffffffff, found 00000000 |
+  [1]

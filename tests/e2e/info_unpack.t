@@ -222,3 +222,14 @@ Two parts with one name in two folders are both written:
 With standard error closed by the caller, swug_info --sw /dev/stderr still writes its part:
   $ posix_only && up_bin && stderr=closed swug_info --sw /dev/stderr up.bin | tail -1
   | wrote the software image to /dev/stderr, size=0000000a |
+
+An MCU OTA image changed after the check, while the software image waits in a FIFO, is refused:
+  $ posix_only && pattern 300000 1 0 > sw && printf abc > mcu && image sw mcu > up.bin && mkfifo sw.fifo
+  $ exec 3<>sw.fifo; swug_info --sw sw.fifo --mcu mcu.out up.bin | tail -1 & dd bs=1 count=1 status=none <&3 >/dev/null; printf x | dd of=up.bin bs=1 seek=300129 conv=notrunc status=none; head -c 299999 <&3 >/dev/null; wait $!
+  stderr: swug_info: the upgrade image up.bin changed while it was read
+  [2]
+  $ files
+  mcu 3
+  sw 300000
+  sw.fifo (FIFO)
+  up.bin 300131

@@ -57,3 +57,11 @@ Another user's link in a folder that is not sticky is followed, as is /dev/stdin
   | gen image file checksum=00000037,size=0000000a |
   $ stdin=<(ten) swug_gen /dev/stdin up2.bin && cmp expected.bin up1.bin && cmp expected.bin up2.bin
   | gen image file checksum=00000037,size=0000000a |
+
+A chain of 40 links leads to the software image, one of 41 is a loop:
+  $ posix_only && ten > l0 && for i in $(seq 41); do ln -s l$((i - 1)) l$i; done
+  $ swug_gen l40 up.bin
+  | gen image file checksum=00000037,size=0000000a |
+  $ swug_gen l41 up.bin
+  can't find the software file l41 
+  [1]

@@ -280,3 +280,10 @@ Hidden temporary names differ from run to run, and a long UTF-8 name is cut betw
   $ sort -u names | wc -l && iconv -f UTF-8 -t UTF-8 names | awk '{ print length($0) }' | sort -u
   2
   251
+
+A replaced image keeps the old one's mode, write bits for group and others too:
+  $ posix_only && printf 0123456789 > in.bin && printf OLD > up.bin && ln up.bin keep.bin && chmod 666 up.bin
+  $ swug_gen in.bin up.bin
+  | gen image file checksum=0000020d,size=0000000a |
+  $ cat keep.bin && stat -c ' %a' up.bin
+  OLD 666
