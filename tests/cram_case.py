@@ -21,9 +21,11 @@ import os
 import shutil
 import subprocess
 import sys
+import time
 import types
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+CASE_SECONDS = 120
 
 
 def blocks(path):
@@ -69,11 +71,18 @@ def run(lines, update):
                    CRAMTMP=folder, TMPDIR=folder, SWUG_PYTHON=sys.executable, LANG='C.UTF-8',
                    LC_ALL='C.UTF-8', LANGUAGE='C.UTF-8', TZ='GMT', CDPATH='', COLUMNS='80',
                    GREP_OPTIONS='')
-        refout, postout, diff = test(lines, shell=['/bin/bash'], testname=b'case.t', env=env,
+        # A hang guard of the case's own: the whole case, background jobs too, ends after
+        # CASE_SECONDS, so that a hang fails this case and not its file's ctest timeout.
+        started = time.monotonic()
+        guard = ['timeout', '-k', '5', str(CASE_SECONDS), '/bin/bash']
+        refout, postout, diff = test(lines, shell=guard, testname=b'case.t', env=env,
                                      cleanenv=False)
+        diff = list(diff or [])
+        if time.monotonic() - started >= CASE_SECONDS:
+            print(b''.join(diff).decode(errors='replace') + 'the case ran past %d s' % CASE_SECONDS)
+            return 1, lines
         if postout is None:
             return 77, lines
-        diff = list(diff)
         sys.stdout.buffer.write(b''.join(diff))
         if not (diff and update):
             return (1 if diff else 0), lines
