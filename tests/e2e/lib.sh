@@ -102,10 +102,10 @@ as() {
 }
 # fail CALLS COMMAND...: runs COMMAND's program with these system calls failing, given as
 # "name:errno[:passes[:failures]]" separated by commas (see failing_calls.c).
-fail() {
-    failing_calls_only
-    _prefixed env LD_PRELOAD="$SWUG_FAILING_CALLS" SWUG_FAIL="$1" \
-        ASAN_OPTIONS=verify_asan_link_order=0 -- "${@:2}"
+fail() { failing_calls_only && _failing "$1" && _prefixed env "${_failing_env[@]}" -- "${@:2}"; }
+# _failing CALLS: the environment in _failing_env that preloads the library with CALLS failing.
+_failing() {
+    _failing_env=(LD_PRELOAD="$SWUG_FAILING_CALLS" SWUG_FAIL="$1" ASAN_OPTIONS=verify_asan_link_order=0)
 }
 # A case that makes calls fail is skipped where no library can (Wine, other systems).
 failing_calls_only() { [ -n "${SWUG_FAILING_CALLS:-}" ] && [ -z "${SWUG_RUNNER:-}" ] || exit 80; }
@@ -195,7 +195,6 @@ flags() {
 # at its default, as a shell's foreground job has them (a script's background job ignores SIGINT
 # and SIGQUIT), and with the system calls CALLS failing as for fail ("" for none).
 started() {
-    local failing=()
-    [ -z "$1" ] || failing=(LD_PRELOAD="$SWUG_FAILING_CALLS" SWUG_FAIL="$1" ASAN_OPTIONS=verify_asan_link_order=0)
-    env --default-signal "${failing[@]}" "${@:2}" &
+    local _failing_env=() && { [ -z "$1" ] || _failing "$1"; }
+    env --default-signal "${_failing_env[@]}" "${@:2}" &
 }

@@ -25,8 +25,7 @@ Without nameless files, SIGTERM removes the hidden file and SIGKILL leaves it, r
   $ posix_only && failing_calls_only
   $ printf OLD > up.bin && mkfifo in.fifo && truncate -s 600000 zeros && umask 0
   $ for signal in 15 9; do
-  >   env LD_PRELOAD="$SWUG_FAILING_CALLS" SWUG_FAIL=tmpfile:95 ASAN_OPTIONS=verify_asan_link_order=0 \
-  >     "$SWUG_GEN" in.fifo up.bin & exec 3> in.fifo; cat zeros >&3
+  >   started tmpfile:95 "$SWUG_GEN" in.fifo up.bin; exec 3> in.fifo; cat zeros >&3
   >   kill -$signal $! && wait $! 2>"$CRAMTMP/.ignored"; echo "signal $signal: $?"; exec 3>&-; ls -A | sed 's/swug-....../swug-XXXXXX/'
   > done
   signal 15: 143
